@@ -1,0 +1,42 @@
+#include "app/instancemutex.h"
+#include "app/mainwindow.h"
+#include "app/settingsfile.h"
+#include "app/stylesheet.h"
+#include "serial/serialthread.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <memory>
+
+int main(int argc, char **argv) {
+    createInstanceMutex();
+    QApplication app(argc, argv);
+    app.setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+#ifndef Q_OS_WIN
+    // Windows takes the icon from the program file; elsewhere the window needs it explicitly.
+    app.setWindowIcon(QIcon(QStringLiteral(":/Icon/zevr-3g-config.png")));
+#endif
+
+    if (!settings_file.exists())
+        create_default_settings();
+    com_log = 0;
+    load_com_log();
+
+    MainWindow window;
+    window.show();
+
+    // Declared after the window so that it is gone before the window, which is the only sender of commands.
+    auto worker = std::make_unique<SerialThread>(nullptr);
+    serial_thread = worker.get();
+    QObject::connect(&window, &MainWindow::signal_data_send, worker.get(), &SerialThread::slot_data_send);
+    QObject::connect(worker.get(), &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
+    QObject::connect(worker.get(), &SerialThread::signal_port_notopend, &window, &MainWindow::slot_port_notopend);
+    QObject::connect(worker.get(), &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
+    worker->slot_run();
+    QObject::connect(&window, &MainWindow::signal_quit, &app, &QApplication::quit);
+
+    const int code = app.exec();
+    serial_thread = nullptr;
+    return code;
+}

@@ -1,0 +1,73 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+
+class QIntValidator;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+signals:
+    void signal_quit();
+    void signal_data_send(QByteArray);
+    void signal_write_to_log_file(QString);
+
+public slots:
+    void slot_port_opend(QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof);
+    void slot_port_notopend(QString name);
+    void slot_show_message(QString message);
+    void slot_openPDF();
+
+private slots:
+    void on_rb_1Chanel_clicked(bool checked);
+    void on_rb_NChanel_clicked(bool checked);
+    void on_chB_1_clicked(bool checked);
+    void on_chB_2_clicked(bool checked);
+    void on_chB_3_clicked(bool checked);
+    void on_chB_4_clicked(bool checked);
+    void on_chB_5_clicked(bool checked);
+    void on_chB_6_clicked(bool checked);
+    void on_chB_7_clicked(bool checked);
+    void on_chB_8_clicked(bool checked);
+    void on_pB_Send_1_clicked();
+    void on_chB_Chanel1_CM_1_clicked(bool checked);
+    void on_chB_Chanel1_CM_2_clicked(bool checked);
+    void on_chB_Chanel1_CM_3_clicked(bool checked);
+    void on_chB_Chanel1_CM_4_clicked(bool checked);
+    void on_chB_Chanel2_CM_1_clicked(bool checked);
+    void on_chB_Chanel2_CM_2_clicked(bool checked);
+    void on_chB_Chanel2_CM_3_clicked(bool checked);
+    void on_chB_Chanel2_CM_4_clicked(bool checked);
+    void on_chB_Chanel3_CM_1_clicked(bool checked);
+    void on_chB_Chanel3_CM_2_clicked(bool checked);
+    void on_chB_Chanel3_CM_3_clicked(bool checked);
+    void on_chB_Chanel3_CM_4_clicked(bool checked);
+    void on_chB_Chanel4_CM_1_clicked(bool checked);
+    void on_chB_Chanel4_CM_2_clicked(bool checked);
+    void on_chB_Chanel4_CM_3_clicked(bool checked);
+    void on_chB_Chanel4_CM_4_clicked(bool checked);
+    void on_pB_Send_2_clicked();
+    void on_pB_Current_DateTime_clicked();
+    void on_pB_Send_3_clicked();
+    void slot_settings_con_dlg();
+    void slot_about_dialog();
+
+private:
+    void applyUnitCascade(int unit, bool checked);
+    void applyCmRule(int channel, int cm, bool checked);
+    void showStatus(const QString &text);
+
+    Ui::MainWindow *m_ui = nullptr;
+    QIntValidator *m_addressValidator = nullptr;
+};
+
+#endif // MAINWINDOW_H

@@ -1,0 +1,48 @@
+# Shared by the run and test commands: Debian packages and incremental CMake builds.
+# Sourced, not run.
+
+ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+ZEVR_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+
+# Installs the packages that are missing, as root or through sudo; stops with a clear word otherwise.
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+            sudo=(sudo)
+        else
+            echo "error: these Debian packages are missing: ${missing[*]}" >&2
+            echo "error: installing them needs root or sudo without a password; install them and run again." >&2
+            exit 1
+        fi
+    fi
+    echo "Installing Debian packages: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q || exit 1
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" || exit 1
+}
+
+# build_tree DIR [cmake options...]: configures once, then builds incrementally.
+build_tree() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$ZEVR_ROOT" -B "$dir" -G Ninja "$@" || return 1
+    fi
+    cmake --build "$dir" --parallel "$(nproc)" || return 1
+}
+
+# A private runtime directory, as Qt wants one, for headless runs.
+private_runtime_dir() {
+    if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -d "$XDG_RUNTIME_DIR" ] || [ ! -O "$XDG_RUNTIME_DIR" ]; then
+        XDG_RUNTIME_DIR=$(mktemp -d /tmp/zevr-runtime.XXXXXX)
+        chmod 0700 "$XDG_RUNTIME_DIR"
+        export XDG_RUNTIME_DIR
+    fi
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds what is needed and runs the whole suite headless: the normal build, then the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+set -u
+source "$(dirname "$0")/common.sh"
+
+ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool
+private_runtime_dir
+export QT_QPA_PLATFORM=offscreen
+
+status=0
+run_suite() {
+    local dir=$1
+    shift
+    echo "== build: $dir"
+    if ! build_tree "$dir" "$@"; then
+        echo "== build failed: $dir"
+        status=1
+        return
+    fi
+    echo "== tests: $dir"
+    (cd "$dir" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600) || status=1
+}
+
+cd "$ZEVR_ROOT"
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=1 \
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZEVR_SANITIZE=ON
+
+if [ $status -eq 0 ]; then echo "== all suites passed"; else echo "== FAILED"; fi
+exit $status

@@ -1,0 +1,48 @@
+#ifndef SERIALTHREAD_H
+#define SERIALTHREAD_H
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+
+class QSerialPort;
+class QTimer;
+
+class SerialThread : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SerialThread(QObject *parent = nullptr);
+    ~SerialThread() override;
+
+    QSerialPort *port = nullptr;
+    QTimer *tDataRecv = nullptr;
+    QTimer *tWaitAnswer = nullptr;
+    QByteArray answer_buf;
+    qint32 baud = 115200;
+    quint8 parity = 0;
+    quint8 stopbit = 1;
+    quint8 lenght = 8;
+    QString com_port;
+    bool com_auto = true;
+    QByteArray pending_command;
+    QStringList port_list;
+
+signals:
+    void signal_port_opend(QString, int, int, quint8, int, QString);
+    void signal_port_notopend(QString);
+    void signal_show_message(QString);
+    void signal_Open_Send_Request(QString);
+
+public slots:
+    void slot_run();
+    void slot_data_recv();
+    void slot_data_send(QByteArray command);
+    void slot_tWaitAnswer_timeout();
+    void slot_ReadyRead();
+    void slot_Open_Send_Request(QString name);
+};
+
+extern SerialThread *serial_thread;
+
+#endif // SERIALTHREAD_H
