@@ -65,9 +65,11 @@ bool write_settings_map(const SettingsMap &map) { return replaceSettingsFile(for
 SettingsMap parseSettings(const QByteArray &content) {
     QTextStream stream(content, QIODevice::ReadOnly);
     SettingsMap map;
-    while (!stream.atEnd()) {
-        const QString key = stream.readLine();
-        map.insert(key, stream.readLine());
+    QString key;
+    QString value;
+    while (stream.readLineInto(&key)) {
+        stream.readLineInto(&value);
+        map.insert(key, value);
     }
     return map;
 }
