@@ -10,8 +10,8 @@ quint8 com_log = 0;
 
 namespace {
 
-// Lines end in CR LF on every platform, so the file is not opened in text mode (which would double the CR on
-// Windows); the stream's default codec is the local 8-bit encoding.
+// CR LF is written out here and the file is written in binary mode, so that Windows does not make it CR CR LF;
+// the stream's default codec is the local 8-bit encoding.
 QByteArray encodeLines(const QStringList &lines) {
     QByteArray content;
     QTextStream stream(&content, QIODevice::WriteOnly);
@@ -27,6 +27,8 @@ bool replaceSettingsFile(const QByteArray &content) {
     QSaveFile file(settings_file.fileName());
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    // commit() in Qt 5 misses a flush that fails while closing (a full disk) and would put a truncated file in
+    // place, so the flush is checked here.
     if (file.write(content) != content.size() || !file.flush())
         file.cancelWriting();
     return file.commit();

@@ -106,14 +106,6 @@ void tst_settingsbadinput::badContent_data() {
     QTest::newRow("invalid UTF-8 key") << QByteArray(invalidUtf8 + "\r\nCOM3\r\nCOM Auto\r\ntrue\r\n") << "" << 3
                                        << true << 0;
     QTest::newRow("NUL bytes") << QByteArray("COM Log\r\n1\0\r\nParity\r\nnone\0\r\n", 26) << "" << 3 << false << 0;
-    QTest::newRow("no final line end") << QByteArray("COM Log\r\n1\r\nParity\r\neven") << "" << 2 << false << 1;
-    QTest::newRow("LF-only lines") << QByteArray("COM Log\n1\nCOM Port\nCOM4\nParity\nnone\nCOM Auto\ntrue\n") << "COM4"
-                                   << 0 << true << 1;
-    QTest::newRow("blank line shifts the pairs")
-        << QByteArray("\r\nCOM Log\r\n1\r\nParity\r\nnone\r\n") << "" << 3 << false << 0;
-    QTest::newRow("repeated key") << QByteArray("COM Log\r\n1\r\nParity\r\neven\r\nCOM Log\r\n0\r\nParity\r\nnone\r\n")
-                                  << "" << 0 << false << 0;
-    QTest::newRow("unknown pair") << QByteArray("Colour\r\nblue\r\nCOM Log\r\n1\r\n") << "" << 3 << false << 1;
 }
 
 void tst_settingsbadinput::badContent() {
