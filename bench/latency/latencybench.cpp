@@ -26,7 +26,7 @@ LatencyBench::LatencyBench(SimProcess *sim, SerialThread *worker, QObject *paren
     : QObject(parent), m_sim(sim), m_worker(worker) {
     connect(this, &LatencyBench::signal_data_send, worker, &SerialThread::slot_data_send);
     connect(worker, &SerialThread::signal_show_message, this, [this](const QString &text) {
-        if (text.endsWith(QLatin1String(" закрыт")) || text == QLatin1String("Устройство не обнаружено"))
+        if (text.endsWith(QStringLiteral(" закрыт")) || text == QStringLiteral("Устройство не обнаружено"))
             m_final = text;
     });
     connect(worker, &SerialThread::signal_port_notopend, this,
@@ -48,7 +48,9 @@ bool LatencyBench::measure(int index, Sample *sample, QString *error) {
     }
     const double probeUs = simEvent(probe, "probe").value("t_us").toDouble();
     sample->latencyMs = msBetween(emittedUs, received.value("t_us").toDouble());
-    sample->answerMs = msBetween(probeUs, simEvent(probe, "answer").value("t_us").toDouble());
+    const double answerUs = simEvent(probe, "answer").value("t_us").toDouble();
+    sample->answerMs = msBetween(probeUs, answerUs);
+    sample->gapMs = msBetween(answerUs, received.value("t_us").toDouble());
     sample->toProbeMs = msBetween(emittedUs, probeUs);
     return true;
 }

@@ -21,6 +21,7 @@ public:
         double latencyMs = 0; // emission to the command's last byte at the controller
         double answerMs = 0;  // the controller's answer time: probe read to answer written
         double toProbeMs = 0; // emission to the probe at the controller: opening the port and writing the probe
+        double gapMs = 0;     // answer written to the command's last byte: the worker's quiet gap and its write
     };
 
     LatencyBench(SimProcess *sim, SerialThread *worker, QObject *parent = nullptr);

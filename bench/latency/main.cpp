@@ -54,11 +54,12 @@ bool runAll(LatencyBench &bench, int warmUp, int count, QVector<LatencyBench::Sa
 }
 
 int report(const QVector<LatencyBench::Sample> &samples) {
-    QVector<double> latency, answer, toProbe, aboveFloor;
+    QVector<double> latency, answer, toProbe, gap, aboveFloor;
     for (const LatencyBench::Sample &sample : samples) {
         latency << sample.latencyMs;
         answer << sample.answerMs;
         toProbe << sample.toProbeMs;
+        gap << sample.gapMs;
         aboveFloor << sample.latencyMs - (quietGapMs + sample.answerMs);
     }
     std::printf("Command latency over %d transmissions (emission to last byte at the controller):\n",
@@ -67,6 +68,7 @@ int report(const QVector<LatencyBench::Sample> &samples) {
     printRow("latency", latency);
     printRow("controller's answer time", answer);
     printRow("emission to probe", toProbe);
+    printRow("answer to command", gap);
     printRow("above the floor (20 ms + answer)", aboveFloor);
     const double median = percentile(aboveFloor, 0.5), p99 = percentile(aboveFloor, 0.99);
     const bool met = median <= medianGoalMs && p99 <= p99GoalMs;

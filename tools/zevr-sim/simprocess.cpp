@@ -43,7 +43,8 @@ void SimProcess::readLines() {
         const QJsonObject event = QJsonDocument::fromJson(m_process.readLine()).object();
         if (event.value("event").toString() == QLatin1String("pty"))
             m_path = event.value("path").toString();
-        m_events << event;
+        if (m_keepEvents)
+            m_events << event;
         emit eventReceived(event);
     }
 }

@@ -20,6 +20,8 @@ public:
     // The line's current name; a hang-up without the right to keep it gives a new one.
     QString path() const { return m_path; }
     const QVector<QJsonObject> &events() const { return m_events; }
+    // A long run that reads the events as they come need not keep them all.
+    void setKeepEvents(bool keep) { m_keepEvents = keep; }
 
 signals:
     void eventReceived(const QJsonObject &event);
@@ -30,6 +32,7 @@ private:
     QProcess m_process;
     QString m_path;
     QVector<QJsonObject> m_events;
+    bool m_keepEvents = true;
 };
 
 #endif // SIMPROCESS_H
