@@ -45,6 +45,7 @@ fi
 ensure_packages "${ZEVR_BUILD_PACKAGES[@]}"
 build_tree "$ZEVR_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
 program=$ZEVR_ROOT/build/ZEVR-3G-Config
+private_runtime_dir
 
 if [ $real -eq 1 ]; then
     exec "$program"
