@@ -86,11 +86,6 @@ int PtyLine::unreadCount() const {
     return count;
 }
 
-void PtyLine::discardUnread() {
-    if (m_slave >= 0)
-        tcflush(m_slave, TCIFLUSH);
-}
-
 void PtyLine::hangUp() {
     if (hangUpInPlace())
         return;

@@ -18,7 +18,6 @@ public:
     QString path() const override { return m_path; }
     void write(const QByteArray &bytes) override;
     int unreadCount() const override;
-    void discardUnread() override;
     void hangUp() override;
 
 private:

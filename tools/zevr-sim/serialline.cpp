@@ -37,8 +37,6 @@ void SerialLine::write(const QByteArray &bytes) { m_port->write(bytes); }
 
 int SerialLine::unreadCount() const { return int(m_port->bytesToWrite()); }
 
-void SerialLine::discardUnread() { m_port->clear(QSerialPort::Output); }
-
 // A real port cannot cut the other side's descriptor; dropping DTR and going deaf for a moment is what a
 // pulled cable looks like from there.
 void SerialLine::hangUp() {

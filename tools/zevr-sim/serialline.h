@@ -16,7 +16,6 @@ public:
     QString path() const override;
     void write(const QByteArray &bytes) override;
     int unreadCount() const override;
-    void discardUnread() override;
     void hangUp() override;
 
 private:

@@ -9,8 +9,10 @@ constexpr int splitAt = 3;
 // Well under the program's 20 ms quiet gap, so that the stream never pauses long enough to be examined.
 constexpr int streamIntervalMs = 4;
 const QByteArray streamFiller = QByteArrayLiteral("........");
-// The program reads the answer within a few milliseconds; the hang-up waits for that, but not forever.
+// The program reads the answer within a few milliseconds; the hang-up waits for that, but not forever. The
+// first polls only give the answer time to reach the terminal's queue, where the count can see it.
 constexpr int hangUpPollMs = 1;
+constexpr int minHangUpPolls = 2;
 constexpr int maxHangUpPolls = 200;
 
 } // namespace
@@ -57,9 +59,9 @@ void SimDevice::handle(const StreamEvent &event, qint64 monoNs) {
 }
 
 void SimDevice::startProbe(const StreamEvent &event, qint64 monoNs) {
+    // A controller serves one probe at a time. It never touches the program's receive queue: clearing what
+    // an earlier probe left there is the program's business, as on a real line.
     cancelPending();
-    // What an earlier probe left unread would otherwise be taken as the answer to this one.
-    m_line->discardUnread();
     m_step = m_settings.plan.stepFor(m_probes++);
     QJsonObject json = event.toJson();
     json.insert("mode", m_step.name());
@@ -119,7 +121,8 @@ void SimDevice::streamMore() {
 }
 
 void SimDevice::hangUpOnceRead() {
-    if (m_line->unreadCount() > 0 && ++m_hangUpPolls < maxHangUpPolls)
+    ++m_hangUpPolls;
+    if (m_hangUpPolls < minHangUpPolls || (m_line->unreadCount() > 0 && m_hangUpPolls < maxHangUpPolls))
         return;
     m_hangUpTimer.stop();
     report(QStringLiteral("hangup #%1: line dropped").arg(m_probes), {{"event", "hangup"}}, SimLine::monotonicNs());

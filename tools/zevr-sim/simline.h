@@ -16,8 +16,6 @@ public:
     virtual void write(const QByteArray &bytes) = 0;
     // Bytes written that the other side has not read yet.
     virtual int unreadCount() const = 0;
-    // Drops what the other side has not read: a late answer of an earlier probe must not answer a new one.
-    virtual void discardUnread() = 0;
     // Pulls the plug: the other side's open port fails; the line is usable again for its next open.
     virtual void hangUp() = 0;
 
