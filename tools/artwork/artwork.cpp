@@ -153,8 +153,8 @@ QByteArray icoBytes(const QImage &source) {
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     out << quint16(0) << quint16(1) << quint16(1);
-    out << quint8(size & 0xff) << quint8(size & 0xff) << quint8(0) << quint8(0) << quint16(1) << quint16(32)
-        << dibSize << quint32(22);
+    out << quint8(size & 0xff) << quint8(size & 0xff) << quint8(0) << quint8(0) << quint16(1) << quint16(32) << dibSize
+        << quint32(22);
     out << quint32(40) << qint32(size) << qint32(2 * size) << quint16(1) << quint16(32) << quint32(0)
         << quint32(size * size * 4 + maskRow * size) << qint32(0) << qint32(0) << quint32(0) << quint32(0);
     for (int y = size - 1; y >= 0; --y)
