@@ -277,6 +277,9 @@ void tst_process::firstStartInEmptyDirectory() {
     const quint32 window = program->waitForMainWindow();
     QVERIFY2(window, "no main window with the program's title");
     QCOMPARE(program->windowName(window), windowTitle);
+    const QDir dir(workDir.path());
+    QVERIFY2(QFileInfo(dir.filePath(QStringLiteral("settings.ini"))).size() > 0, "no settings file at first start");
+    QVERIFY2(QFileInfo(dir.filePath(QStringLiteral("LOGS_ZEVR_3G_Config"))).isDir(), "no log folder at first start");
 
     const LockView lock = lockView(lockPath());
     QVERIFY2(!lock.exclusive, "the running copy does not hold the instance lock");

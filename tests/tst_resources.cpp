@@ -1,3 +1,4 @@
+#include "app/mainwindow.h"
 #include "app/stylesheet.h"
 
 #include <QApplication>
@@ -77,6 +78,7 @@ private slots:
     void lineEditBackground_data();
     void lineEditBackground();
     void sheetFontWinsOverWidgetFont();
+    void meterFieldsGreyAtStart();
 };
 
 void tst_resources::styleSheetIsZlibCompressed() {
@@ -303,6 +305,25 @@ void tst_resources::sheetFontWinsOverWidgetFont() {
     QVERIFY(seen.family().contains(QStringLiteral("Times New Roman")));
     QVERIFY(!seen.bold());
     QVERIFY(!seen.italic());
+}
+
+// The meter fields start disabled; under the sheet they must look it, beside white enabled fields.
+void tst_resources::meterFieldsGreyAtStart() {
+    qApp->setStyleSheet(::readStyleSheet(sheetPath));
+    MainWindow window;
+    window.show();
+    auto *meter = window.findChild<QLineEdit *>(QStringLiteral("lE_current_val_el_counter"));
+    auto *address = window.findChild<QLineEdit *>(QStringLiteral("lE_1"));
+    QVERIFY(meter && address);
+    QVERIFY(!meter->isEnabled() && address->isEnabled());
+    // Near the right end, past any default text.
+    const QImage meterImage = meter->grab().toImage();
+    const QImage addressImage = address->grab().toImage();
+    const QColor meterColour = meterImage.pixelColor(meterImage.width() - 4, meterImage.height() / 2);
+    const QColor addressColour = addressImage.pixelColor(addressImage.width() - 4, addressImage.height() / 2);
+    qApp->setStyleSheet(QString());
+    QCOMPARE(meterColour, QColor(208, 208, 208));
+    QCOMPARE(addressColour, QColor(255, 255, 255));
 }
 
 QTEST_MAIN(tst_resources)
