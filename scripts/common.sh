@@ -3,7 +3,9 @@
 
 ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-ZEVR_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+ZEVR_BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+# libFuzzer and the sanitizer runtimes for clang come with compiler-rt.
+ZEVR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # Installs the packages that are missing, as root or through sudo; stops with a clear word otherwise.
 ensure_packages() {
@@ -29,11 +31,16 @@ ensure_packages() {
 }
 
 # build_tree DIR [cmake options...]: configures once, then builds incrementally.
+# Makefiles rather than Ninja: with Ninja, Qt's moc step misses headers that appear in a later
+# configure run, and an incremental build then fails to link.
 build_tree() {
     local dir=$1
     shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$ZEVR_ROOT" -B "$dir" -G Ninja "$@" || return 1
+    if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles$' "$dir/CMakeCache.txt"; then
+        rm -rf "$dir"
+    fi
+    if [ ! -f "$dir/Makefile" ]; then
+        cmake -S "$ZEVR_ROOT" -B "$dir" -G "Unix Makefiles" "$@" || return 1
     fi
     cmake --build "$dir" --parallel "$(nproc)" || return 1
 }
