@@ -33,13 +33,14 @@ private slots:
     void cleanup();
     void sendsOneCommand_data();
     void sendsOneCommand();
+    void disabledUnitIsSkipped();
     void currentDateTimeFillsFieldsOnly();
 
 private:
     template <typename T> T *widget(const QString &name) const;
     void click(const QString &name);
     void perform(const QString &step);
-    QByteArray sent(const QString &button);
+    QByteArray sentHex(const QString &button);
 
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QSignalSpy> m_spy;
@@ -96,13 +97,13 @@ void tst_sendbuttons::perform(const QString &step) {
         QTest::keyClicks(edit, words.at(2));
 }
 
-// The command of one press, or a text that names the fault when the press did not emit exactly once.
-QByteArray tst_sendbuttons::sent(const QString &button) {
+// The command of one press in hex, or a text that names the fault when the press did not emit exactly once.
+QByteArray tst_sendbuttons::sentHex(const QString &button) {
     m_spy->clear();
     click(button);
     if (m_spy->count() != 1)
         return "emitted " + QByteArray::number(m_spy->count()) + " times";
-    return m_spy->takeFirst().at(0).toByteArray();
+    return m_spy->takeFirst().at(0).toByteArray().toHex(' ');
 }
 
 void tst_sendbuttons::init() {
@@ -125,6 +126,13 @@ void tst_sendbuttons::sendsOneCommand_data() {
     const QString station = QStringLiteral("pB_Send_1");
     QTest::newRow("station at start") << QStringList{} << station << bytes("434D4477 00 00000000");
     QTest::newRow("unit 1") << QStringList{"click chB_1"} << station << bytes("434D4477 01 6F 00000000");
+    QTest::newRow("units 1-3, unit 2 analog")
+        << QStringList{"click chB_1", "click chB_2", "click chB_3", "click rB_anl_2"} << station
+        << bytes("434D4477 03 6F7071 00000002");
+    QStringList allAnalog;
+    for (int unit = 1; unit <= 8; ++unit)
+        allAnalog << QStringLiteral("click chB_%1").arg(unit) << QStringLiteral("click rB_anl_%1").arg(unit);
+    QTest::newRow("all eight analog") << allAnalog << station << bytes("434D4477 08 6F70717273747576 000000FF");
     QTest::newRow("address 250") << QStringList{"click chB_1", "type lE_1 250"} << station
                                  << bytes("434D4477 01 FA 00000000");
     QTest::newRow("address cleared") << QStringList{"click chB_1", "clear lE_1"} << station
@@ -139,6 +147,21 @@ void tst_sendbuttons::sendsOneCommand_data() {
 
     QTest::newRow("multi-channel at start")
         << QStringList{"click rb_NChanel"} << station << multiChannel(FormRecord, FormRecord, FormRecord, FormRecord);
+    QTest::newRow("multi-channel with CM boxes")
+        << QStringList{"click rb_NChanel",           "click chB_Chanel1_CM_1", "click chB_Chanel1_CM_3",
+                       "type lE_Date_Ch_1 15062016", "type lE_Kod_Ch_1 B",     "type lE_Nom_Ch_1 99999",
+                       "click chB_Chanel2_CM_2",     "click chB_Chanel2_CM_4", "type lE_Date_Ch_2 15062016",
+                       "type lE_Kod_Ch_2 B",         "type lE_Nom_Ch_2 99999", "type lE_Nom_Ch_4 99999"}
+        << station
+        << multiChannel("01 02 0F 06 10 42 00 01 86 9F 30 00", "02 02 0F 06 10 42 00 01 86 9F 40 00", FormRecord,
+                        "00 00 01 01 11 41 00 01 86 9F 00 00");
+    QTest::newRow("CM box checked and unchecked")
+        << QStringList{"click rb_NChanel", "click chB_Chanel3_CM_2", "click chB_Chanel3_CM_2"} << station
+        << multiChannel(FormRecord, FormRecord, FormRecord, FormRecord);
+    QTest::newRow("all CM boxes of channel 4")
+        << QStringList{"click rb_NChanel", "click chB_Chanel4_CM_1", "click chB_Chanel4_CM_2", "click chB_Chanel4_CM_3",
+                       "click chB_Chanel4_CM_4"}
+        << station << multiChannel(FormRecord, FormRecord, FormRecord, "01 04 01 01 11 41 00 00 04 D2 32 04");
     QTest::newRow("code emptied") << QStringList{"click rb_NChanel", "clear lE_Kod_Ch_2"} << station
                                   << multiChannel(FormRecord, "00 00 01 01 11 00 00 00 04 D2 00 00", FormRecord,
                                                   FormRecord);
@@ -207,9 +230,18 @@ void tst_sendbuttons::sendsOneCommand() {
 
     for (const QString &step : steps)
         perform(step);
-    QCOMPARE(sent(button).toHex(' '), expected.toHex(' '));
+    QCOMPARE(sentHex(button), expected.toHex(' '));
     // The widgets keep their values, so a second press sends the same command.
-    QCOMPARE(sent(button).toHex(' '), expected.toHex(' '));
+    QCOMPARE(sentHex(button), expected.toHex(' '));
+}
+
+void tst_sendbuttons::disabledUnitIsSkipped() {
+    for (const char *step : {"click chB_1", "click chB_2", "click chB_3", "click rB_anl_3", "click chB_2"})
+        perform(QString::fromLatin1(step));
+    auto *unit3 = widget<QCheckBox>(QStringLiteral("chB_3"));
+    QVERIFY(unit3->isChecked());
+    QVERIFY(!unit3->isEnabled());
+    QCOMPARE(sentHex(QStringLiteral("pB_Send_1")), bytes("434D4477 01 6F 00000000").toHex(' '));
 }
 
 void tst_sendbuttons::currentDateTimeFillsFieldsOnly() {
@@ -234,7 +266,7 @@ void tst_sendbuttons::currentDateTimeFillsFieldsOnly() {
     QByteArray expected = bytes("434D4479");
     for (int value : {time.hour(), time.minute(), time.second(), date.day(), date.month(), date.year() - 2000})
         expected.append(char(value));
-    QCOMPARE(sent(QStringLiteral("pB_Send_2")).toHex(' '), expected.toHex(' '));
+    QCOMPARE(sentHex(QStringLiteral("pB_Send_2")), expected.toHex(' '));
 }
 
 QTEST_MAIN(tst_sendbuttons)
