@@ -35,6 +35,7 @@ private slots:
     void sendsOneCommand();
     void disabledUnitIsSkipped();
     void currentDateTimeFillsFieldsOnly();
+    void currentDateTimeReadsTheClockOnce();
 
 private:
     template <typename T> T *widget(const QString &name) const;
@@ -267,6 +268,21 @@ void tst_sendbuttons::currentDateTimeFillsFieldsOnly() {
     for (int value : {time.hour(), time.minute(), time.second(), date.day(), date.month(), date.year() - 2000})
         expected.append(char(value));
     QCOMPARE(sentHex(QStringLiteral("pB_Send_2")), expected.toHex(' '));
+}
+
+void tst_sendbuttons::currentDateTimeReadsTheClockOnce() {
+    // A press in the last moment of a year: a second reading of the clock would already be in the next one.
+    QDateTime now(QDate(2026, 12, 31), QTime(23, 59, 59, 999));
+    m_window->setClock([&now] {
+        const QDateTime reading = now;
+        now = now.addMSecs(1);
+        return reading;
+    });
+    perform(QStringLiteral("tab 1"));
+    click(QStringLiteral("pB_Current_DateTime"));
+    QCOMPARE(widget<QLineEdit>(QStringLiteral("lE_Time"))->text(), QStringLiteral("23:59:59"));
+    QCOMPARE(widget<QLineEdit>(QStringLiteral("lE_Date"))->text(), QStringLiteral("31/12/2026"));
+    QCOMPARE(sentHex(QStringLiteral("pB_Send_2")), bytes("434D4479 173B3B 1F0C1A").toHex(' '));
 }
 
 QTEST_MAIN(tst_sendbuttons)
