@@ -26,7 +26,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # -displayfd: Xvfb picks a free display and writes its number once it accepts clients.
-Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "error: Xvfb did not start" >&2; exit 1; }
