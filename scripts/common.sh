@@ -3,7 +3,8 @@
 
 ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-ZEVR_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+ZEVR_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+    fonts-dejavu-core)
 
 # Installs the packages that are missing, as root or through sudo; stops with a clear word otherwise.
 ensure_packages() {
