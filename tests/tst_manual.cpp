@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -43,6 +45,7 @@ private slots:
     void urlOpensAnExistingFile();
     void builtManualHasPages();
     void builtManualHasCyrillicText();
+    void installPutsManualBesideProgram();
 };
 
 void tst_manual::urlNamesTheFile_data() {
@@ -109,6 +112,50 @@ void tst_manual::builtManualHasCyrillicText() {
     for (const char *phrase : {"Руководство пользователя", "Настройки связи", "Устройство не обнаружено",
                                "Обнаружено устройство", "Эл. счетчик"})
         QVERIFY2(flat.contains(QString::fromUtf8(phrase)), phrase);
+}
+
+static QMap<QString, QString> desktopEntry(const QString &path) {
+    QMap<QString, QString> keys;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (equals > 0)
+            keys.insert(line.left(equals), line.mid(equals + 1));
+    }
+    return keys;
+}
+
+void tst_manual::installPutsManualBesideProgram() {
+    QTemporaryDir base;
+    QVERIFY(base.isValid());
+    const QString prefix = base.path() + QStringLiteral("/Пре фикс");
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(ZEVR_CMAKE_COMMAND),
+                  {QStringLiteral("--install"), QStringLiteral(ZEVR_BINARY_DIR), QStringLiteral("--prefix"), prefix});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAll().constData());
+
+    const QString bin = prefix + QStringLiteral("/bin");
+    QVERIFY(QFileInfo(bin + QStringLiteral("/ZEVR-3G-Config")).isExecutable());
+    const QString manual = manualUrl(bin).toLocalFile();
+    QVERIFY2(QFileInfo::exists(manual), qPrintable(manual));
+    QCOMPARE(QFileInfo(manual).size(), QFileInfo(builtManual).size());
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QMap<QString, QString> entry =
+        desktopEntry(prefix + QStringLiteral("/share/applications/zevr-3g-config.desktop"));
+    QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
+    QCOMPARE(entry.value(QStringLiteral("Terminal")), QStringLiteral("false"));
+    QCOMPARE(entry.value(QStringLiteral("Exec")), QLatin1Char('"') + bin + QStringLiteral("/ZEVR-3G-Config\""));
+    QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("zevr-3g-config"));
+    QVERIFY(entry.value(QStringLiteral("Categories")).endsWith(QLatin1Char(';')));
+    QVERIFY(!entry.value(QStringLiteral("Name")).isEmpty());
+    const QImage icon(prefix + QStringLiteral("/share/icons/hicolor/128x128/apps/zevr-3g-config.png"));
+    QCOMPARE(icon.size(), QSize(128, 128));
+#endif
 }
 
 QTEST_MAIN(tst_manual)
