@@ -4,7 +4,7 @@
 set -u
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool poppler-utils
+ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool
 private_runtime_dir
 export QT_QPA_PLATFORM=offscreen
 
