@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QPointer>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -46,6 +47,15 @@ static void whenAboutShown(std::function<void(About_dl *)> step, int triesLeft =
     });
 }
 
+// Stands in for the web browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
 class tst_about : public QObject {
     Q_OBJECT
 
@@ -55,6 +65,7 @@ private slots:
     void linkText_data();
     void linkText();
     void menuShowsOneDialogAtATime();
+    void clickingTheLinkOpensItAndKeepsTheDialog();
 };
 
 void tst_about::form() {
@@ -135,6 +146,21 @@ void tst_about::menuShowsOneDialogAtATime() {
     QCOMPARE(shown.size(), 2);
     QVERIFY(shown.at(0).isNull());
     QVERIFY(shown.at(1).isNull());
+}
+
+void tst_about::clickingTheLinkOpensItAndKeepsTheDialog() {
+    const QUrl address(QString::fromUtf8(ZEVR_MAKER_URL));
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(address.scheme(), &catcher, "open");
+    About_dl dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // The label holds the link alone, centred, so its middle lies on the link.
+    QTest::mouseClick(dialog.lB_link, Qt::LeftButton, Qt::NoModifier, dialog.lB_link->rect().center());
+    QDesktopServices::unsetUrlHandler(address.scheme());
+
+    QCOMPARE(catcher.urls, QList<QUrl>{address});
+    QVERIFY(dialog.isVisible());
 }
 
 QTEST_MAIN(tst_about)

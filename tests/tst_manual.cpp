@@ -1,4 +1,9 @@
+#include "app/mainwindow.h"
 #include "dialogs/manualurl.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDesktopServices>
 
 #include <QDir>
 #include <QFile>
@@ -13,16 +18,16 @@
 static const QString manualName = QStringLiteral("Руководство пользователя.pdf");
 static const QString builtManual = QStringLiteral(ZEVR_BINARY_DIR "/") + manualName;
 
-// Runs a poppler tool on the built manual; an empty result when the tool is not installed.
-static QString popplerOutput(const QString &tool, const QStringList &extra = {}) {
-    if (QStandardPaths::findExecutable(tool).isEmpty())
-        return {};
+// Runs a poppler tool; its standard output, or an empty text when it failed.
+static QString toolOutput(const QString &tool, const QStringList &arguments) {
     QProcess process;
-    process.start(tool, QStringList(extra) << builtManual << QStringLiteral("-"));
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+    process.start(tool, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return {};
     return QString::fromUtf8(process.readAllStandardOutput());
 }
+
+static bool installed(const QString &tool) { return !QStandardPaths::findExecutable(tool).isEmpty(); }
 
 // The number of pages as the page tree's /Count names it; -1 when there is none.
 static int pageTreeCount(const QByteArray &pdf) {
@@ -36,6 +41,15 @@ static int pageTreeCount(const QByteArray &pdf) {
     return ok ? pages : -1;
 }
 
+// Stands in for the desktop: receives what the program asks it to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
 class tst_manual : public QObject {
     Q_OBJECT
 
@@ -43,6 +57,7 @@ private slots:
     void urlNamesTheFile_data();
     void urlNamesTheFile();
     void urlOpensAnExistingFile();
+    void helpMenuOpensTheManualBesideTheProgram();
     void builtManualHasPages();
     void builtManualHasCyrillicText();
     void installPutsManualBesideProgram();
@@ -87,6 +102,20 @@ void tst_manual::urlOpensAnExistingFile() {
     QCOMPARE(reopened.readAll(), QByteArray("%PDF-1.4\n"));
 }
 
+void tst_manual::helpMenuOpensTheManualBesideTheProgram() {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    MainWindow window;
+    auto *action = window.findChild<QAction *>(QStringLiteral("action_re"));
+    QVERIFY(action);
+    action->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    QCOMPARE(catcher.urls.size(), 1);
+    QCOMPARE(catcher.urls.first().toLocalFile(),
+             QCoreApplication::applicationDirPath() + QLatin1Char('/') + manualName);
+}
+
 void tst_manual::builtManualHasPages() {
     QFile file(builtManual);
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(builtManual));
@@ -95,9 +124,9 @@ void tst_manual::builtManualHasPages() {
     const int pages = pageTreeCount(content);
     QVERIFY2(pages >= 5, qPrintable(QString::number(pages)));
 
-    const QString info = popplerOutput(QStringLiteral("pdfinfo"));
-    if (info.isEmpty())
+    if (!installed(QStringLiteral("pdfinfo")))
         QSKIP("pdfinfo (poppler-utils) is not installed; the page tree was checked alone.");
+    const QString info = toolOutput(QStringLiteral("pdfinfo"), {builtManual});
     const QRegularExpressionMatch reported = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
     QVERIFY(reported.hasMatch());
     QCOMPARE(reported.captured(1).toInt(), pages);
@@ -105,9 +134,10 @@ void tst_manual::builtManualHasPages() {
 
 // Cyrillic that came out as missing glyphs would not be extracted as text.
 void tst_manual::builtManualHasCyrillicText() {
-    const QString text = popplerOutput(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8")});
-    if (text.isEmpty())
+    if (!installed(QStringLiteral("pdftotext")))
         QSKIP("pdftotext (poppler-utils) is not installed.");
+    const QString text = toolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"),
+                                                                  builtManual, QStringLiteral("-")});
     const QString flat = text.simplified();
     for (const char *phrase : {"Руководство пользователя", "Настройки связи", "Устройство не обнаружено",
                                "Обнаружено устройство", "Эл. счетчик"})
