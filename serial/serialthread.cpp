@@ -1,20 +1,240 @@
 #include "serial/serialthread.h"
 
-#include <QSerialPort>
+#include "app/settingsfile.h"
+#include "serial/portlist.h"
+
+#include <QElapsedTimer>
 #include <QTimer>
 
-// Placeholder bodies; the link lands with its own change.
 SerialThread *serial_thread = nullptr;
 
-SerialThread::SerialThread(QObject *parent) : QObject(parent), port(new QSerialPort) {}
+namespace {
+
+const QByteArray probe = QByteArrayLiteral("ZEVR-3G-Config");
+const QByteArray deviceToken = QByteArrayLiteral("ZEVR-3G");
+constexpr int quietGapMs = 20;
+constexpr int answerTimeoutMs = 1000;
+constexpr int writeTimeoutMs = 1000;
+
+// Errors after which the line carries nothing any more (the adapter was pulled, the far end hung up).
+// QSerialPort keeps reporting them for as long as the port stays open.
+bool isLineFailure(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::ReadError || error == QSerialPort::WriteError || error == QSerialPort::ResourceError;
+}
+
+QSerialPort::Parity parityFromCode(quint8 code) {
+    if (code == 2)
+        return QSerialPort::EvenParity;
+    return code == 3 ? QSerialPort::OddParity : QSerialPort::NoParity;
+}
+
+} // namespace
+
+SerialThread::SerialThread(QObject *parent) : QObject(parent), port(new QSerialPort) {
+    tDataRecv = new QTimer(this);
+    tDataRecv->setSingleShot(true);
+    tDataRecv->setTimerType(Qt::PreciseTimer);
+    connect(tDataRecv, &QTimer::timeout, this, &SerialThread::slot_data_recv);
+    tWaitAnswer = new QTimer(this);
+    tWaitAnswer->setSingleShot(true);
+    tWaitAnswer->setTimerType(Qt::PreciseTimer);
+    connect(tWaitAnswer, &QTimer::timeout, this, &SerialThread::slot_tWaitAnswer_timeout);
+    connect(port, &QSerialPort::readyRead, this, &SerialThread::slot_ReadyRead);
+    connect(this, &SerialThread::signal_Open_Send_Request, this, &SerialThread::slot_Open_Send_Request);
+    connect(port, &QSerialPort::errorOccurred, this, &SerialThread::handlePortError);
+    answer_buf.clear();
+}
 
 SerialThread::~SerialThread() {
+    // Closing the port may report an error; nothing is left to react to it.
+    port->disconnect(this);
     delete port;
 }
 
-void SerialThread::slot_run() {}
-void SerialThread::slot_data_recv() {}
-void SerialThread::slot_data_send(QByteArray) {}
-void SerialThread::slot_tWaitAnswer_timeout() {}
-void SerialThread::slot_ReadyRead() {}
-void SerialThread::slot_Open_Send_Request(QString) {}
+void SerialThread::slot_run() {
+    if (!settings_file.exists())
+        return;
+    applyConnectionValues(connectionValuesFromMap(read_settings_map()));
+}
+
+void SerialThread::applyConnectionValues(const ConnectionValues &values) {
+    com_port = values.com_port;
+    baud = values.baud;
+    parity = values.parity;
+    stopbit = values.stopbit;
+    lenght = values.lenght;
+    com_auto = values.com_auto;
+}
+
+void SerialThread::slot_data_send(QByteArray command) {
+    // A command that arrives while another is on its way waits for its turn: the port object serves one
+    // attempt at a time, and each command gets its own reports.
+    m_queue.append(command);
+    startQueuedCommands();
+}
+
+void SerialThread::startQueuedCommands() {
+    if (m_transmitting || m_startingQueued)
+        return;
+    // A transmission may end before beginTransmission() returns (no port listed, none that opens); the loop
+    // then takes the next command instead of nesting one transmission inside another.
+    m_startingQueued = true;
+    while (!m_transmitting && !m_queue.isEmpty())
+        beginTransmission(m_queue.takeFirst());
+    m_startingQueued = false;
+}
+
+void SerialThread::beginTransmission(const QByteArray &command) {
+    m_transmitting = true;
+    port_list.clear();
+    pending_command = command;
+    if (!com_auto) {
+        slot_Open_Send_Request(com_port);
+        return;
+    }
+    port_list = availablePortNames();
+    if (port_list.isEmpty()) {
+        endTransmission();
+        return;
+    }
+    emit signal_Open_Send_Request(port_list.first());
+}
+
+void SerialThread::endTransmission() {
+    m_transmitting = false;
+    startQueuedCommands();
+}
+
+void SerialThread::slot_Open_Send_Request(QString name) {
+    if (m_stage != Stage::Idle) {
+        // The port object is busy with another attempt; taking it over would strand that one.
+        emit signal_port_notopend(name);
+        return;
+    }
+    if (!port_list.isEmpty())
+        port_list.removeFirst();
+    m_transmitting = true;
+    const quint64 attempt = ++m_attempt;
+    port->setPortName(name);
+    if (!port->open(QIODevice::ReadWrite)) {
+        emit signal_port_notopend(name);
+        tryNextCandidate();
+        return;
+    }
+    configurePort();
+    // Whatever reached the port before the probe cannot be the answer to it.
+    port->clear(QSerialPort::Input);
+    m_stage = Stage::Waiting;
+    emit signal_port_opend(name, baud, lenght, parity, stopbit, QStringLiteral("Нет"));
+    if (attempt != m_attempt || m_stage != Stage::Waiting)
+        return; // the attempt ended while the report was being shown
+    port->write(probe);
+    tWaitAnswer->start(answerTimeoutMs);
+}
+
+void SerialThread::configurePort() {
+    // The setters' results are not checked: a line that cannot take the settings stays silent, and the
+    // opened report shows the stored values.
+    port->setBaudRate(baud, QSerialPort::AllDirections);
+    port->setDataBits(lenght == 7 ? QSerialPort::Data7 : QSerialPort::Data8);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    port->setParity(parityFromCode(parity));
+    port->setStopBits(stopbit == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+}
+
+void SerialThread::slot_ReadyRead() {
+    tDataRecv->start(quietGapMs);
+    answer_buf.append(port->readAll());
+}
+
+void SerialThread::slot_data_recv() {
+    const bool answered = m_stage == Stage::Waiting && answer_buf.contains(deviceToken);
+    answer_buf.clear();
+    if (answered)
+        sendCommand();
+}
+
+void SerialThread::sendCommand() {
+    m_stage = Stage::Sending;
+    m_sendFailed = false;
+    tWaitAnswer->stop();
+    emit signal_show_message(QStringLiteral("Обнаружено устройство"));
+    emit signal_show_message(QStringLiteral("Отправка сообщения"));
+    const bool sent = writeCommand(pending_command);
+    const QString name = port->portName();
+    endAttempt();
+    const QString outcome = sent ? QStringLiteral("Отправлено. ") : QStringLiteral("Ошибка отправки. ");
+    emit signal_show_message(outcome + name + QStringLiteral(" закрыт"));
+    endTransmission();
+}
+
+bool SerialThread::writeCommand(const QByteArray &command) {
+    if (m_sendFailed || !port->isOpen() || port->write(command) != command.size())
+        return false;
+    // waitForBytesWritten() returns once the first chunk has gone; the command has left only when
+    // nothing of it is left to write.
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_sendFailed && port->isOpen() && port->bytesToWrite() > 0) {
+        const qint64 left = writeTimeoutMs - clock.elapsed();
+        if (left <= 0)
+            break;
+        port->waitForBytesWritten(int(left));
+    }
+    return !m_sendFailed && port->isOpen() && port->bytesToWrite() == 0;
+}
+
+void SerialThread::slot_tWaitAnswer_timeout() {
+    if (m_stage == Stage::Waiting)
+        giveUpOnPort();
+}
+
+void SerialThread::giveUpOnPort() {
+    endAttempt();
+    emit signal_show_message(QStringLiteral("Устройство не обнаружено"));
+    tryNextCandidate();
+}
+
+void SerialThread::tryNextCandidate() {
+    if (port_list.isEmpty()) {
+        endTransmission();
+        return;
+    }
+    emit signal_Open_Send_Request(port_list.first());
+}
+
+void SerialThread::endAttempt() {
+    // Nothing of this attempt may be taken for the answer of the next one.
+    m_stage = Stage::Idle;
+    tWaitAnswer->stop();
+    tDataRecv->stop();
+    answer_buf.clear();
+    closePort();
+}
+
+void SerialThread::closePort() {
+    // Closing a port whose line is gone reports an error of its own, which must not close it a second time.
+    if (m_closing || !port->isOpen())
+        return;
+    m_closing = true;
+    port->close();
+    m_closing = false;
+}
+
+void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
+    if (m_closing || !isLineFailure(error))
+        return;
+    switch (m_stage) {
+    case Stage::Waiting:
+        giveUpOnPort();
+        break;
+    case Stage::Sending:
+        // sendCommand() reports the failure once the write loop has returned.
+        m_sendFailed = true;
+        closePort();
+        break;
+    case Stage::Idle:
+        // Only while the port is being opened and configured; the wait that follows meets the error again.
+        break;
+    }
+}

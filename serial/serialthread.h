@@ -2,11 +2,13 @@
 #define SERIALTHREAD_H
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QSerialPort>
 #include <QStringList>
 
-class QSerialPort;
 class QTimer;
+struct ConnectionValues;
 
 class SerialThread : public QObject {
     Q_OBJECT
@@ -41,6 +43,31 @@ public slots:
     void slot_tWaitAnswer_timeout();
     void slot_ReadyRead();
     void slot_Open_Send_Request(QString name);
+
+private:
+    // Where the current attempt on one port stands.
+    enum class Stage { Idle, Waiting, Sending };
+
+    void applyConnectionValues(const ConnectionValues &values);
+    void startQueuedCommands();
+    void beginTransmission(const QByteArray &command);
+    void endTransmission();
+    void configurePort();
+    void sendCommand();
+    bool writeCommand(const QByteArray &command);
+    void giveUpOnPort();
+    void tryNextCandidate();
+    void endAttempt();
+    void closePort();
+    void handlePortError(QSerialPort::SerialPortError error);
+
+    Stage m_stage = Stage::Idle;
+    QList<QByteArray> m_queue;
+    quint64 m_attempt = 0;
+    bool m_transmitting = false;
+    bool m_startingQueued = false;
+    bool m_closing = false;
+    bool m_sendFailed = false;
 };
 
 extern SerialThread *serial_thread;
