@@ -1,6 +1,7 @@
 #ifndef SETTINGSFILE_H
 #define SETTINGSFILE_H
 
+#include <QByteArray>
 #include <QFile>
 #include <QMap>
 #include <QString>
@@ -25,11 +26,14 @@ void load_com_log();
 SettingsMap read_settings_map();
 
 // Replaces "settings.ini" with the map, one key line and one value line per entry in ascending
-// key order. The old file stays whole unless the new content was written completely.
+// key order. The old file stays whole unless the new content was written completely; returns
+// whether the new content is in place.
 bool write_settings_map(const SettingsMap &map);
 
 // Pure conversions, shared by the worker's load and the settings dialog.
 SettingsMap parseSettings(const QByteArray &content);
+QByteArray formatSettings(const SettingsMap &map);
+QByteArray defaultSettingsContent();
 ConnectionValues connectionValuesFromMap(const SettingsMap &map);
 qint32 baudFromText(const QString &text);
 quint8 parityFromText(const QString &text);

@@ -1,7 +1,23 @@
 #include "app/mainwindow.h"
 
-// Placeholder bodies; the status display lands with its own change.
-void MainWindow::slot_port_opend(QString, int, int, quint8, int, QString) {}
-void MainWindow::slot_port_notopend(QString) {}
-void MainWindow::slot_show_message(QString) {}
-void MainWindow::showStatus(const QString &) {}
+#include "app/settingsfile.h"
+#include "ui_mainwindow.h"
+
+#include <QStatusBar>
+
+void MainWindow::slot_port_opend(QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof) {
+    const QChar dash(QLatin1Char('-'));
+    showStatus(QStringLiteral("Открыт ") + name + dash + QString::number(baud) + dash + QString::number(lenght) + dash +
+               QString::number(uint(parity)) + dash + QString::number(stopbit) + dash + xof);
+}
+
+void MainWindow::slot_port_notopend(QString name) { showStatus(name + QStringLiteral("  не открыт")); }
+
+void MainWindow::slot_show_message(QString message) { showStatus(message); }
+
+// A timeout of 0 keeps each report on screen until the next one replaces it.
+void MainWindow::showStatus(const QString &text) {
+    m_ui->statusBar->showMessage(text, 0);
+    if (com_log == 1)
+        emit signal_write_to_log_file(text);
+}

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds what is needed and runs the whole suite headless: the normal build, then the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of the settings-reader fuzzer.
+# Exits non-zero on any failure.
 set -u
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool
+ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" "${ZEVR_FUZZ_PACKAGES[@]}" xvfb xauth xdotool
 private_runtime_dir
 export QT_QPA_PLATFORM=offscreen
 
@@ -26,6 +27,7 @@ cd "$ZEVR_ROOT"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZEVR_SANITIZE=ON
+"$ZEVR_ROOT/scripts/fuzz.sh" 20 || { echo "== fuzzing failed"; status=1; }
 
 if [ $status -eq 0 ]; then echo "== all suites passed"; else echo "== FAILED"; fi
 exit $status
