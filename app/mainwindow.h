@@ -3,7 +3,11 @@
 
 #include <QMainWindow>
 
+class QCheckBox;
 class QIntValidator;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
 
 namespace Ui {
 class MainWindow;
@@ -62,8 +66,20 @@ private slots:
     void slot_about_dialog();
 
 private:
+    // The widgets of one control unit on the single-channel page.
+    struct UnitWidgets {
+        QCheckBox *box;
+        QLineEdit *address;
+        QRadioButton *digital;
+        QRadioButton *analog;
+    };
+
     void applyUnitCascade(int unit, bool checked);
     void applyCmRule(int channel, int cm, bool checked);
+    UnitWidgets unitWidgets(int unit) const;
+    QCheckBox *cmBox(int channel, int cm) const;
+    QLabel *addressLabel(int channel) const;
+    QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
 
     Ui::MainWindow *m_ui = nullptr;

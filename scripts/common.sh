@@ -3,7 +3,7 @@
 
 ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-ZEVR_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+ZEVR_BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
 # The user manual: fonts with Cyrillic letters to lay it out, poppler to check the PDF.
 ZEVR_BUILD_PACKAGES+=(fonts-dejavu-core poppler-utils)
 # libFuzzer and the sanitizer runtimes for clang come with compiler-rt.
@@ -33,11 +33,16 @@ ensure_packages() {
 }
 
 # build_tree DIR [cmake options...]: configures once, then builds incrementally.
+# Makefiles rather than Ninja: with Ninja, Qt's moc step misses headers that appear in a later
+# configure run, and an incremental build then fails to link.
 build_tree() {
     local dir=$1
     shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$ZEVR_ROOT" -B "$dir" -G Ninja "$@" || return 1
+    if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles$' "$dir/CMakeCache.txt"; then
+        rm -rf "$dir"
+    fi
+    if [ ! -f "$dir/Makefile" ]; then
+        cmake -S "$ZEVR_ROOT" -B "$dir" -G "Unix Makefiles" "$@" || return 1
     fi
     cmake --build "$dir" --parallel "$(nproc)" || return 1
 }
