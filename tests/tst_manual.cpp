@@ -123,6 +123,8 @@ void tst_manual::builtManualHasPages() {
     QVERIFY(content.startsWith("%PDF-"));
     const int pages = pageTreeCount(content);
     QVERIFY2(pages >= 5, qPrintable(QString::number(pages)));
+    // The three tabs (one of them twice) and the two dialogs.
+    QVERIFY2(content.count("/Subtype /Image") >= 6, qPrintable(QString::number(content.count("/Subtype /Image"))));
 
     if (!installed(QStringLiteral("pdfinfo")))
         QSKIP("pdfinfo (poppler-utils) is not installed; the page tree was checked alone.");

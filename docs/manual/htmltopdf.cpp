@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -22,11 +24,28 @@ static bool readHtml(const QString &path, QString &html) {
     return true;
 }
 
-static void layOut(QTextDocument &document, const QString &html, const QString &sourcePath) {
-    // Pictures are named relative to the manual's own folder.
-    document.setBaseUrl(QUrl::fromLocalFile(QFileInfo(sourcePath).absolutePath() + QLatin1Char('/')));
+// Pictures are named relative to the manual's own folder; QTextDocument loads local images through
+// its resource lookup, which is handed each picture here.
+static bool addImages(QTextDocument &document, const QString &html, const QDir &folder) {
+    bool complete = true;
+    const QRegularExpression source(QStringLiteral("<img[^>]*\\ssrc=\"([^\"]+)\""));
+    for (auto it = source.globalMatch(html); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        const QImage image(folder.filePath(name));
+        if (image.isNull()) {
+            std::fprintf(stderr, "cannot read the picture %s\n", qPrintable(folder.filePath(name)));
+            complete = false;
+        }
+        document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+    }
+    return complete;
+}
+
+static bool layOut(QTextDocument &document, const QString &html, const QString &sourcePath) {
+    const bool complete = addImages(document, html, QFileInfo(sourcePath).absoluteDir());
     document.setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 10));
     document.setHtml(html);
+    return complete;
 }
 
 static bool writePdf(QTextDocument &document, const QString &path) {
@@ -53,7 +72,9 @@ int main(int argc, char **argv) {
         return 1;
     }
     QTextDocument document;
-    layOut(document, html, args.at(1));
+    // A manual with a picture missing is not built, so the gap cannot go unnoticed.
+    if (!layOut(document, html, args.at(1)))
+        return 1;
     if (!writePdf(document, args.at(2))) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(args.at(2)));
         return 1;
