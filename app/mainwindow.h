@@ -1,7 +1,12 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "mainwindow/commands.h"
+
+#include <QDateTime>
 #include <QMainWindow>
+
+#include <functional>
 
 class QCheckBox;
 class QIntValidator;
@@ -17,8 +22,13 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
+    using Clock = std::function<QDateTime()>;
+
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // The workstation clock that "Текущее время и дата" copies; tests put a clock of their own here.
+    void setClock(Clock clock);
 
 signals:
     void signal_quit();
@@ -79,11 +89,18 @@ private:
     UnitWidgets unitWidgets(int unit) const;
     QCheckBox *cmBox(int channel, int cm) const;
     QLabel *addressLabel(int channel) const;
+    QLineEdit *dateField(int channel) const;
+    QLineEdit *codeField(int channel) const;
+    QLineEdit *serialNumberField(int channel) const;
+    Commands::ControlUnits controlUnits() const;
+    Commands::Channels channels() const;
+    Commands::MeterType meterType() const;
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
 
     Ui::MainWindow *m_ui = nullptr;
     QIntValidator *m_addressValidator = nullptr;
+    Clock m_clock = &QDateTime::currentDateTime;
 };
 
 #endif // MAINWINDOW_H

@@ -1,7 +1,80 @@
 #include "app/mainwindow.h"
+#include "ui_mainwindow.h"
 
-// Placeholder bodies; the command tabs land with their own change.
-void MainWindow::on_pB_Send_1_clicked() {}
-void MainWindow::on_pB_Send_2_clicked() {}
-void MainWindow::on_pB_Current_DateTime_clicked() {}
-void MainWindow::on_pB_Send_3_clicked() {}
+#include <array>
+
+void MainWindow::setClock(Clock clock) { m_clock = clock ? std::move(clock) : Clock(&QDateTime::currentDateTime); }
+
+QLineEdit *MainWindow::dateField(int channel) const {
+    const std::array<QLineEdit *, Commands::ChannelCount> fields = {
+        {m_ui->lE_Date_Ch_1, m_ui->lE_Date_Ch_2, m_ui->lE_Date_Ch_3, m_ui->lE_Date_Ch_4}};
+    return fields.at(channel - 1);
+}
+
+QLineEdit *MainWindow::codeField(int channel) const {
+    const std::array<QLineEdit *, Commands::ChannelCount> fields = {
+        {m_ui->lE_Kod_Ch_1, m_ui->lE_Kod_Ch_2, m_ui->lE_Kod_Ch_3, m_ui->lE_Kod_Ch_4}};
+    return fields.at(channel - 1);
+}
+
+QLineEdit *MainWindow::serialNumberField(int channel) const {
+    const std::array<QLineEdit *, Commands::ChannelCount> fields = {
+        {m_ui->lE_Nom_Ch_1, m_ui->lE_Nom_Ch_2, m_ui->lE_Nom_Ch_3, m_ui->lE_Nom_Ch_4}};
+    return fields.at(channel - 1);
+}
+
+Commands::ControlUnits MainWindow::controlUnits() const {
+    Commands::ControlUnits units;
+    for (int unit = 1; unit <= Commands::ControlUnitCount; ++unit) {
+        const UnitWidgets widgets = unitWidgets(unit);
+        // The cascade disables a checked unit behind an unchecked one; it must not go out.
+        const bool included = widgets.box->isChecked() && (unit == 1 || widgets.box->isEnabled());
+        units[unit - 1] = {included, widgets.address->text(), !widgets.digital->isChecked()};
+    }
+    return units;
+}
+
+Commands::Channels MainWindow::channels() const {
+    Commands::Channels result;
+    for (int channel = 1; channel <= Commands::ChannelCount; ++channel) {
+        Commands::Channel &record = result[channel - 1];
+        record = {addressLabel(channel)->text(),
+                  {},
+                  dateField(channel)->text(),
+                  codeField(channel)->text(),
+                  serialNumberField(channel)->text()};
+        for (int cm = 1; cm <= Commands::CmPerChannel; ++cm)
+            record.cmChecked[cm - 1] = cmBox(channel, cm)->isChecked();
+    }
+    return result;
+}
+
+Commands::MeterType MainWindow::meterType() const {
+    if (m_ui->rB_RS485_el_counter->isChecked())
+        return Commands::MeterType::Rs485;
+    return m_ui->rB_Imp_el_counter->isChecked() ? Commands::MeterType::Pulse : Commands::MeterType::None;
+}
+
+void MainWindow::on_pB_Send_1_clicked() {
+    if (m_ui->rb_1Chanel->isChecked())
+        emit signal_data_send(Commands::singleChannel(controlUnits()));
+    else if (m_ui->rb_NChanel->isChecked())
+        emit signal_data_send(Commands::multiChannel(channels()));
+}
+
+void MainWindow::on_pB_Send_2_clicked() {
+    emit signal_data_send(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()));
+}
+
+void MainWindow::on_pB_Current_DateTime_clicked() {
+    // One reading for both fields: two readings taken across midnight would pair the last second of one
+    // day with the date of the next, and the controller's clock would be a day ahead.
+    const QDateTime now = m_clock();
+    m_ui->lE_Time->setText(now.toString(QStringLiteral("hh:mm:ss")));
+    m_ui->lE_Date->setText(now.toString(QStringLiteral("dd/MM/yyyy")));
+}
+
+void MainWindow::on_pB_Send_3_clicked() {
+    const QString reading = m_ui->lE_current_val_el_counter->text();
+    emit signal_data_send(Commands::meter(meterType(), reading, m_ui->lE_coef_el_counter->text()));
+}

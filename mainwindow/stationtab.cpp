@@ -6,10 +6,6 @@
 
 namespace {
 
-constexpr int unitCount = 8;
-constexpr int channelCount = 4;
-constexpr int cmCount = 4;
-
 // Mode buttons before the address field: the order in which a unit is switched on or off.
 void setUnitFieldsEnabled(QRadioButton *analog, QRadioButton *digital, QLineEdit *address, bool enabled) {
     analog->setEnabled(enabled);
@@ -64,7 +60,7 @@ void MainWindow::applyUnitCascade(int unit, bool checked) {
     else
         setUnitFieldsEnabled(own.analog, own.digital, own.address, checked);
 
-    for (int next = unit + 1; next <= unitCount; ++next) {
+    for (int next = unit + 1; next <= Commands::ControlUnitCount; ++next) {
         const UnitWidgets following = unitWidgets(next);
         following.box->setEnabled(checked);
         if (!following.box->isChecked())
@@ -77,7 +73,7 @@ void MainWindow::applyUnitCascade(int unit, bool checked) {
 // in the other channels until it gives it back.
 void MainWindow::applyCmRule(int channel, int cm, bool checked) {
     addressLabel(channel)->setText(lowestCmText(channel, cm, checked));
-    for (int other = 1; other <= channelCount; ++other) {
+    for (int other = 1; other <= Commands::ChannelCount; ++other) {
         if (other != channel)
             cmBox(other, cm)->setEnabled(!checked);
     }
@@ -85,7 +81,7 @@ void MainWindow::applyCmRule(int channel, int cm, bool checked) {
 
 // The channel's network address is its lowest CM number; " " says that the channel has none.
 QString MainWindow::lowestCmText(int channel, int clickedCm, bool clickedChecked) const {
-    for (int cm = 1; cm <= cmCount; ++cm) {
+    for (int cm = 1; cm <= Commands::CmPerChannel; ++cm) {
         const bool isChecked = cm == clickedCm ? clickedChecked : cmBox(channel, cm)->isChecked();
         if (isChecked)
             return QString::number(cm);
@@ -94,7 +90,7 @@ QString MainWindow::lowestCmText(int channel, int clickedCm, bool clickedChecked
 }
 
 MainWindow::UnitWidgets MainWindow::unitWidgets(int unit) const {
-    const std::array<UnitWidgets, unitCount> units = {{
+    const std::array<UnitWidgets, Commands::ControlUnitCount> units = {{
         {m_ui->chB_1, m_ui->lE_1, m_ui->rB_dig_1, m_ui->rB_anl_1},
         {m_ui->chB_2, m_ui->lE_2, m_ui->rB_dig_2, m_ui->rB_anl_2},
         {m_ui->chB_3, m_ui->lE_3, m_ui->rB_dig_3, m_ui->rB_anl_3},
@@ -108,7 +104,7 @@ MainWindow::UnitWidgets MainWindow::unitWidgets(int unit) const {
 }
 
 QCheckBox *MainWindow::cmBox(int channel, int cm) const {
-    const std::array<std::array<QCheckBox *, cmCount>, channelCount> boxes = {{
+    const std::array<std::array<QCheckBox *, Commands::CmPerChannel>, Commands::ChannelCount> boxes = {{
         {m_ui->chB_Chanel1_CM_1, m_ui->chB_Chanel1_CM_2, m_ui->chB_Chanel1_CM_3, m_ui->chB_Chanel1_CM_4},
         {m_ui->chB_Chanel2_CM_1, m_ui->chB_Chanel2_CM_2, m_ui->chB_Chanel2_CM_3, m_ui->chB_Chanel2_CM_4},
         {m_ui->chB_Chanel3_CM_1, m_ui->chB_Chanel3_CM_2, m_ui->chB_Chanel3_CM_3, m_ui->chB_Chanel3_CM_4},
@@ -118,7 +114,7 @@ QCheckBox *MainWindow::cmBox(int channel, int cm) const {
 }
 
 QLabel *MainWindow::addressLabel(int channel) const {
-    const std::array<QLabel *, channelCount> labels = {
+    const std::array<QLabel *, Commands::ChannelCount> labels = {
         {m_ui->lb_Adr_Chanel_1, m_ui->lb_Adr_Chanel_2, m_ui->lb_Adr_Chanel_3, m_ui->lb_Adr_Chanel_4}};
     return labels.at(channel - 1);
 }
