@@ -37,7 +37,8 @@ static void type(QWidget *window, const char *name, const QString &text) {
 static bool save(QWidget *widget, const QString &path) {
     widget->show();
     widget->activateWindow();
-    QTest::qWaitForWindowExposed(widget);
+    if (!QTest::qWaitForWindowExposed(widget))
+        std::fprintf(stderr, "%s was not shown; the picture may be blank\n", qPrintable(widget->objectName()));
     QApplication::processEvents();
     const bool ok = widget->window()->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));

@@ -3,7 +3,7 @@
 # Usage: docs/manual/screenshots.sh [BUILD_DIR]   (default: build)
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$root/build}
+build=$(cd "${1:-$root/build}" && pwd)
 cmake --build "$build" --target manual-screenshots
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
