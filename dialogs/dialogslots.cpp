@@ -1,6 +1,32 @@
 #include "app/mainwindow.h"
 
-// Placeholder bodies; the dialogs land with their own change.
-void MainWindow::slot_settings_con_dlg() {}
-void MainWindow::slot_about_dialog() {}
-void MainWindow::slot_openPDF() {}
+#include "app/settingsfile.h"
+#include "dialogs/about_dl.h"
+#include "dialogs/manualurl.h"
+#include "dialogs/settings_dlg.h"
+#include "serial/serialthread.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+
+#include <memory>
+
+void MainWindow::slot_settings_con_dlg() {
+    auto dialog = std::make_unique<settings_dlg>(nullptr);
+    // Keys the dialog does not show come from the file as it was before the dialog opened.
+    SettingsMap map = read_settings_map();
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    const ConnectionChoice choice = dialog->choice();
+    if (serial_thread)
+        applyChoice(choice, *serial_thread);
+    storeChoice(choice, map);
+    write_settings_map(map);
+}
+
+void MainWindow::slot_about_dialog() {
+    auto dialog = std::make_unique<About_dl>(nullptr);
+    dialog->exec();
+}
+
+void MainWindow::slot_openPDF() { QDesktopServices::openUrl(manualUrl(QCoreApplication::applicationDirPath())); }

@@ -4,6 +4,8 @@
 ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 ZEVR_BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+# The user manual: fonts with Cyrillic letters to lay it out, poppler to check the PDF.
+ZEVR_BUILD_PACKAGES+=(fonts-dejavu-core poppler-utils)
 # libFuzzer and the sanitizer runtimes for clang come with compiler-rt.
 ZEVR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

@@ -1,0 +1,74 @@
+#include "dialogs/settings_dlg.h"
+
+#include "serial/portlist.h"
+
+static constexpr Qt::WindowFlags dialogFlags =
+    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+// Selecting by text keeps the current entry when no entry has that text, so a stray value in the
+// file leaves the default in place.
+static void selectText(QComboBox *box, const QString &text) {
+    const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+}
+
+static void fillCombo(QComboBox *box, const QStringList &entries, const QString &selected) {
+    box->addItems(entries);
+    selectText(box, selected);
+}
+
+settings_dlg::settings_dlg(QWidget *parent) : QDialog(parent, dialogFlags) {
+    setupUi(this);
+    setWindowTitle(QStringLiteral("Настройки связи"));
+    fillPorts();
+    fillLineSettings();
+    if (settings_file.exists())
+        applySettings(read_settings_map());
+}
+
+ConnectionChoice settings_dlg::choice() const {
+    ConnectionChoice result;
+    result.port = cB_COM->currentText();
+    result.baud = cB_BaudRate->currentText();
+    result.lenght = cB_Lenght->currentText();
+    result.parity = cB_Parity->currentText();
+    result.stopBit = cB_stop_bit->currentText();
+    result.autoSearch = chB_Auto->isChecked();
+    return result;
+}
+
+void settings_dlg::on_chB_Auto_toggled(bool checked) { cB_COM->setEnabled(!checked); }
+
+void settings_dlg::fillPorts() {
+    cB_COM->addItem(QString());
+    cB_COM->addItems(availablePortNames());
+}
+
+void settings_dlg::fillLineSettings() {
+    fillCombo(cB_BaudRate,
+              {QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
+               QStringLiteral("38400"), QStringLiteral("115200")},
+              QStringLiteral("115200"));
+    fillCombo(cB_Lenght, {QStringLiteral("7 bit"), QStringLiteral("8 bit")}, QStringLiteral("8 bit"));
+    fillCombo(cB_Parity, {QStringLiteral("even"), QStringLiteral("odd"), QStringLiteral("none")},
+              QStringLiteral("none"));
+    fillCombo(cB_stop_bit, {QStringLiteral("1 bit"), QStringLiteral("2 bit")}, QStringLiteral("1 bit"));
+}
+
+void settings_dlg::applySettings(const SettingsMap &map) {
+    selectPort(map.value(QStringLiteral("COM Port")));
+    chB_Auto->setChecked(map.value(QStringLiteral("COM Auto")) == QLatin1String("true"));
+    selectText(cB_BaudRate, map.value(QStringLiteral("BaudRate")));
+    selectText(cB_Parity, map.value(QStringLiteral("Parity")));
+    selectText(cB_stop_bit, map.value(QStringLiteral("Stop Bit")));
+    selectText(cB_Lenght, map.value(QStringLiteral("Lenght")));
+}
+
+// An adapter that is unplugged right now is still the operator's port: it gets an entry of its own,
+// so that "OK" does not silently replace it with an empty name.
+void settings_dlg::selectPort(const QString &name) {
+    if (!name.isEmpty() && cB_COM->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+        cB_COM->addItem(name);
+    selectText(cB_COM, name);
+}

@@ -1,0 +1,29 @@
+#ifndef SETTINGS_DLG_H
+#define SETTINGS_DLG_H
+
+#include "app/settingsfile.h"
+#include "dialogs/connectionchoice.h"
+#include "ui_settings_dlg.h"
+
+#include <QDialog>
+
+class settings_dlg : public QDialog, public Ui::settings_dlg {
+    Q_OBJECT
+
+public:
+    explicit settings_dlg(QWidget *parent = nullptr);
+
+    // What the operator chose, as the widgets show it.
+    ConnectionChoice choice() const;
+
+private slots:
+    void on_chB_Auto_toggled(bool checked);
+
+private:
+    void fillPorts();
+    void fillLineSettings();
+    void applySettings(const SettingsMap &map);
+    void selectPort(const QString &name);
+};
+
+#endif // SETTINGS_DLG_H
