@@ -17,10 +17,10 @@ void MainWindow::slot_settings_con_dlg() {
     SettingsMap map = read_settings_map();
     if (dialog->exec() != QDialog::Accepted)
         return;
-    const ConnectionChoice choice = dialog->choice();
+    dialog->storeChoice(map);
+    // The worker takes the codes that a fresh load of the stored texts would give it.
     if (serial_thread)
-        applyChoice(choice, *serial_thread);
-    storeChoice(choice, map);
+        serial_thread->applyConnectionValues(connectionValuesFromMap(map));
     write_settings_map(map);
 }
 

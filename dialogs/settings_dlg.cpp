@@ -27,15 +27,13 @@ settings_dlg::settings_dlg(QWidget *parent) : QDialog(parent, dialogFlags) {
         applySettings(read_settings_map());
 }
 
-ConnectionChoice settings_dlg::choice() const {
-    ConnectionChoice result;
-    result.port = cB_COM->currentText();
-    result.baud = cB_BaudRate->currentText();
-    result.lenght = cB_Lenght->currentText();
-    result.parity = cB_Parity->currentText();
-    result.stopBit = cB_stop_bit->currentText();
-    result.autoSearch = chB_Auto->isChecked();
-    return result;
+void settings_dlg::storeChoice(SettingsMap &map) const {
+    map.insert(QStringLiteral("COM Port"), cB_COM->currentText());
+    map.insert(QStringLiteral("BaudRate"), cB_BaudRate->currentText());
+    map.insert(QStringLiteral("Lenght"), cB_Lenght->currentText());
+    map.insert(QStringLiteral("Stop Bit"), cB_stop_bit->currentText());
+    map.insert(QStringLiteral("Parity"), cB_Parity->currentText());
+    map.insert(QStringLiteral("COM Auto"), chB_Auto->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 void settings_dlg::on_chB_Auto_toggled(bool checked) { cB_COM->setEnabled(!checked); }

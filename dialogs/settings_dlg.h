@@ -2,7 +2,6 @@
 #define SETTINGS_DLG_H
 
 #include "app/settingsfile.h"
-#include "dialogs/connectionchoice.h"
 #include "ui_settings_dlg.h"
 
 #include <QDialog>
@@ -13,8 +12,8 @@ class settings_dlg : public QDialog, public Ui::settings_dlg {
 public:
     explicit settings_dlg(QWidget *parent = nullptr);
 
-    // What the operator chose, as the widgets show it.
-    ConnectionChoice choice() const;
+    // Puts the six values, as the widgets show them, into the map under their keys; every other entry stays.
+    void storeChoice(SettingsMap &map) const;
 
 private slots:
     void on_chB_Auto_toggled(bool checked);

@@ -17,6 +17,8 @@ public:
     explicit SerialThread(QObject *parent = nullptr);
     ~SerialThread() override;
 
+    void applyConnectionValues(const ConnectionValues &values);
+
     QSerialPort *port = nullptr;
     QTimer *tDataRecv = nullptr;
     QTimer *tWaitAnswer = nullptr;
@@ -48,7 +50,6 @@ private:
     // Where the current attempt on one port stands.
     enum class Stage { Idle, Waiting, Sending };
 
-    void applyConnectionValues(const ConnectionValues &values);
     void startQueuedCommands();
     void beginTransmission(const QByteArray &command);
     void endTransmission();
