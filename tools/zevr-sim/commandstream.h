@@ -14,7 +14,6 @@ class CommandStream {
 public:
     QVector<StreamEvent> feed(const QByteArray &bytes);
     QVector<StreamEvent> endOfBurst();
-    bool isEmpty() const { return m_buffer.isEmpty(); }
 
 private:
     QVector<StreamEvent> parse(bool endOfBurst);

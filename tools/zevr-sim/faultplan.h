@@ -29,7 +29,6 @@ public:
     static bool parse(const QString &list, const FaultDurations &durations, FaultPlan *plan, QString *error);
 
     FaultStep stepFor(int probeIndex) const;
-    const QVector<FaultStep> &steps() const { return m_steps; }
 
 private:
     QVector<FaultStep> m_steps{FaultStep()};

@@ -24,8 +24,6 @@ public:
 
     SimDevice(SimLine *line, const Settings &settings, QObject *parent = nullptr);
 
-    int probeCount() const { return m_probes; }
-
 signals:
     // One line of text and the same as JSON; every JSON carries "event", "probe" and "t_us" (monotonic clock).
     void reported(const QString &text, const QJsonObject &json);
