@@ -71,6 +71,7 @@ private slots:
     void sendsOneCommand_data();
     void sendsOneCommand();
     void currentDateTimeReadsTheClockOnce();
+    void closingTheWindowEndsWithZero();
 
 private:
     template <typename T> T *child(const QString &name) const { return m_window->findChild<T *>(name); }
@@ -89,15 +90,20 @@ void tst_form::init() {
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-// A step opens tab n ("#n"), fills a field ("name=text") or clicks a button.
+// A step opens tab n ("#n"), types into a field ("name=text", through its mask and validator) or clicks a button.
 void tst_form::perform(const QString &step) const {
     if (step.startsWith('#')) {
         QTabBar *bar = child<QTabWidget>("tabWidget")->tabBar();
         return QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(step.mid(1).toInt()).center());
     }
     const QStringList field = step.split('=');
-    if (field.size() == 2)
-        return child<QLineEdit>(field.at(0))->setText(field.at(1));
+    if (field.size() == 2) {
+        QLineEdit *edit = child<QLineEdit>(field.at(0));
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        edit->home(false);
+        return QTest::keyClicks(edit, field.at(1));
+    }
     QTest::mouseClick(child<QWidget>(step), Qt::LeftButton);
 }
 
@@ -194,6 +200,11 @@ void tst_form::startsOnFirstTabAndPage() {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("ЗЕВР-3G-Config v.1.2"));
     QCOMPARE(child<QTabWidget>("tabWidget")->currentIndex(), 0);
     QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget(), child<QWidget>("page"));
+}
+
+void tst_form::closingTheWindowEndsWithZero() {
+    QTimer::singleShot(0, m_window.get(), &QWidget::close);
+    QCOMPARE(QApplication::exec(), 0);
 }
 
 void tst_form::addressValidator() {
