@@ -1,19 +1,15 @@
 #ifndef SETTINGSTESTSUPPORT_H
 #define SETTINGSTESTSUPPORT_H
 
-#include <QByteArray>
-#include <QString>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
-// Makes a fresh temporary directory the working directory for the life of the object, since the settings file
-// and the log live in the working directory.
+// The settings file and the log live in the working directory, so each case gets a fresh one.
 class ScopedWorkDir {
 public:
-    ScopedWorkDir();
-    ~ScopedWorkDir();
-    ScopedWorkDir(const ScopedWorkDir &) = delete;
-    ScopedWorkDir &operator=(const ScopedWorkDir &) = delete;
-
+    ScopedWorkDir() : m_previous(QDir::currentPath()) { m_valid = m_dir.isValid() && QDir::setCurrent(m_dir.path()); }
+    ~ScopedWorkDir() { QDir::setCurrent(m_previous); }
     bool isValid() const { return m_valid; }
     QString path() const { return m_dir.path(); }
 
@@ -23,44 +19,14 @@ private:
     bool m_valid = false;
 };
 
-// The tests run as root, for whom file modes do not stop anything. This switches the calling thread's file-system
-// identity to "nobody" for the life of the object, so that modes apply again.
-class UnprivilegedFileAccess {
-public:
-    UnprivilegedFileAccess();
-    ~UnprivilegedFileAccess();
-    UnprivilegedFileAccess(const UnprivilegedFileAccess &) = delete;
-    UnprivilegedFileAccess &operator=(const UnprivilegedFileAccess &) = delete;
+inline bool writeFileBytes(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
 
-    bool isActive() const { return m_active; }
-
-private:
-    unsigned m_previousUid = 0;
-    unsigned m_previousGid = 0;
-    bool m_active = false;
-};
-
-// A small tmpfs mounted on a directory for the life of the object, to run out of space on purpose.
-class ScopedTmpfs {
-public:
-    ScopedTmpfs(const QString &path, const QByteArray &size);
-    ~ScopedTmpfs();
-    ScopedTmpfs(const ScopedTmpfs &) = delete;
-    ScopedTmpfs &operator=(const ScopedTmpfs &) = delete;
-
-    bool isMounted() const { return m_mounted; }
-    QString error() const { return m_error; }
-
-private:
-    QString m_path;
-    QString m_error;
-    bool m_mounted = false;
-};
-
-bool writeFileBytes(const QString &path, const QByteArray &bytes);
-QByteArray readFileBytes(const QString &path);
-
-// Fills the file system that holds the directory until a write fails for lack of space.
-bool fillFileSystem(const QString &directory);
+inline QByteArray readFileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 #endif // SETTINGSTESTSUPPORT_H
