@@ -15,12 +15,8 @@ const QByteArray deviceToken = QByteArrayLiteral("ZEVR-3G");
 constexpr int quietGapMs = 20;
 constexpr int answerTimeoutMs = 1000;
 constexpr int writeTimeoutMs = 1000;
-
-// Errors after which the line carries nothing any more (the adapter was pulled, the far end hung up).
-// QSerialPort keeps reporting them for as long as the port stays open.
-bool isLineFailure(QSerialPort::SerialPortError error) {
-    return error == QSerialPort::ReadError || error == QSerialPort::WriteError || error == QSerialPort::ResourceError;
-}
+constexpr int readErrorsOfDeadLine = 3;
+constexpr int readErrorWindowMs = 100;
 
 QSerialPort::Parity parityFromCode(quint8 code) {
     if (code == 2)
@@ -209,6 +205,7 @@ void SerialThread::endAttempt() {
     tWaitAnswer->stop();
     tDataRecv->stop();
     answer_buf.clear();
+    m_readErrors = 0;
     closePort();
 }
 
@@ -221,8 +218,24 @@ void SerialThread::closePort() {
     m_closing = false;
 }
 
+// A dead line (the adapter pulled, the far end hung up) reports errors for as long as the port stays open:
+// ResourceError or WriteError, or ReadError tens of thousands of times a second. A read notification that finds
+// no data reports a single ReadError on a sound line too, so a ReadError counts only when it keeps coming.
+bool SerialThread::lineFailed(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ReadError)
+        return error == QSerialPort::WriteError || error == QSerialPort::ResourceError;
+    if (m_readErrors == 0 || m_readErrorClock.elapsed() > readErrorWindowMs) {
+        m_readErrors = 0;
+        m_readErrorClock.start();
+    }
+    if (++m_readErrors >= readErrorsOfDeadLine)
+        return true;
+    port->clearError();
+    return false;
+}
+
 void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
-    if (m_closing || !isLineFailure(error))
+    if (m_closing || !lineFailed(error))
         return;
     switch (m_stage) {
     case Stage::Waiting:

@@ -2,6 +2,7 @@
 #define SERIALTHREAD_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSerialPort>
@@ -60,6 +61,7 @@ private:
     void tryNextCandidate();
     void endAttempt();
     void closePort();
+    bool lineFailed(QSerialPort::SerialPortError error);
     void handlePortError(QSerialPort::SerialPortError error);
 
     Stage m_stage = Stage::Idle;
@@ -69,6 +71,8 @@ private:
     bool m_startingQueued = false;
     bool m_closing = false;
     bool m_sendFailed = false;
+    QElapsedTimer m_readErrorClock;
+    int m_readErrors = 0;
 };
 
 extern SerialThread *serial_thread;

@@ -70,6 +70,7 @@ private slots:
     void hangUp_data();
     void hangUp();
     void hangUpMovesOnToNextCandidate();
+    void singleReadErrorIsNotALineFailure();
     void bytesOfOnePortAreNotTheAnswerOfTheNext();
     void bytesFromBeforeTheProbeAreNotAnAnswer();
     void commandThatCannotLeave_data();
@@ -151,6 +152,26 @@ void tst_serialrobust::hangUpMovesOnToNextCandidate() {
     QVERIFY2(recorder.elapsedAt(5) < 900, qPrintable(QString::number(recorder.elapsedAt(5))));
     QVERIFY(answering.waitForReceived(probe.size() + 10, 2000));
     QCOMPARE(answering.received(), probe + dateCommand());
+}
+
+void tst_serialrobust::singleReadErrorIsNotALineFailure() {
+    // A read notification that finds nothing to read reports one ReadError on a sound line.
+    PtyPair device;
+    SerialThread worker;
+    useManualPort(worker, device.portName());
+    LinkRecorder recorder(&worker);
+    connect(&device, &PtyPair::dataReceived, &worker, [&] {
+        if (device.probesReceived() != 1 || device.received().size() != probe.size())
+            return;
+        emit worker.port->errorOccurred(QSerialPort::ReadError);
+        device.write("ZEVR-3G");
+    });
+
+    worker.slot_data_send(dateCommand());
+    QVERIFY(recorder.waitForCount(4, 5000));
+    QCOMPARE(recorder.reports(), success(device.portName()));
+    QVERIFY(device.waitForReceived(probe.size() + 10, 2000));
+    QCOMPARE(device.received(), probe + dateCommand());
 }
 
 void tst_serialrobust::bytesOfOnePortAreNotTheAnswerOfTheNext() {
