@@ -2,32 +2,10 @@
 
 #include "serial/serialthread.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QDeadlineTimer>
+#include <QSignalSpy>
 
-#include <functional>
-
-namespace {
-
-bool waitUntil(LinkRecorder *recorder, const std::function<bool()> &done, int timeoutMs) {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(recorder, &LinkRecorder::recorded, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    timer.start(timeoutMs);
-    loop.exec();
-    return done();
-}
-
-} // namespace
-
-LinkRecorder::LinkRecorder(SerialThread *worker, QObject *parent) : QObject(parent) {
+LinkRecorder::LinkRecorder(SerialThread *worker) {
     m_clock.start();
     connect(worker, &SerialThread::signal_port_opend, this,
             [this](QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof) {
@@ -41,26 +19,12 @@ QString LinkRecorder::opened(const QString &name, int baud, int lenght, int pari
     return QStringLiteral("opened %1 %2 %3 %4 %5 %6").arg(name).arg(baud).arg(lenght).arg(parity).arg(stopbit).arg(xof);
 }
 
-QString LinkRecorder::notOpened(const QString &name) { return QStringLiteral("not opened ") + name; }
-
-QStringList LinkRecorder::reports() const { return m_reports; }
-
-int LinkRecorder::count() const { return m_reports.size(); }
-
-qint64 LinkRecorder::elapsedAt(int index) const { return m_times.value(index, -1); }
-
-qint64 LinkRecorder::elapsed() const { return m_clock.elapsed(); }
-
-int LinkRecorder::indexOf(const QString &report, int from) const { return m_reports.indexOf(report, from); }
-
 bool LinkRecorder::waitForCount(int count, int timeoutMs) {
-    return waitUntil(
-        this, [this, count] { return m_reports.size() >= count; }, timeoutMs);
-}
-
-bool LinkRecorder::waitFor(const QString &report, int timeoutMs) {
-    return waitUntil(
-        this, [this, report] { return m_reports.contains(report); }, timeoutMs);
+    QSignalSpy spy(this, &LinkRecorder::recorded);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_reports.size() < count && spy.wait(int(deadline.remainingTime()))) {
+    }
+    return m_reports.size() >= count;
 }
 
 void LinkRecorder::record(const QString &report) {

@@ -8,27 +8,20 @@
 
 class SerialThread;
 
-// Collects the link worker's reports in the order the main window would receive them, each with the time
-// it arrived, so that tests can compare whole sequences.
+// The link worker's reports in the order the main window receives them, each with the time it came.
 class LinkRecorder : public QObject {
     Q_OBJECT
 
 public:
-    explicit LinkRecorder(SerialThread *worker, QObject *parent = nullptr);
+    explicit LinkRecorder(SerialThread *worker);
 
     static QString opened(const QString &name, int baud = 115200, int lenght = 8, int parity = 0, int stopbit = 1,
                           const QString &xof = QStringLiteral("Нет"));
-    static QString notOpened(const QString &name);
+    static QString notOpened(const QString &name) { return QStringLiteral("not opened ") + name; }
 
-    QStringList reports() const;
-    int count() const;
-    qint64 elapsedAt(int index) const; // ms from the recorder's start to the report
-    qint64 elapsed() const;
-    int indexOf(const QString &report, int from = 0) const;
-
-    // Waits in an event loop until the condition holds or the time is up; returns the condition.
+    QStringList reports() const { return m_reports; }
+    qint64 elapsedAt(int index) const { return m_times.value(index, -1); } // ms after the recorder's start
     bool waitForCount(int count, int timeoutMs);
-    bool waitFor(const QString &report, int timeoutMs);
 
 signals:
     void recorded(const QString &report);
