@@ -1,5 +1,5 @@
 #include "app/applog.h"
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "app/settingsfile.h"
 #include "support/settingstestsupport.h"
 

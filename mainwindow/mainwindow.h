@@ -1,7 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include "mainwindow/commands.h"
+#include "protocol/commands.h"
 
 #include <QDateTime>
 #include <QMainWindow>

@@ -1,4 +1,4 @@
-#include "mainwindow/commands.h"
+#include "protocol/commands.h"
 
 #include <QStringList>
 
