@@ -41,6 +41,11 @@ public slots:
     void slot_show_message(QString message);
     void slot_openPDF();
 
+    // A notice that is not a link report (a file that could not be saved, logging that stopped, no port found):
+    // a short text at the right of the status bar with the path and the system's reason in its tooltip. It
+    // replaces no report and is not logged; an empty text clears it.
+    void showNotice(const QString &text, const QString &details = QString());
+
 private slots:
     void on_rb_1Chanel_clicked(bool checked);
     void on_rb_NChanel_clicked(bool checked);
@@ -99,6 +104,7 @@ private:
     void showStatus(const QString &text);
 
     Ui::MainWindow *m_ui = nullptr;
+    QLabel *m_notice = nullptr;
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
 };

@@ -15,6 +15,11 @@ void MainWindow::slot_port_notopend(QString name) { showStatus(name + QStringLit
 
 void MainWindow::slot_show_message(QString message) { showStatus(message); }
 
+void MainWindow::showNotice(const QString &text, const QString &details) {
+    m_notice->setText(text);
+    m_notice->setToolTip(details);
+}
+
 // A timeout of 0 keeps each report on screen until the next one replaces it.
 void MainWindow::showStatus(const QString &text) {
     m_ui->statusBar->showMessage(text, 0);
