@@ -102,6 +102,7 @@ private:
     Commands::MeterType meterType() const;
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
+    void sendCommand(const Commands::Encoded &command);
 
     Ui::MainWindow *m_ui = nullptr;
     QLabel *m_notice = nullptr;

@@ -1,51 +1,61 @@
 #include "protocol/commands.h"
 
+#include "protocol/fieldcheck.h"
+
 #include <QStringList>
 
 namespace Commands {
 
 namespace {
 
-QByteArray frame(char letter) {
-    QByteArray command("CMD");
-    command.append(letter);
-    return command;
-}
+constexpr quint32 byteMax = 0xFFu;
+constexpr quint32 wordMax = 0xFFFFu;
+constexpr quint32 longMax = 0xFFFFFFFFu;
 
-// Unsigned arithmetic, so that any value keeps its low bits without overflow.
-void appendByte(QByteArray &command, quint32 value) { command.append(char(value & 0xFFu)); }
+// Collects a command's bytes; the first value that its field cannot carry refuses the whole command.
+class CommandBuilder {
+public:
+    explicit CommandBuilder(char letter) : m_bytes("CMD") { m_bytes.append(letter); }
 
-void appendBigEndian16(QByteArray &command, quint32 value) {
-    appendByte(command, value >> 8);
-    appendByte(command, value);
-}
+    // Unsigned arithmetic, so that any value keeps its low bits without overflow.
+    void appendByte(quint32 value) { m_bytes.append(char(value & 0xFFu)); }
+    void appendBigEndian(quint32 value, int width) {
+        for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
+            appendByte(value >> shift);
+    }
+    void appendBytes(const QByteArray &bytes) { m_bytes.append(bytes); }
 
-void appendBigEndian32(QByteArray &command, quint32 value) {
-    appendBigEndian16(command, value >> 16);
-    appendBigEndian16(command, value);
-}
+    quint32 number(const QString &field, const QString &text, quint32 max) {
+        return checked(field, fieldNumber(text, max));
+    }
+    quint32 checked(const QString &field, const FieldNumber &number) {
+        refuse(field, number.problem);
+        return number.value;
+    }
+    void refuse(const QString &field, const QString &problem) {
+        if (m_refusal.isEmpty() && !problem.isEmpty())
+            m_refusal = refusalMessage(field, problem);
+    }
 
-// The masks keep three parts in a time or date text; a missing part counts as 0 all the same.
-quint32 partValue(const QStringList &parts, int index) { return quint32(decimalValue(parts.value(index))); }
+    // The masks keep three parts in a time or date text; a missing part counts as 0 all the same.
+    void appendTime(const QString &field, const QString &time) {
+        const QStringList parts = time.split(QLatin1Char(':'));
+        for (int index = 0; index < 3; ++index)
+            appendByte(number(field, parts.value(index), byteMax));
+    }
+    void appendDate(const QString &field, const QString &date) {
+        const QStringList parts = date.split(QLatin1Char('/'));
+        appendByte(number(field, parts.value(0), byteMax));
+        appendByte(number(field, parts.value(1), byteMax));
+        appendByte(checked(field, yearOffset(parts.value(2))));
+    }
 
-void appendThreeParts(QByteArray &command, const QString &text, QChar separator) {
-    const QStringList parts = text.split(separator);
-    for (int index = 0; index < 3; ++index)
-        appendByte(command, partValue(parts, index));
-}
+    Encoded result() const { return m_refusal.isEmpty() ? Encoded{m_bytes, QString()} : Encoded{{}, m_refusal}; }
 
-void appendDate(QByteArray &command, const QString &date) {
-    const QStringList parts = date.split(QLatin1Char('/'));
-    appendByte(command, partValue(parts, 0));
-    appendByte(command, partValue(parts, 1));
-    appendByte(command, partValue(parts, 2) - 2000u);
-}
-
-// An emptied code field still takes its byte, so the records after it keep their offsets.
-char codeByte(const QString &code) {
-    const QByteArray latin1 = code.toLatin1();
-    return latin1.isEmpty() ? '\0' : latin1.at(0);
-}
+private:
+    QByteArray m_bytes;
+    QString m_refusal;
+};
 
 int lowestCheckedCm(const Channel &channel) {
     for (int cm = 1; cm <= CmPerChannel; ++cm)
@@ -73,88 +83,86 @@ int checkedCmCount(const Channel &channel) {
     return count;
 }
 
-bool isAsciiDigits(const QString &text) {
-    for (QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
+void appendChannelRecord(CommandBuilder &command, int number, const Channel &channel) {
+    const QString suffix = QStringLiteral(" канала %1").arg(number);
+    // The label says " " when the channel has no CM number: the address is then 0.
+    command.appendByte(command.number(QStringLiteral("адрес") + suffix, channel.addressLabel.trimmed(), byteMax));
+    command.appendByte(quint32(checkedCmCount(channel)));
+    command.appendDate(QStringLiteral("дата выпуска") + suffix, channel.date);
+    // An emptied code field still takes its byte, so the records after it keep their offsets.
+    command.refuse(QStringLiteral("код подразделения") + suffix, codeLetterProblem(channel.code));
+    command.appendByte(channel.code.isEmpty() ? 0u : channel.code.at(0).unicode());
+    command.appendBigEndian(command.number(QStringLiteral("порядковый номер") + suffix, channel.serialNumber, longMax),
+                            4);
+    const quint32 further = furtherCmNumbers(channel);
+    // The further CM numbers go out low byte first.
+    command.appendByte(further);
+    command.appendByte(further >> 8);
 }
 
-quint32 digitValue(QChar c) { return quint32(c.unicode() - '0'); }
+// A reading such as "0001234.5" in tenths of a kWh, computed from the digits themselves so that no
+// floating-point rounding can change the last digit.
+quint32 readingTenths(CommandBuilder &command, const QString &reading) {
+    const QString field = QStringLiteral("текущее значение");
+    const int point = reading.indexOf(QLatin1Char('.'));
+    const QString whole = point < 0 ? reading : reading.left(point);
+    const QString tenth = point < 0 ? QString() : reading.mid(point + 1);
+    if (!isAsciiDigits(whole) || !isAsciiDigits(tenth)) {
+        command.refuse(field, QStringLiteral("«%1»: допустимы только цифры 0–9 и точка").arg(reading));
+        return 0;
+    }
+    if (tenth.size() > 1) {
+        command.refuse(field, QStringLiteral("«%1»: после точки допустима одна цифра").arg(reading));
+        return 0;
+    }
+    const quint32 wholeValue = command.number(field, whole, longMax / 10u);
+    return wholeValue * 10u + command.number(field, tenth, 9);
+}
 
 } // namespace
 
-int decimalValue(const QString &text) {
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    return ok ? value : 0;
-}
-
-quint32 readingTenths(const QString &text) {
-    const int point = text.indexOf(QLatin1Char('.'));
-    const QString whole = point < 0 ? text : text.left(point);
-    const QString fraction = point < 0 ? QString() : text.mid(point + 1);
-    if (!isAsciiDigits(whole) || !isAsciiDigits(fraction))
-        return 0;
-    quint32 tenths = 0;
-    for (QChar c : whole)
-        tenths = tenths * 10u + digitValue(c);
-    // Only the first decimal counts; further ones would be cut off like any fraction of a tenth.
-    return tenths * 10u + (fraction.isEmpty() ? 0u : digitValue(fraction.at(0)));
-}
-
-QByteArray singleChannel(const ControlUnits &units) {
+Encoded singleChannel(const ControlUnits &units) {
     QByteArray addresses;
     quint32 analogMask = 0;
+    CommandBuilder command('w');
     for (int index = 0; index < ControlUnitCount; ++index) {
         if (!units[index].included)
             continue;
-        appendByte(addresses, quint32(decimalValue(units[index].address)));
+        const QString field = QStringLiteral("адрес БУ%1").arg(index + 1);
+        addresses.append(char(command.number(field, units[index].address, byteMax)));
         if (units[index].analog)
             analogMask |= 1u << index;
     }
-    QByteArray command = frame('w');
-    appendByte(command, quint32(addresses.size()));
-    command.append(addresses);
-    appendBigEndian32(command, analogMask);
-    return command;
+    command.appendByte(quint32(addresses.size()));
+    command.appendBytes(addresses);
+    command.appendBigEndian(analogMask, 4);
+    return command.result();
 }
 
-QByteArray channelRecord(const Channel &channel) {
-    QByteArray record;
-    appendByte(record, quint32(decimalValue(channel.addressLabel)));
-    appendByte(record, quint32(checkedCmCount(channel)));
-    appendDate(record, channel.date);
-    record.append(codeByte(channel.code));
-    appendBigEndian32(record, quint32(decimalValue(channel.serialNumber)));
-    const quint32 further = furtherCmNumbers(channel);
-    // The further CM numbers go out low byte first.
-    appendByte(record, further);
-    appendByte(record, further >> 8);
-    return record;
+Encoded multiChannel(const Channels &channels) {
+    CommandBuilder command('x');
+    for (int index = 0; index < ChannelCount; ++index)
+        appendChannelRecord(command, index + 1, channels[index]);
+    return command.result();
 }
 
-QByteArray multiChannel(const Channels &channels) {
-    QByteArray command = frame('x');
-    for (const Channel &channel : channels)
-        command.append(channelRecord(channel));
-    return command;
+Encoded dateTime(const QString &time, const QString &date) {
+    CommandBuilder command('y');
+    command.appendTime(QStringLiteral("время"), time);
+    command.appendDate(QStringLiteral("дата"), date);
+    return command.result();
 }
 
-QByteArray dateTime(const QString &time, const QString &date) {
-    QByteArray command = frame('y');
-    appendThreeParts(command, time, QLatin1Char(':'));
-    appendDate(command, date);
-    return command;
-}
-
-QByteArray meter(MeterType type, const QString &reading, const QString &coefficient) {
+Encoded meter(MeterType type, const QString &reading, const QString &coefficient) {
+    CommandBuilder command('z');
+    command.appendByte(quint32(type));
+    // The fields of a meter that is not a pulse meter do not go out, so they cannot refuse the command.
     const bool pulse = type == MeterType::Pulse;
-    QByteArray command = frame('z');
-    appendByte(command, quint32(type));
-    appendBigEndian32(command, pulse ? readingTenths(reading) : 0u);
-    appendBigEndian16(command, pulse ? quint32(decimalValue(coefficient) / 10) : 0u);
-    return command;
+    command.appendBigEndian(pulse ? readingTenths(command, reading) : 0u, 4);
+    const quint32 constant =
+        pulse ? command.number(QStringLiteral("коэффициент"), coefficient, wordMax * 10u + 9u) : 0u;
+    command.appendBigEndian(constant / 10u, 2);
+    return command.result();
 }
 
 } // namespace Commands
