@@ -30,7 +30,7 @@ touch "$tree/.cmake/api/v1/query/client-zevr/codemodel-v2" || exit 1
 cmake -S "$ZEVR_ROOT" -B "$tree" -G "Unix Makefiles" \
     -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
     -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix -DCMAKE_RC_COMPILER=$windres \
-    -DCMAKE_BUILD_TYPE=Release -DZEVR_BUILD_TESTS=OFF \
+    -DCMAKE_BUILD_TYPE=Release \
     -DQt5_DIR="$helpers/qt5" -DZEVR_LINUX_QT5_DIR="$linux_qt5" \
     -DCMAKE_PROJECT_INCLUDE="$helpers/after-project.cmake" \
     "-DCMAKE_CXX_COMPILER_LAUNCHER=$helpers/launch.sh;compile" \
