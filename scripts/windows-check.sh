@@ -67,9 +67,9 @@ check_icon() {
     grep -qF '"\200\200\000\000", 1, 32,' <<<"$listing" || { echo "not 128 x 128 at 32 bits"; return 1; }
 }
 program=ZEVR-3G-Config
-resources=$(find "$tree/CMakeFiles/$program.dir" -name '*.res')
-[ -n "$resources" ] || fail "$program has no resource object"
-problem=$(check_icon "$resources") || fail "$program's icon: $problem"
+mapfile -t resources < <(find "$tree/CMakeFiles/$program.dir" -name '*.res')
+[ ${#resources[@]} -eq 1 ] || fail "$program has ${#resources[@]} resource objects, not one"
+problem=$(check_icon "${resources[0]}") || fail "$program's icon: $problem"
 grep -qx "unlinked $tree/$program.exe GUI" "$ZEVR_WINDOWS_LOG" || fail "$program is not a GUI-subsystem program"
 
 echo "== windows check passed (compiled and syntax-checked; not linked, not run)"

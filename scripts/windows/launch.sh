@@ -34,6 +34,7 @@ compile)
     command=("$@")
     object=$(option_value -o "$@")
     source=$(option_value -c "$@")
+    # CMake passes the include directories of imported libraries, Qt's, with -isystem.
     without_imported=()
     while [ $# -gt 0 ]; do
         if [ "$1" = -isystem ]; then
