@@ -1,5 +1,5 @@
 #include "app/instancemutex.h"
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "app/settingsfile.h"
 #include "app/stylesheet.h"
 #include "serial/serialthread.h"

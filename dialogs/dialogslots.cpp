@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
 #include "app/settingsfile.h"
 #include "dialogs/about_dl.h"

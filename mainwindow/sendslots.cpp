@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include <array>
@@ -55,15 +55,23 @@ Commands::MeterType MainWindow::meterType() const {
     return m_ui->rB_Imp_el_counter->isChecked() ? Commands::MeterType::Pulse : Commands::MeterType::None;
 }
 
+// A command that a field keeps from going out never reaches the line: the status bar says which field and why.
+void MainWindow::sendCommand(const Commands::Encoded &command) {
+    if (command.isRefused())
+        showStatus(command.refusal);
+    else
+        emit signal_data_send(command.bytes);
+}
+
 void MainWindow::on_pB_Send_1_clicked() {
     if (m_ui->rb_1Chanel->isChecked())
-        emit signal_data_send(Commands::singleChannel(controlUnits()));
+        sendCommand(Commands::singleChannel(controlUnits()));
     else if (m_ui->rb_NChanel->isChecked())
-        emit signal_data_send(Commands::multiChannel(channels()));
+        sendCommand(Commands::multiChannel(channels()));
 }
 
 void MainWindow::on_pB_Send_2_clicked() {
-    emit signal_data_send(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()));
+    sendCommand(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()));
 }
 
 void MainWindow::on_pB_Current_DateTime_clicked() {
@@ -76,5 +84,5 @@ void MainWindow::on_pB_Current_DateTime_clicked() {
 
 void MainWindow::on_pB_Send_3_clicked() {
     const QString reading = m_ui->lE_current_val_el_counter->text();
-    emit signal_data_send(Commands::meter(meterType(), reading, m_ui->lE_coef_el_counter->text()));
+    sendCommand(Commands::meter(meterType(), reading, m_ui->lE_coef_el_counter->text()));
 }

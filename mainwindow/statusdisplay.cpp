@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
 #include "app/settingsfile.h"
 #include "ui_mainwindow.h"
@@ -14,6 +14,11 @@ void MainWindow::slot_port_opend(QString name, int baud, int lenght, quint8 pari
 void MainWindow::slot_port_notopend(QString name) { showStatus(name + QStringLiteral("  не открыт")); }
 
 void MainWindow::slot_show_message(QString message) { showStatus(message); }
+
+void MainWindow::showNotice(const QString &text, const QString &details) {
+    m_notice->setText(text);
+    m_notice->setToolTip(details);
+}
 
 // A timeout of 0 keeps each report on screen until the next one replaces it.
 void MainWindow::showStatus(const QString &text) {

@@ -1,4 +1,4 @@
-#include "mainwindow/commands.h"
+#include "protocol/commands.h"
 
 #include <QtTest>
 
@@ -17,7 +17,7 @@ QByteArray records(const char *r1, const char *r2, const char *r3, const char *r
 // Flags such as "10100000" name units or CM boxes by position: '1' at index i sets the (i+1)-th.
 bool flagAt(const QString &flags, int index) { return index < flags.size() && flags.at(index) == QLatin1Char('1'); }
 
-QByteArray single(const QString &included, const QString &analog, const QStringList &addresses = {}) {
+Encoded single(const QString &included, const QString &analog, const QStringList &addresses = {}) {
     const QStringList form = {"111", "112", "113", "114", "115", "116", "117", "118"};
     ControlUnits units;
     for (int i = 0; i < ControlUnitCount; ++i)
@@ -35,36 +35,46 @@ Channel channel(const QString &cm, const QString &date = "01/01/2017", const QSt
     return result;
 }
 
-QByteArray multi(const Channel &c1, const Channel &c2, const Channel &c3, const Channel &c4) {
+Encoded multi(const Channel &c1, const Channel &c2, const Channel &c3, const Channel &c4) {
     return multiChannel({c1, c2, c3, c4});
 }
 
-QByteArray pulse(const QString &reading, const QString &coefficient = "3200") {
+Encoded pulse(const QString &reading, const QString &coefficient = "3200") {
     return meter(MeterType::Pulse, reading, coefficient);
 }
 
-void row(const char *name, const QByteArray &built, const QByteArray &expected) {
-    QTest::newRow(name) << built << expected;
+void row(const char *name, const Encoded &built, const QByteArray &expected) {
+    QTest::newRow(name) << built << Encoded{expected, QString()};
 }
 
 // Network address and CM count, then the further CM numbers; the rest is the form's record.
 void cmRow(const char *checked, const char *head, const char *tail) {
     const QByteArray expected = bytes(head) + bytes("01 01 11 41 00 00 04 D2") + bytes(tail);
-    QTest::addRow("CM %s", checked) << channelRecord(channel(checked)) << expected;
+    const Encoded built = multi(channel(checked), channel("0000"), channel("0000"), channel("0000"));
+    QTest::addRow("CM %s", checked) << Encoded{built.bytes.mid(4, 12), built.refusal} << Encoded{expected, QString()};
+}
+
+void refused(const char *name, const Encoded &built, const QString &field, const QString &problem) {
+    QTest::newRow(name) << built << Encoded{{}, QStringLiteral("Команда не отправлена: %1 — %2").arg(field, problem)};
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Encoded)
 
 class tst_commands : public QObject {
     Q_OBJECT
 private slots:
     void commandBytes_data();
     void commandBytes();
+
+private:
+    void refusalRows();
 };
 
 void tst_commands::commandBytes_data() {
-    QTest::addColumn<QByteArray>("built");
-    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<Encoded>("built");
+    QTest::addColumn<Encoded>("expected");
 
     row("w: no unit", single("", ""), bytes("434D4477 00 00000000"));
     row("w: unit 1", single("1", ""), bytes("434D4477 01 6F 00000000"));
@@ -73,6 +83,8 @@ void tst_commands::commandBytes_data() {
     row("w: address 250", single("1", "", {"250"}), bytes("434D4477 01 FA 00000000"));
     row("w: address 0", single("1", "", {"0"}), bytes("434D4477 01 00 00000000"));
     row("w: address empty", single("1", "", {""}), bytes("434D4477 01 00 00000000"));
+    row("w: address 255 fits its byte", single("1", "", {"255"}), bytes("434D4477 01 FF 00000000"));
+    row("w: a unit left out does not refuse", single("1", "", {"7", "300"}), bytes("434D4477 01 07 00000000"));
 
     const Channel form = channel("0000");
     row("x: form texts", multi(form, form, form, form), records(FormRecord, FormRecord, FormRecord, FormRecord));
@@ -83,8 +95,12 @@ void tst_commands::commandBytes_data() {
         records("01 02 0F 06 10 42 00 01 86 9F 30 00", "02 02 0F 06 10 42 00 01 86 9F 40 00",
                 "00 00 01 01 11 41 00 01 86 9F 00 00", "00 00 01 01 11 41 00 01 86 9F 00 00"));
     // An emptied code field still takes its byte, so nothing behind it moves.
-    row("x: code emptied, date cleared", multi(form, channel("0000", "01/01/2017", ""), channel("0000", "//"), form),
-        records(FormRecord, "00 00 01 01 11 00 00 00 04 D2 00 00", "00 00 00 00 30 41 00 00 04 D2 00 00", FormRecord));
+    row("x: code emptied, day and month cleared",
+        multi(form, channel("0000", "01/01/2017", ""), channel("0000", "//2000"), form),
+        records(FormRecord, "00 00 01 01 11 00 00 00 04 D2 00 00", "00 00 00 00 00 41 00 00 04 D2 00 00", FormRecord));
+    row("x: lower-case code, years 2000 and 2255",
+        multi(channel("0000", "01/01/2000", "z"), channel("0000", "31/12/2255"), form, form),
+        records("00 00 01 01 00 7A 00 00 04 D2 00 00", "00 00 1F 0C FF 41 00 00 04 D2 00 00", FormRecord, FormRecord));
     cmRow("0000", "00 00", "00 00");
     cmRow("1000", "01 01", "00 00");
     cmRow("1100", "01 02", "02 00");
@@ -105,10 +121,7 @@ void tst_commands::commandBytes_data() {
     row("y: form texts", dateTime("00:00:00", "01/01/2017"), bytes("434D4479 000000 010111"));
     row("y: end of century", dateTime("23:59:59", "31/12/2099"), bytes("434D4479 173B3B 1F0C63"));
     row("y: taken as typed", dateTime("99:99:99", "99/99/2017"), bytes("434D4479 636363 636311"));
-    row("y: year 1999", dateTime("00:00:00", "01/01/1999"), bytes("434D4479 000000 0101FF"));
-    row("y: year 2256", dateTime("00:00:00", "01/01/2256"), bytes("434D4479 000000 010100"));
-    row("y: year 0000", dateTime("00:00:00", "01/01/0000"), bytes("434D4479 000000 010130"));
-    row("y: both cleared", dateTime("::", "//"), bytes("434D4479 000000 000030"));
+    row("y: time cleared, hour 25", dateTime("25::", "//2017"), bytes("434D4479 190000 000011"));
     row("y: time partly filled", dateTime("7:5:", "01/01/2017"), bytes("434D4479 070500 010111"));
 
     row("z: no meter", meter(MeterType::None, "0001234.5", "3200"), bytes("434D447A 00 00000000 0000"));
@@ -122,16 +135,49 @@ void tst_commands::commandBytes_data() {
     row("z: 9999999.9", pulse("9999999.9"), bytes("434D447A 01 05F5E0FF 0140"));
     row("z: tenth left blank", pulse("1234567."), bytes("434D447A 01 00BC6146 0140"));
     row("z: bare point", pulse("."), bytes("434D447A 01 00000000 0140"));
-    row("z: not a number", pulse("12a4.5"), bytes("434D447A 01 00000000 0140"));
     row("z: constant 3205", pulse("0000000.0", "3205"), bytes("434D447A 01 00000000 0140"));
     row("z: constant 5", pulse("0000000.0", "5"), bytes("434D447A 01 00000000 0000"));
     row("z: constant 99999", pulse("0000000.0", "99999"), bytes("434D447A 01 00000000 270F"));
+    refusalRows();
+}
+
+// A value that its field cannot carry unchanged keeps the whole command from going out, and the text says which
+// field and why; a value that fits goes out as it stands, whether or not the controller would like it.
+void tst_commands::refusalRows() {
+    const QString tooLarge = QStringLiteral("%1 больше %2 и не помещается в команду");
+    const QString notDigits = QStringLiteral("«%1»: допустимы только цифры 0–9");
+    const QString years = QStringLiteral("год %1 вне диапазона 2000–2255");
+    for (const char *address : {"256", "300", "999"})
+        refused(address, single("11", "", {"111", address}), "адрес БУ2", tooLarge.arg(address).arg(255));
+    refused("w: Arabic-Indic digits", single("1", "", {"١٢٣"}), "адрес БУ1", notDigits.arg("١٢٣"));
+    const Channel form = channel("0000");
+    refused("x: Cyrillic code letter", multi(channel("0000", "01/01/2017", "А"), form, form, form),
+            "код подразделения канала 1", "«А»: нужна одна латинская буква A–Z или a–z");
+    refused("x: Arabic-Indic serial", multi(form, form, channel("0000", "01/01/2017", "A", "١٢٣"), form),
+            "порядковый номер канала 3", notDigits.arg("١٢٣"));
+    refused("x: full-width serial", multi(form, channel("0000", "01/01/2017", "A", "１２３"), form, form),
+            "порядковый номер канала 2", notDigits.arg("１２３"));
+    refused("x: year 1999", multi(form, form, form, channel("0000", "01/01/1999")), "дата выпуска канала 4",
+            years.arg("1999"));
+    refused("x: date cleared", multi(channel("0000", "//"), form, form, form), "дата выпуска канала 1",
+            "год не указан, нужен 2000–2255");
+    refused("y: year 1999", dateTime("00:00:00", "01/01/1999"), "дата", years.arg("1999"));
+    refused("y: year 2256", dateTime("00:00:00", "01/01/2256"), "дата", years.arg("2256"));
+    refused("y: year 0000", dateTime("00:00:00", "01/01/0000"), "дата", years.arg("0000"));
+    refused("y: Arabic-Indic hour", dateTime("١٢:00:00", "01/01/2017"), "время", notDigits.arg("١٢"));
+    refused("z: not a number", pulse("12a4.5"), "текущее значение", "«12a4.5»: допустимы только цифры 0–9 и точка");
+    refused("z: constant beyond two bytes", pulse("0000000.0", "655360"), "коэффициент",
+            tooLarge.arg("655360").arg(655359));
+    row("z: constant at the edge of two bytes", pulse("0000000.0", "655359"), bytes("434D447A 01 00000000 FFFF"));
+    row("z: an RS485 meter ignores its fields", meter(MeterType::Rs485, "12a4.5", "655360"),
+        bytes("434D447A 02 00000000 0000"));
 }
 
 void tst_commands::commandBytes() {
-    QFETCH(QByteArray, built);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(built.toHex(' '), expected.toHex(' '));
+    QFETCH(Encoded, built);
+    QFETCH(Encoded, expected);
+    QCOMPARE(built.refusal, expected.refusal);
+    QCOMPARE(built.bytes.toHex(' '), expected.bytes.toHex(' '));
 }
 
 QTEST_APPLESS_MAIN(tst_commands)

@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "dialogs/settings_dlg.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"

@@ -1,8 +1,9 @@
 #include "app/applog.h"
-#include "app/mainwindow.h"
 #include "app/settingsfile.h"
+#include "mainwindow/mainwindow.h"
 #include "support/settingstestsupport.h"
 
+#include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
@@ -37,6 +38,7 @@ private slots:
     void texts();
     void comLogGating_data();
     void comLogGating();
+    void noticeStandsBesideReports();
 };
 
 void tst_statusdisplay::texts_data() {
@@ -88,6 +90,23 @@ void tst_statusdisplay::comLogGating() {
     // The line's first 19 characters are its time.
     const QString line = QStringLiteral(":    COM5  не открыт\r\n");
     QCOMPARE(readFileBytes(app_log.fileName()).mid(19), logged ? line.toLocal8Bit() : QByteArray());
+}
+
+// A notice neither covers nor is covered by the link's reports, and never reaches the log.
+void tst_statusdisplay::noticeStandsBesideReports() {
+    MainWindow window;
+    QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
+    com_log = 1;
+    window.slot_show_message(QStringLiteral("Устройство не обнаружено"));
+    window.showNotice(QStringLiteral("Настройки не сохранены"), QStringLiteral("/tmp/settings.ini: нет места"));
+    window.slot_port_notopend(QStringLiteral("COM5"));
+    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    QVERIFY(notice);
+    QVERIFY(notice->isVisibleTo(&window));
+    QCOMPARE(notice->text(), QStringLiteral("Настройки не сохранены"));
+    QCOMPARE(notice->toolTip(), QStringLiteral("/tmp/settings.ini: нет места"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("COM5  не открыт"));
+    QCOMPARE(logged.count(), 2);
 }
 
 QTEST_MAIN(tst_statusdisplay)

@@ -1,7 +1,7 @@
 // Draws the pictures of the user manual from the real windows, with the program's style sheet and
 // example values filled in. Run it on a display (Xvfb does); see screenshots.sh.
 
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "app/stylesheet.h"
 #include "dialogs/about_dl.h"
 #include "dialogs/settings_dlg.h"

@@ -1,7 +1,7 @@
 #ifndef STREAMEVENT_H
 #define STREAMEVENT_H
 
-#include "tools/zevr-sim/commanddecoder.h"
+#include "protocol/commanddecoder.h"
 
 #include <QByteArray>
 #include <QJsonObject>

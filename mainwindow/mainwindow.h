@@ -1,7 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include "mainwindow/commands.h"
+#include "protocol/commands.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -40,6 +40,11 @@ public slots:
     void slot_port_notopend(QString name);
     void slot_show_message(QString message);
     void slot_openPDF();
+
+    // A notice that is not a link report (a file that could not be saved, logging that stopped, no port found):
+    // a short text at the right of the status bar with the path and the system's reason in its tooltip. It
+    // replaces no report and is not logged; an empty text clears it.
+    void showNotice(const QString &text, const QString &details = QString());
 
 private slots:
     void on_rb_1Chanel_clicked(bool checked);
@@ -97,8 +102,10 @@ private:
     Commands::MeterType meterType() const;
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
+    void sendCommand(const Commands::Encoded &command);
 
     Ui::MainWindow *m_ui = nullptr;
+    QLabel *m_notice = nullptr;
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
 };

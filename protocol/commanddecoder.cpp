@@ -1,4 +1,4 @@
-#include "tools/zevr-sim/commanddecoder.h"
+#include "protocol/commanddecoder.h"
 
 #include <QJsonArray>
 #include <QStringList>

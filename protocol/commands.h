@@ -6,8 +6,10 @@
 
 #include <array>
 
-// Device commands, built from plain values without any widget. Every text is taken as the operator left
-// it: nothing is range-checked, and a text that is empty or not a number counts as 0.
+// Device commands, built from plain values without any widget. Every text is taken as the operator left it:
+// an empty field counts as 0, and a value that fits its field goes out as it stands, whether or not a
+// controller would accept it. A value that its field cannot carry unchanged (an address of 300, a year of
+// 1999, a Cyrillic code letter, digits of another script) refuses the whole command instead of going out cut.
 namespace Commands {
 
 constexpr int ControlUnitCount = 8;
@@ -35,25 +37,25 @@ using Channels = std::array<Channel, ChannelCount>;
 
 enum class MeterType : quint8 { None = 0, Pulse = 1, Rs485 = 2 };
 
+// A command's bytes, or the status text that says which field kept it from going out.
+struct Encoded {
+    QByteArray bytes; // empty when refused
+    QString refusal;
+
+    bool isRefused() const { return !refusal.isEmpty(); }
+};
+
 // 'w': count, the packed addresses of the included units, then the analog-mode mask.
-QByteArray singleChannel(const ControlUnits &units);
+Encoded singleChannel(const ControlUnits &units);
 
 // 'x': four 12-byte channel records.
-QByteArray multiChannel(const Channels &channels);
-QByteArray channelRecord(const Channel &channel);
+Encoded multiChannel(const Channels &channels);
 
 // 'y': time "hh:mm:ss" and date "dd/MM/yyyy".
-QByteArray dateTime(const QString &time, const QString &date);
+Encoded dateTime(const QString &time, const QString &date);
 
 // 'z': the reading (kWh with one decimal) and the pulse constant count only for a pulse meter.
-QByteArray meter(MeterType type, const QString &reading, const QString &coefficient);
-
-// Base-10 value of a text; 0 when it is empty or not a number.
-int decimalValue(const QString &text);
-
-// A reading such as "0001234.5" in tenths of a kWh, computed from the digits themselves so that no
-// floating-point rounding can change the last digit. Low 32 bits; 0 when the text is not a number.
-quint32 readingTenths(const QString &text);
+Encoded meter(MeterType type, const QString &reading, const QString &coefficient);
 
 } // namespace Commands
 

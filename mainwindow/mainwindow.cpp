@@ -1,18 +1,20 @@
-#include "app/mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
 #include "app/applog.h"
 #include "ui_mainwindow.h"
 
 #include <QIntValidator>
+#include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::MainWindow) {
     m_ui->setupUi(this);
     setWindowTitle(QStringLiteral("ЗЕВР-3G-Config v.1.2"));
 
     m_addressValidator = new QIntValidator(1, 250, nullptr);
-    for (QLineEdit *edit : {m_ui->lE_1, m_ui->lE_2, m_ui->lE_3, m_ui->lE_4, m_ui->lE_5, m_ui->lE_6, m_ui->lE_7,
-                            m_ui->lE_8})
+    for (QLineEdit *edit :
+         {m_ui->lE_1, m_ui->lE_2, m_ui->lE_3, m_ui->lE_4, m_ui->lE_5, m_ui->lE_6, m_ui->lE_7, m_ui->lE_8})
         edit->setValidator(m_addressValidator);
 
     connect(m_ui->action_exit, &QAction::triggered, this, &MainWindow::signal_quit);
@@ -20,6 +22,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     connect(m_ui->action_about, &QAction::triggered, this, &MainWindow::slot_about_dialog);
     connect(m_ui->action_re, &QAction::triggered, this, &MainWindow::slot_openPDF);
     connect(this, &MainWindow::signal_write_to_log_file, &app_log, &AppLog::slot_write_to_log_file);
+
+    // A permanent widget sits at the right of the status bar and is not covered by the link's reports.
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("noticeLabel"));
+    statusBar()->addPermanentWidget(m_notice);
 }
 
 MainWindow::~MainWindow() {

@@ -1,0 +1,129 @@
+#include "support/xsession.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+
+// What a copy of the program inherits from the test's environment: where things are, the locale, and the
+// sanitizers' settings. The rest of a developer's desktop session (its platform theme and style, scale
+// factors, font DPI, session bus) would change how the program looks and behaves from one machine to another.
+QProcessEnvironment programEnvironment() {
+    const QProcessEnvironment inherited = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
+    for (const QString &name : inherited.keys()) {
+        if (name == QLatin1String("PATH") || name == QLatin1String("HOME") || name == QLatin1String("TMPDIR") ||
+            name == QLatin1String("LANG") || name == QLatin1String("LANGUAGE") ||
+            name.startsWith(QLatin1String("LC_")) || name.endsWith(QLatin1String("SAN_OPTIONS")))
+            env.insert(name, inherited.value(name));
+    }
+    return env;
+}
+
+const int startTimeoutMs = 60000; // a sanitizer build on two busy cores starts slowly
+const int exitTimeoutMs = 20000;
+const int toolTimeoutMs = 10000;
+
+} // namespace
+
+XServer::XServer(const QString &screen, int dpi) {
+    // -noreset: otherwise the server resets when its last client leaves and refuses the next one meanwhile.
+    QStringList arguments = {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen};
+    if (dpi > 0)
+        arguments << "-dpi" << QString::number(dpi);
+    m_xvfb.start(QStringLiteral("Xvfb"), arguments);
+    if (!m_xvfb.waitForReadyRead(toolTimeoutMs)) // the display number, once the server accepts clients
+        return;
+    const QByteArray number = m_xvfb.readLine().trimmed();
+    if (!number.isEmpty())
+        m_display = ':' + QString::fromLatin1(number);
+}
+
+XServer::~XServer() {
+    m_xvfb.terminate(); // lets Xvfb remove its lock file and socket
+    if (!m_xvfb.waitForFinished(3000))
+        m_xvfb.kill();
+}
+
+QStringList xdotool(const QString &display, const QStringList &arguments) {
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral("xdotool"), arguments);
+    if (!tool.waitForFinished(toolTimeoutMs))
+        return {}; // ~QProcess kills it
+    return QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool waitUntil(int timeoutMs, const std::function<bool()> &condition) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!clock.hasExpired(timeoutMs)) {
+        if (condition())
+            return true;
+        QEventLoop loop;
+        QTimer::singleShot(50, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return condition();
+}
+
+ProgramUnderX::ProgramUnderX(const QString &display, const QString &workDir, const QString &runtimeDir,
+                             const QString &program, const QStringList &extraEnvironment)
+    : m_display(display) {
+    QProcessEnvironment env = programEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    // Off any session bus; libdbus would otherwise try to autolaunch one through the X server and leak a buffer,
+    // which the sanitizer build reports as a failed exit.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), "unix:path=" + runtimeDir + "/no-session-bus");
+    // The program draws nothing with OpenGL, but the xcb platform sets up GLX for every window when a GL driver is
+    // installed, and Mesa keeps a buffer of that set-up for the life of the process: the leak checker of a
+    // sanitizer build would report it, and the exit code with it, on any machine that has Mesa.
+    env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+    for (const QString &assignment : extraEnvironment)
+        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
+    m_process.setProcessEnvironment(env);
+    m_process.setWorkingDirectory(workDir);
+    // The sanitizer reports go to the test log.
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.start(program, QStringList());
+}
+
+quint32 ProgramUnderX::waitForWindow(const QString &title) {
+    quint32 found = 0;
+    m_process.waitForStarted(toolTimeoutMs);
+    waitUntil(startTimeoutMs, [&] {
+        if (!isRunning())
+            return true;
+        for (const QString &id : visibleWindows()) {
+            if (xdotool(m_display, {"getwindowname", id}).value(0) == title)
+                found = id.toUInt();
+        }
+        return found != 0;
+    });
+    return found;
+}
+
+// Without a window manager the copies' windows overlap, so the window is raised first.
+bool ProgramUnderX::chooseExit(quint32 window) {
+    const QString id = QString::number(window);
+    xdotool(m_display, {"windowraise", id, "mousemove", "--window", id, "20", "10", "click", "1"});
+    if (!waitUntil(toolTimeoutMs, [this] { return !isRunning() || visibleWindows().size() >= 2; }) || !isRunning())
+        return false;
+    xdotool(m_display, {"key", "Down", "Down", "Return"});
+    return true;
+}
+
+int ProgramUnderX::waitForExit() {
+    const bool ended = m_process.waitForFinished(exitTimeoutMs) && m_process.exitStatus() == QProcess::NormalExit;
+    return ended ? m_process.exitCode() : -1;
+}
+
+QStringList ProgramUnderX::visibleWindows() const {
+    return xdotool(m_display, {"search", "--onlyvisible", "--pid", QString::number(m_process.processId())});
+}
