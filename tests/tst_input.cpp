@@ -1,7 +1,6 @@
 #include "app/settingsfile.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
-#include "support/linkrecorder.h"
 #include "support/ptypair.h"
 
 #include <QClipboard>
@@ -39,6 +38,13 @@ QString badYear(const QString &field, const char *year) {
     return refusal(field, QStringLiteral("год %1 вне диапазона 2000–2255").arg(year));
 }
 
+void typeRow(const char *name, const QStringList &steps, const QString &text) { QTest::newRow(name) << steps << text; }
+
+void sendRow(const char *name, const QStringList &steps, const char *button, const QString &refusal,
+             const char *command = "") {
+    QTest::newRow(name) << steps << QString(button) << refusal << QByteArray::fromHex(command);
+}
+
 } // namespace
 
 // What the operator types, pastes or has the clock fill in is what reaches the line, or nothing does. The
@@ -57,7 +63,10 @@ private slots:
 private:
     template <typename T> T *child(const QString &name) const { return m_window->findChild<T *>(name); }
     void perform(const QString &step) const;
-    void perform(const QStringList &steps) const;
+    void perform(const QStringList &steps) const {
+        for (const QString &step : steps)
+            perform(step);
+    }
 
     std::unique_ptr<MainWindow> m_window;
 };
@@ -106,36 +115,31 @@ void tst_input::perform(const QString &step) const {
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
 }
 
-void tst_input::perform(const QStringList &steps) const {
-    for (const QString &step : steps)
-        perform(step);
-}
-
 void tst_input::typing_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("text"); // of the field of the last step
 
     const QStringList meter{"#2", "rB_Imp_el_counter"};
-    QTest::newRow("code: Cyrillic А") << QStringList{"lE_Kod_Ch_1=А"} << "";
-    QTest::newRow("code: Latin b") << QStringList{"lE_Kod_Ch_1=b"} << "b";
-    QTest::newRow("code: Cyrillic А pasted") << QStringList{"lE_Kod_Ch_2+=А"} << "";
-    QTest::newRow("serial: Arabic-Indic") << QStringList{"lE_Nom_Ch_1=١٢٣"} << "";
-    QTest::newRow("serial: full-width") << QStringList{"lE_Nom_Ch_2=１２３"} << "";
-    QTest::newRow("serial: each digit on its own") << QStringList{"lE_Nom_Ch_3=1١2٣3"} << "123";
-    QTest::newRow("serial: Arabic-Indic pasted") << QStringList{"lE_Nom_Ch_4+=١٢٣"} << "";
-    QTest::newRow("serial: ASCII pasted") << QStringList{"lE_Nom_Ch_4+=987"} << "987";
-    QTest::newRow("channel date: Arabic-Indic") << QStringList{"lE_Date_Ch_2=١٢٣"} << "//";
-    QTest::newRow("channel date: ASCII") << QStringList{"lE_Date_Ch_2=15062016"} << "15/06/2016";
-    QTest::newRow("date: Arabic-Indic") << QStringList{"#1", "lE_Date=١٢٣"} << "//";
-    QTest::newRow("time: Arabic-Indic, then ASCII") << QStringList{"#1", "lE_Time=١2٢3"} << "23::";
-    QTest::newRow("meter reading: Arabic-Indic") << meter + QStringList{"lE_current_val_el_counter=١٢٣"} << ".";
-    QTest::newRow("meter reading: ASCII") << meter + QStringList{"lE_current_val_el_counter=12345678"} << "1234567.8";
-    QTest::newRow("meter constant: full-width") << meter + QStringList{"lE_coef_el_counter=３２"} << "";
-    QTest::newRow("address: Arabic-Indic") << QStringList{"lE_1=١٢٣"} << "";
-    QTest::newRow("address: full-width pasted") << QStringList{"lE_1+=１２"} << "";
-    QTest::newRow("address: sign and group separator") << QStringList{"lE_1=+1,5"} << "15";
+    typeRow("code: Cyrillic А", {"lE_Kod_Ch_1=А"}, "");
+    typeRow("code: Latin b", {"lE_Kod_Ch_1=b"}, "b");
+    typeRow("code: Cyrillic А pasted", {"lE_Kod_Ch_2+=А"}, "");
+    typeRow("serial: Arabic-Indic", {"lE_Nom_Ch_1=١٢٣"}, "");
+    typeRow("serial: full-width", {"lE_Nom_Ch_2=１２３"}, "");
+    typeRow("serial: each digit on its own", {"lE_Nom_Ch_3=1١2٣3"}, "123");
+    typeRow("serial: Arabic-Indic pasted", {"lE_Nom_Ch_4+=١٢٣"}, "");
+    typeRow("serial: ASCII pasted", {"lE_Nom_Ch_4+=987"}, "987");
+    typeRow("channel date: Arabic-Indic", {"lE_Date_Ch_2=١٢٣"}, "//");
+    typeRow("channel date: ASCII", {"lE_Date_Ch_2=15062016"}, "15/06/2016");
+    typeRow("date: Arabic-Indic", {"#1", "lE_Date=١٢٣"}, "//");
+    typeRow("time: Arabic-Indic, then ASCII", {"#1", "lE_Time=١2٢3"}, "23::");
+    typeRow("meter reading: Arabic-Indic", meter + QStringList{"lE_current_val_el_counter=١٢٣"}, ".");
+    typeRow("meter reading: ASCII", meter + QStringList{"lE_current_val_el_counter=12345678"}, "1234567.8");
+    typeRow("meter constant: full-width", meter + QStringList{"lE_coef_el_counter=３２"}, "");
+    typeRow("address: Arabic-Indic", {"lE_1=١٢٣"}, "");
+    typeRow("address: full-width pasted", {"lE_1+=１２"}, "");
+    typeRow("address: sign and group separator", {"lE_1=+1,5"}, "15");
     // Three digits above 250 stand; the command refuses what its byte cannot carry.
-    QTest::newRow("address: 300 stands") << QStringList{"chB_1", "chB_2", "lE_2=300"} << "300";
+    typeRow("address: 300 stands", {"chB_1", "chB_2", "lE_2=300"}, "300");
 }
 
 // Refused characters are refused one by one as they come, the way a mask refuses a digit in a letter position;
@@ -155,30 +159,24 @@ void tst_input::sending_data() {
 
     const QStringList units{"chB_1", "chB_2"};
     for (const char *address : {"256", "300", "999"})
-        QTest::addRow("address %s", address) << units + QStringList{QStringLiteral("lE_2=") + address} << "pB_Send_1"
-                                             << tooLarge(address) << QByteArray();
-    QTest::newRow("address 255 goes out") << units + QStringList{"lE_2=255"} << "pB_Send_1" << QString()
-                                          << QByteArray::fromHex("434D4477 02 6FFF 00000000");
-    QTest::newRow("year 1999") << QStringList{"#1", "lE_Date=01011999"} << "pB_Send_2" << badYear("дата", "1999")
-                               << QByteArray();
-    QTest::newRow("year 2256") << QStringList{"#1", "lE_Date=01012256"} << "pB_Send_2" << badYear("дата", "2256")
-                               << QByteArray();
-    QTest::newRow("day 99 goes out") << QStringList{"#1", "lE_Date=99012017"} << "pB_Send_2" << QString()
-                                     << QByteArray::fromHex("434D4479 000000 630111");
-    QTest::newRow("channel year 1999") << QStringList{"rb_NChanel", "lE_Date_Ch_2=01011999"} << "pB_Send_1"
-                                       << badYear("дата выпуска канала 2", "1999") << QByteArray();
-    QTest::newRow("channel year 2256") << QStringList{"rb_NChanel", "lE_Date_Ch_4=31122256"} << "pB_Send_1"
-                                       << badYear("дата выпуска канала 4", "2256") << QByteArray();
-    QTest::newRow("code set by the program")
-        << QStringList{"rb_NChanel", "lE_Kod_Ch_3:=А"} << "pB_Send_1"
-        << refusal("код подразделения канала 3", "«А»: нужна одна латинская буква A–Z или a–z") << QByteArray();
+        sendRow(address, units + QStringList{QStringLiteral("lE_2=") + address}, "pB_Send_1", tooLarge(address));
+    sendRow("address 255 goes out", units + QStringList{"lE_2=255"}, "pB_Send_1", {}, "434D4477 02 6FFF 00000000");
+    sendRow("year 1999", {"#1", "lE_Date=01011999"}, "pB_Send_2", badYear("дата", "1999"));
+    sendRow("year 2256", {"#1", "lE_Date=01012256"}, "pB_Send_2", badYear("дата", "2256"));
+    sendRow("day 99 goes out", {"#1", "lE_Date=99012017"}, "pB_Send_2", {}, "434D4479 000000 630111");
+    sendRow("channel year 1999", {"rb_NChanel", "lE_Date_Ch_2=01011999"}, "pB_Send_1",
+            badYear("дата выпуска канала 2", "1999"));
+    sendRow("channel year 2256", {"rb_NChanel", "lE_Date_Ch_4=31122256"}, "pB_Send_1",
+            badYear("дата выпуска канала 4", "2256"));
+    sendRow("code set by the program", {"rb_NChanel", "lE_Kod_Ch_3:=А"}, "pB_Send_1",
+            refusal("код подразделения канала 3", "«А»: нужна одна латинская буква A–Z или a–z"));
     // One reading of the clock, in ASCII digits: a second reading would already be in 2027.
-    QTest::newRow("clock") << QStringList{"#1", "clock"} << "pB_Send_2" << QString()
-                           << QByteArray::fromHex("434D4479 173B3B 1F0C1A");
+    sendRow("clock", {"#1", "clock"}, "pB_Send_2", {}, "434D4479 173B3B 1F0C1A");
 }
 
-// Through the window and the link worker to a pseudo-terminal, wired as the program wires them. A refused
-// command shows its reason and logs it, and the worker never hears of it: no port opened, no probe.
+// Through the window and the link worker to a pseudo-terminal, wired as the program wires them; with logging on,
+// every status text is logged. A refused command shows and logs its reason, and the worker never hears of it:
+// no port opened, no probe.
 void tst_input::sending() {
     QFETCH(QStringList, steps);
     QFETCH(QString, button);
@@ -194,27 +192,28 @@ void tst_input::sending() {
     connect(&worker, &SerialThread::signal_port_opend, window, &MainWindow::slot_port_opend);
     connect(&worker, &SerialThread::signal_port_notopend, window, &MainWindow::slot_port_notopend);
     connect(&worker, &SerialThread::signal_show_message, window, &MainWindow::slot_show_message);
-    LinkRecorder recorder(&worker);
     QSignalSpy logged(window, &MainWindow::signal_write_to_log_file);
     com_log = 1;
+    const auto waitForLines = [&logged](int count) {
+        while (logged.size() < count && logged.wait(5000)) {
+        }
+        QStringList lines;
+        for (const QList<QVariant> &line : std::as_const(logged))
+            lines << line.first().toString();
+        return lines;
+    };
 
     perform(steps);
     perform(button);
     const QString port = device.portName();
-    const QStringList reports =
-        refusal.isEmpty() ? QStringList{QStringLiteral("Открыт %1-115200-8-0-1-Нет").arg(port), "Обнаружено устройство",
-                                        "Отправка сообщения", QStringLiteral("Отправлено. %1 закрыт").arg(port)}
-                          : QStringList{refusal};
-    QVERIFY2(recorder.waitForCount(refusal.isEmpty() ? 4 : 0, 5000), qPrintable(window->statusBar()->currentMessage()));
+    const QStringList sent{QStringLiteral("Открыт %1-115200-8-0-1-Нет").arg(port), "Обнаружено устройство",
+                           "Отправка сообщения", QStringLiteral("Отправлено. %1 закрыт").arg(port)};
+    const QStringList reports = refusal.isEmpty() ? sent : QStringList{refusal};
+    QCOMPARE(waitForLines(reports.size()), reports);
     QCOMPARE(window->statusBar()->currentMessage(), reports.last());
-    QStringList lines;
-    for (const QList<QVariant> &line : std::as_const(logged))
-        lines << line.first().toString();
-    QCOMPARE(lines, reports);
 
-    const int before = recorder.reports().size();
     worker.slot_data_send(marker);
-    QVERIFY(recorder.waitForCount(before + 4, 5000));
+    QCOMPARE(waitForLines(reports.size() + sent.size()), reports + sent);
     const QByteArray line = (command.isEmpty() ? QByteArray() : probe + command) + probe + marker;
     QVERIFY(device.waitForReceived(line.size(), 2000));
     QCOMPARE(device.received().toHex(' '), line.toHex(' '));
