@@ -7,12 +7,14 @@
 #
 #   @ serial/serialthread.cpp          the file, relative to the project
 #   - constexpr int quietGapMs = 20;   text that stands exactly once in that file
-#   + constexpr int quietGapMs = 40;   what it becomes (several '-' or '+' lines make multi-line texts)
+#   + constexpr int quietGapMs = 40;   what it becomes (several '-' or '+' lines make multi-line texts;
+#                                      one space after the sign is dropped, further indentation is kept)
 #
-# Lines starting with '#' and blank lines separate nothing and are ignored. Each fault is applied alone to the
-# sources, build-mutate/ is rebuilt incrementally, and the suite runs until its first failure. A fault is killed
-# when a test fails, survives when the suite passes, and does not count when it does not build. The file is put
-# back after each fault, also on an interrupt. Given fault numbers, only those faults are run.
+# Lines starting with '#' and blank lines are ignored. Every fault is checked before the first one runs. Each is
+# then applied alone to the sources, build-mutate/ is rebuilt incrementally, and ctest runs until its first failure.
+# A fault is killed when a test fails (the failing tests are named), survives when the suite passes, and does not
+# count when it does not build. The file is put back after each fault, also on an interrupt. Given fault numbers,
+# only those faults run. MUTATE_CTEST_ARGS adds ctest options, e.g. "-R tst_soak" to see what one test kills alone.
 set -u
 source "$(dirname "$0")/common.sh"
 
@@ -20,61 +22,13 @@ list=${1:-$ZEVR_ROOT/scripts/faults.txt}
 shift $(($# > 0 ? 1 : 0))
 only=" $* "
 [ -f "$list" ] || { echo "usage: $0 [FAULT-LIST] [FAULT-NUMBER...]" >&2; exit 2; }
+read -r -a ctest_extra <<<"${MUTATE_CTEST_ARGS:-}"
 
-ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool
-private_runtime_dir
-export QT_QPA_PLATFORM=offscreen
-tree=$ZEVR_ROOT/build-mutate
-echo "== build: $tree"
-build_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || { echo "the unchanged sources do not build" >&2; exit 1; }
-(cd "$tree" && ctest --parallel "$(nproc)" --timeout 300 >/dev/null) || { echo "the suite fails without any fault" >&2; exit 1; }
-
-backup=$(mktemp)
-target=
-restore() {
-    if [ -n "$target" ]; then
-        cp "$backup" "$target"
-        touch "$target" # newer than the mutated object, so the next build compiles it again
-        target=
-    fi
-}
-trap 'restore; rm -f "$backup"; exit 130' INT TERM
-trap 'restore; rm -f "$backup"' EXIT
-
-killed=0 survived=0 broken=0 number=0
-run_fault() {
-    local file=$1 old=$2 new=$3 content
-    number=$((number + 1))
-    [ "$only" = "  " ] || [[ $only == *" $number "* ]] || return 0
-    local path=$ZEVR_ROOT/$file
-    content=$(cat "$path"; printf x)
-    content=${content%x}
-    local rest=${content#*"$old"}
-    if [ "$rest" = "$content" ] || [ "${rest#*"$old"}" != "$rest" ]; then
-        echo "fault $number ($file): the text does not stand exactly once" >&2
-        exit 2
-    fi
-    cp "$path" "$backup"
-    target=$path
-    printf '%s' "${content%%"$old"*}$new$rest" >"$path"
-    local verdict
-    if ! cmake --build "$tree" --parallel "$(nproc)" >/dev/null 2>&1; then
-        verdict="does not build"
-        broken=$((broken + 1))
-    elif (cd "$tree" && ctest --parallel "$(nproc)" --timeout 120 --stop-on-failure >/dev/null 2>&1); then
-        verdict=SURVIVED
-        survived=$((survived + 1))
-    else
-        verdict=killed
-        killed=$((killed + 1))
-    fi
-    restore
-    printf '%3d %-14s %s: %s\n' "$number" "$verdict" "$file" "$(printf '%s' "$old" | head -n 1 | sed 's/^ *//')"
-}
-
+# The list, parsed: files[i], olds[i], news[i].
+files=() olds=() news=()
 file= old= new= mode=
 flush() {
-    [ -n "$file" ] && run_fault "$file" "$old" "$new"
+    [ -n "$file" ] && { files+=("$file"); olds+=("$old"); news+=("$new"); }
     file= old= new= mode=
 }
 while IFS= read -r line || [ -n "$line" ]; do
@@ -96,10 +50,70 @@ while IFS= read -r line || [ -n "$line" ]; do
     esac
 done <"$list"
 flush
+
+# Perl (Debian's perl-base is always there) compares bytes; the texts travel in the environment, unquoted.
+occurrences() { OLD=$2 perl -0777 -ne '$n = () = /\Q$ENV{OLD}\E/g; print $n' "$ZEVR_ROOT/$1" 2>/dev/null; }
+apply_fault() { OLD=$2 NEW=$3 perl -0777 -pi -e 's/\Q$ENV{OLD}\E/$ENV{NEW}/' "$ZEVR_ROOT/$1"; }
+bad=0
+for i in "${!files[@]}"; do
+    if [ -z "${olds[i]}" ] || [ "$(occurrences "${files[i]}" "${olds[i]}")" != 1 ]; then
+        echo "fault $((i + 1)) (${files[i]}): the text does not stand exactly once" >&2
+        bad=1
+    fi
+done
+[ $bad -eq 0 ] || exit 2
+echo "== ${#files[@]} faults in $list"
+
+ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool
+private_runtime_dir
+export QT_QPA_PLATFORM=offscreen
+tree=$ZEVR_ROOT/build-mutate
+echo "== build: $tree"
+build_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || { echo "the unchanged sources do not build" >&2; exit 1; }
+(cd "$tree" && ctest --parallel "$(nproc)" --timeout 300 "${ctest_extra[@]}" >/dev/null) ||
+    { echo "the suite fails without any fault" >&2; exit 1; }
+
+backup=$(mktemp)
+output=$(mktemp)
+target=
+restore() {
+    if [ -n "$target" ]; then
+        cp "$backup" "$target"
+        touch "$target" # newer than the mutated object, so the next build compiles it again
+        target=
+    fi
+}
+trap 'restore; rm -f "$backup" "$output"; exit 130' INT TERM
+trap 'restore; rm -f "$backup" "$output"' EXIT
+
+killed=0 survived=0 broken=0 survivors=()
+for i in "${!files[@]}"; do
+    number=$((i + 1))
+    [ "$only" = "  " ] || [[ $only == *" $number "* ]] || continue
+    path=$ZEVR_ROOT/${files[i]}
+    cp "$path" "$backup"
+    target=$path
+    apply_fault "${files[i]}" "${olds[i]}" "${news[i]}"
+    if ! cmake --build "$tree" --parallel "$(nproc)" >/dev/null 2>&1; then
+        verdict="does not build"
+        broken=$((broken + 1))
+    elif (cd "$tree" && ctest --parallel "$(nproc)" --timeout 120 --stop-on-failure "${ctest_extra[@]}" \
+        >"$output" 2>&1); then
+        verdict=SURVIVED
+        survived=$((survived + 1))
+        survivors+=("$number")
+    else
+        # ctest's summary lists the failed tests as "<number> - <name> (Failed)".
+        verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
+        killed=$((killed + 1))
+    fi
+    restore
+    printf '%3d %-40s %s: %s\n' "$number" "$verdict" "${files[i]}" "$(printf '%s' "${olds[i]}" | head -n 1 | sed 's/^ *//')"
+done
 # The build tree goes back to the unchanged sources.
 cmake --build "$tree" --parallel "$(nproc)" >/dev/null 2>&1
 
 total=$((killed + survived))
-echo "== $killed of $total faults killed, $survived survived, $broken did not build"
+echo "== $killed of $total faults killed, $survived survived (${survivors[*]:-none}), $broken did not build"
 [ $total -gt 0 ] && echo "== kill rate: $((killed * 1000 / total / 10)).$((killed * 1000 / total % 10)) %"
 exit 0
