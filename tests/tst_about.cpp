@@ -1,5 +1,8 @@
 #include "dialogs/about_dl.h"
 #include "dialogs/makerinfo.h"
+#include "mainwindow/mainwindow.h"
+
+#include <QAction>
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -22,24 +25,32 @@ class tst_about : public QObject {
     Q_OBJECT
 
 private slots:
-    void texts();
+    void fromTheMenu();
     void linkText_data();
     void linkText();
 };
 
-void tst_about::texts() {
-    About_dl dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("О программе"));
-    QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
-    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-    QCOMPARE(dialog.label->text(), QStringLiteral("ЗЕВР-3G-Config"));
-    QCOMPARE(dialog.label_2->text(), QStringLiteral("Версия 1.2"));
-    QCOMPARE(dialog.label_3->text(), QString::fromUtf8(ZEVR_MAKER_NAME));
-    QCOMPARE(dialog.pB_close->text(), QStringLiteral("Закрыть"));
-
+// "О программе" shows the dialog modally, with its logo and a link that opens in the browser; "Закрыть" ends it.
+void tst_about::fromTheMenu() {
+    MainWindow window;
+    QString title, link;
+    bool helpButton = true, logo = false, external = false;
+    QTimer::singleShot(0, [&] {
+        auto *shown = qobject_cast<About_dl *>(QApplication::activeModalWidget());
+        if (!shown)
+            return;
+        title = shown->windowTitle();
+        helpButton = shown->windowFlags().testFlag(Qt::WindowContextHelpButtonHint);
+        logo = !shown->label_4->pixmap(Qt::ReturnByValue).isNull();
+        external = shown->lB_link->openExternalLinks();
+        link = shown->lB_link->text();
+        QTest::mouseClick(shown->pB_close, Qt::LeftButton);
+    });
+    window.findChild<QAction *>(QStringLiteral("action_about"))->trigger();
+    QCOMPARE(title, QStringLiteral("О программе"));
+    QVERIFY(!helpButton && logo && external);
     const QString address = QString::fromUtf8(ZEVR_MAKER_URL);
-    QVERIFY(dialog.lB_link->openExternalLinks());
-    QCOMPARE(anchorsOf(dialog.lB_link->text()), QStringList({address, address.mid(address.indexOf("://") + 3)}));
+    QCOMPARE(anchorsOf(link), QStringList({address, address.mid(address.indexOf("://") + 3)}));
 }
 
 void tst_about::linkText_data() {

@@ -1,4 +1,8 @@
 #include "dialogs/manualurl.h"
+#include "mainwindow/mainwindow.h"
+
+#include <QAction>
+#include <QDesktopServices>
 
 #include <QFileInfo>
 #include <QProcess>
@@ -21,12 +25,28 @@ static QString run(const QString &program, const QStringList &arguments) {
 class tst_manual : public QObject {
     Q_OBJECT
 
+public slots:
+    void catchUrl(const QUrl &url) { m_opened << url; }
+
 private slots:
+    void menuOpensTheManual();
     void urlNamesTheFile_data();
     void urlNamesTheFile();
     void builtManualHasPages();
     void installPutsManualBesideProgram();
+
+private:
+    QList<QUrl> m_opened;
 };
+
+// "Справка" hands the desktop the manual that lies beside the program.
+void tst_manual::menuOpensTheManual() {
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "catchUrl");
+    MainWindow window;
+    window.findChild<QAction *>(QStringLiteral("action_re"))->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(m_opened, QList<QUrl>{manualUrl(QCoreApplication::applicationDirPath())});
+}
 
 void tst_manual::urlNamesTheFile_data() {
     QTest::addColumn<QString>("dir");

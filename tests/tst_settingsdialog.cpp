@@ -1,11 +1,12 @@
-#include "mainwindow/mainwindow.h"
 #include "dialogs/settings_dlg.h"
+#include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QSerialPortInfo>
 #include <QTimer>
 #include <QtTest>
 
@@ -59,6 +60,7 @@ private slots:
     void presets_data();
     void presets();
     void unreadableFile();
+    void systemPorts();
     void okWritesWorkerAndFile_data();
     void okWritesWorkerAndFile();
     void rejectChangesNothing_data();
@@ -133,12 +135,22 @@ void tst_settingsdialog::unreadableFile() {
     QVERIFY(dialog.cB_COM->isEnabled());
 }
 
+// Without a list of the test's own, the dialog offers what the system lists, after the empty entry.
+void tst_settingsdialog::systemPorts() {
+    setPortLister(nullptr);
+    QStringList system{QString()};
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        system << info.portName();
+    settings_dlg dialog;
+    QCOMPARE(picture(dialog).section(QLatin1Char(','), 0, 0), system.join(QLatin1Char('/')));
+}
+
 void tst_settingsdialog::okWritesWorkerAndFile_data() {
     QTest::addColumn<QStringList>("choice"); // port, "Авто", baud, data bits, parity, stop bits
     QTest::addColumn<QString>("codes");
     QTest::newRow("odd") << QStringList({"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"}) << "2400 7 3 2";
     QTest::newRow("even") << QStringList({"ttyS0", "true", "19200", "8 bit", "even", "1 bit"}) << "19200 8 2 1";
-    QTest::newRow("none") << QStringList({"", "false", "115200", "8 bit", "none", "1 bit"}) << "115200 8 0 1";
+    QTest::newRow("none") << QStringList({"", "false", "4800", "8 bit", "none", "1 bit"}) << "4800 8 0 1";
     // The file names an unplugged adapter that the port list lacks; "OK" must keep it.
     QTest::newRow("port not listed") << QStringList({"ttyACM7", "true", "38400", "7 bit", "even", "2 bit"})
                                      << "38400 7 2 2";
