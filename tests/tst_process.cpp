@@ -1,8 +1,11 @@
 // Runs the built program as the operator would, on a private X server, and drives it from outside.
 
+#include "support/settingstestsupport.h"
 #include "support/xsession.h"
+#include "tools/zevr-sim/simprocess.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -30,6 +33,7 @@ class tst_process : public QObject {
 private slots:
     void initTestCase();
     void twoCopiesSideBySide();
+    void sendsWithTheStoredSettings();
 
 private:
     QString lockPath() const { return m_runtimeDir.filePath(QStringLiteral("ZEVR3GMutex")); }
@@ -66,6 +70,69 @@ void tst_process::twoCopiesSideBySide() {
     QVERIFY2(second.chooseExit(secondWindow), "the menu \"Файл\" did not open");
     QCOMPARE(second.waitForExit(), 0);
     QVERIFY2(canLock(lockPath(), LOCK_EX), "the instance lock outlived the program");
+}
+
+// The program as started: settings.ini reaches the worker, the log switch is read, and the worker's reports reach the
+// status bar and, through it, the log. The simulated controller sees the line as the settings set it up.
+void tst_process::sendsWithTheStoredSettings() {
+    SimProcess sim;
+    QString error;
+    QVERIFY2(sim.start(QStringLiteral(ZEVR_BINARY_DIR "/tools/zevr-sim/zevr-sim"), {}, &error), qPrintable(error));
+    const QString port = sim.path().mid(5); // "pts/N", as the system would name the port
+    QTemporaryDir workDir;
+    const QDir dir(workDir.path());
+    QVERIFY(
+        writeFileBytes(dir.filePath("settings.ini"), "COM Log\r\n1\r\nCOM Port\r\n" + port.toLatin1() +
+                                                         "\r\nBaudRate\r\n9600\r\nParity\r\nodd\r\nLenght\r\n7 bit\r\n"
+                                                         "Stop Bit\r\n2 bit\r\nCOM Auto\r\nfalse\r\n"));
+    ProgramUnderX program(m_x.display(), workDir.path(), m_runtimeDir.path());
+    const quint32 window = program.waitForWindow(windowTitle);
+    QVERIFY2(window, "no main window with the program's title");
+
+    // "Отправить" ends the station tab at its bottom right, just above the status bar: clicks try the heights
+    // around it until one reaches it. What else they may hit there is blank or disabled at start.
+    const QStringList size = xdotool(m_x.display(), {"getwindowgeometry", QString::number(window)})
+                                 .filter("Geometry:")
+                                 .value(0)
+                                 .section(' ', -1)
+                                 .split('x');
+    QCOMPARE(size.size(), 2);
+    const auto events = [&sim](const char *kind) {
+        QVector<QJsonObject> found;
+        std::copy_if(sim.events().cbegin(), sim.events().cend(), std::back_inserter(found),
+                     [kind](const QJsonObject &event) { return event.value("event") == QLatin1String(kind); });
+        return found;
+    };
+    for (int up : {60, 52, 68, 44, 76, 36, 84, 92, 100}) { // from where it usually is, outwards
+        xdotool(m_x.display(), {"mousemove", "--window", QString::number(window), QString::number(size[0].toInt() - 40),
+                                QString::number(size[1].toInt() - up), "click", "1"});
+        if (waitUntil(3000, [&] { return !events("probe").isEmpty(); }))
+            break;
+    }
+    QVERIFY2(waitUntil(5000, [&] { return !events("command").isEmpty(); }), "the controller received no command");
+    QCOMPARE(events("command").first().value("hex").toString(), QStringLiteral("434D44770000000000"));
+    const QJsonObject line = events("probe").first().value("line").toObject();
+    QCOMPARE(line.value("baud").toInt(), 9600);
+    QCOMPARE(line.value("stop_bits").toInt(), 2);
+    QVERIFY(line.value("parity_odd").toBool());
+
+    const QStringList reports = {"Открыт " + port + "-9600-7-3-2-Нет", "Обнаружено устройство", "Отправка сообщения",
+                                 "Отправлено. " + port + " закрыт"};
+    QByteArray expected;
+    for (const QString &report : reports)
+        expected += ":    " + report.toLocal8Bit() + "\r\n";
+    const auto logged = [&dir] {
+        const QStringList files = QDir(dir.filePath("LOGS_ZEVR_3G_Config")).entryList(QDir::Files);
+        QByteArray messages; // without the 19 characters of each line's time
+        for (const QByteArray &line : readFileBytes(dir.filePath("LOGS_ZEVR_3G_Config/" + files.value(0))).split('\n'))
+            messages += line.isEmpty() ? QByteArray() : line.mid(19) + '\n';
+        return files.size() == 1 ? messages : QByteArray::number(files.size()) + " log files";
+    };
+    waitUntil(5000, [&] { return logged() == expected; });
+    QCOMPARE(logged(), expected);
+    QCOMPARE(events("probe").size(), 1);
+    QVERIFY2(program.chooseExit(window), "the menu \"Файл\" did not open");
+    QCOMPARE(program.waitForExit(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_process)

@@ -86,6 +86,25 @@ int PtyLine::unreadCount() const {
     return count;
 }
 
+// A pseudo-terminal shares one set of terminal settings between its ends, so the program's choice shows here. Linux
+// keeps the speed, the stop bits and the odd-parity flag, but clears the parity enable bit and forces 8 data bits.
+QJsonObject PtyLine::lineSettings() const {
+    termios settings{};
+    if (m_slave < 0 || tcgetattr(m_slave, &settings) != 0)
+        return {};
+    const QList<QPair<speed_t, int>> speeds = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+                                               {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    int baud = 0;
+    for (const auto &speed : speeds)
+        baud = cfgetospeed(&settings) == speed.first ? speed.second : baud;
+    const int dataBits = (settings.c_cflag & CSIZE) == CS7 ? 7 : (settings.c_cflag & CSIZE) == CS8 ? 8 : 0;
+    return {{"baud", baud},
+            {"data_bits", dataBits},
+            {"parity_enabled", bool(settings.c_cflag & PARENB)},
+            {"parity_odd", bool(settings.c_cflag & PARODD)},
+            {"stop_bits", settings.c_cflag & CSTOPB ? 2 : 1}};
+}
+
 void PtyLine::hangUp() {
     if (hangUpInPlace())
         return;

@@ -19,6 +19,7 @@ public:
     void write(const QByteArray &bytes) override;
     int unreadCount() const override;
     void hangUp() override;
+    QJsonObject lineSettings() const override;
 
 private:
     void readMaster();

@@ -65,6 +65,7 @@ void SimDevice::startProbe(const StreamEvent &event, qint64 monoNs) {
     m_step = m_settings.plan.stepFor(m_probes++);
     QJsonObject json = event.toJson();
     json.insert("mode", m_step.name());
+    json.insert("line", m_line->lineSettings());
     report(QStringLiteral("%1 #%2 mode=%3").arg(event.toText()).arg(m_probes).arg(m_step.name()), json, monoNs);
     act();
 }

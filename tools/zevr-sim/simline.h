@@ -2,6 +2,7 @@
 #define SIMLINE_H
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 
@@ -18,6 +19,8 @@ public:
     virtual int unreadCount() const = 0;
     // Pulls the plug: the other side's open port fails; the line is usable again for its next open.
     virtual void hangUp() = 0;
+    // How the line is set up now (speed, character format), as far as this end can tell; empty if it cannot.
+    virtual QJsonObject lineSettings() const { return {}; }
 
     static qint64 monotonicNs();
 
