@@ -1,16 +1,21 @@
-#include "mainwindow/mainwindow.h"
 #include "dialogs/settings_dlg.h"
+#include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 static const QString fileName = QStringLiteral("settings.ini");
 static const QStringList defaultLines = {"COM Log", "1",      "COM Port", "",         "BaudRate", "115200",   "Parity",
@@ -63,6 +68,8 @@ private slots:
     void okWritesWorkerAndFile();
     void rejectChangesNothing_data();
     void rejectChangesNothing();
+    void failedSaveIsNoticed_data();
+    void failedSaveIsNoticed();
 
 private:
     std::unique_ptr<ScopedWorkDir> m_dir;
@@ -188,6 +195,65 @@ void tst_settingsdialog::rejectChangesNothing() {
     });
     QCOMPARE(readFileBytes(fileName), before);
     QCOMPARE(workerValues(*m_worker), QStringList({"before", "true", "1", "5", "9", "9"}));
+}
+
+enum Obstacle { None, ReadOnlyFolder, FullDisk, ReadOnlyFile, FolderInPlace, UnreadableFile };
+
+void tst_settingsdialog::failedSaveIsNoticed_data() {
+    QTest::addColumn<int>("obstacle");
+    QTest::addColumn<QString>("reason"); // empty: saved
+    const QString denied = QString::fromLocal8Bit(strerror(EACCES));
+    const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
+    QTest::newRow("saved, an earlier notice withdrawn") << int(None) << QString();
+    QTest::newRow("read-only folder") << int(ReadOnlyFolder) << denied;
+    QTest::newRow("full disk") << int(FullDisk) << QString::fromLocal8Bit(strerror(ENOSPC));
+    QTest::newRow("read-only file") << int(ReadOnlyFile) << denied;
+    QTest::newRow("folder named settings.ini") << int(FolderInPlace) << "это папка, а не файл" + kept;
+    // Its pairs could not be read, so writing the dialog's six would lose them.
+    QTest::newRow("file that cannot be read") << int(UnreadableFile) << denied + kept;
+}
+
+// The values apply for this run either way; a file that could not be written is left whole and the notice says why.
+void tst_settingsdialog::failedSaveIsNoticed() {
+    QFETCH(int, obstacle);
+    QFETCH(QString, reason);
+    const bool asNobody = obstacle == ReadOnlyFolder || obstacle == ReadOnlyFile || obstacle == UnreadableFile;
+    if (asNobody && !modesApply())
+        QSKIP("file modes do not stop this process from writing");
+    std::optional<SmallTmpfs> tmpfs;
+    if (obstacle == FullDisk && !tmpfs.emplace(m_dir->path(), "16k").isMounted())
+        QSKIP("cannot mount a small tmpfs here");
+    const QByteArray before = obstacle == FolderInPlace ? QByteArray() : content(defaultLines + QStringList{"X", "y"});
+    if (obstacle == FolderInPlace)
+        QVERIFY(QDir().mkdir(fileName));
+    else
+        QVERIFY(writeFileBytes(fileName, before));
+    if (obstacle == FullDisk)
+        writeFileBytes(QStringLiteral("filler"), QByteArray(64 * 1024, 'x')); // stops where the space runs out
+    QVERIFY(setMode(fileName, obstacle == ReadOnlyFile ? 0444 : obstacle == UnreadableFile ? 0200 : 0666));
+    QVERIFY(setMode(m_dir->path(), obstacle == ReadOnlyFolder ? 0755 : 0777));
+
+    MainWindow window;
+    const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
+    if (obstacle == None)
+        window.showNotice(notSaved, QStringLiteral("an earlier save"));
+    {
+        const auto access = fileAccessAs(asNobody ? nobody : uid_t(-1));
+        runDialog(window, [](settings_dlg *dialog) {
+            dialog->cB_Parity->setCurrentText(QStringLiteral("odd"));
+            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+        });
+    }
+    QCOMPARE(m_worker->parity, quint8(3));
+    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    QVERIFY(notice);
+    QCOMPARE(notice->text(), reason.isEmpty() ? QString() : notSaved);
+    if (reason.isEmpty()) {
+        QCOMPARE(read_settings_map().value(QStringLiteral("Parity")), QStringLiteral("odd"));
+        return;
+    }
+    QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
+    QCOMPARE(readFileBytes(fileName), before);
 }
 
 QTEST_MAIN(tst_settingsdialog)
