@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <algorithm>
+
 SerialThread *serial_thread = nullptr;
 
 namespace {
@@ -17,11 +19,19 @@ constexpr int answerTimeoutMs = 1000;
 constexpr int writeTimeoutMs = 1000;
 constexpr int readErrorsOfDeadLine = 3;
 constexpr int readErrorWindowMs = 100;
+// How long a walk through ports that fail to open may hold the event loop before it lets the window breathe.
+constexpr int candidateStretchMs = 20;
 
 QSerialPort::Parity parityFromCode(quint8 code) {
     if (code == 2)
         return QSerialPort::EvenParity;
     return code == 3 ? QSerialPort::OddParity : QSerialPort::NoParity;
+}
+
+// A name with a control character in it (a damaged settings file) names no device, and the serial library would
+// make a lock file for it, which a NUL leaves behind.
+bool hasControlCharacter(const QString &name) {
+    return std::any_of(name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace
@@ -111,8 +121,7 @@ void SerialThread::slot_Open_Send_Request(QString name) {
         port_list.removeFirst();
     m_transmitting = true;
     const quint64 attempt = ++m_attempt;
-    port->setPortName(name);
-    if (!port->open(QIODevice::ReadWrite)) {
+    if (!openPort(name)) {
         emit signal_port_notopend(name);
         tryNextCandidate();
         return;
@@ -121,11 +130,19 @@ void SerialThread::slot_Open_Send_Request(QString name) {
     // Whatever reached the port before the probe cannot be the answer to it.
     port->clear(QSerialPort::Input);
     m_stage = Stage::Waiting;
+    m_answerLate = false;
     emit signal_port_opend(name, baud, lenght, parity, stopbit, QStringLiteral("Нет"));
     if (attempt != m_attempt || m_stage != Stage::Waiting)
         return; // the attempt ended while the report was being shown
     port->write(probe);
     tWaitAnswer->start(answerTimeoutMs);
+}
+
+bool SerialThread::openPort(const QString &name) {
+    if (hasControlCharacter(name))
+        return false;
+    port->setPortName(name);
+    return port->open(QIODevice::ReadWrite);
 }
 
 void SerialThread::configurePort() {
@@ -148,6 +165,8 @@ void SerialThread::slot_data_recv() {
     answer_buf.clear();
     if (answered)
         sendCommand();
+    else if (m_stage == Stage::Waiting && m_answerLate)
+        giveUpOnPort(); // the answer time is over, and what came after it was not the answer
 }
 
 void SerialThread::sendCommand() {
@@ -180,9 +199,31 @@ bool SerialThread::writeCommand(const QByteArray &command) {
     return !m_sendFailed && port->isOpen() && port->bytesToWrite() == 0;
 }
 
+// The controller may answer up to the end of the 1000 ms. An answer begun by then is judged once its quiet gap has
+// ended, but no later than one gap after the 1000 ms: a line that keeps streaming is given up then, which also stops
+// the answer buffer from growing.
 void SerialThread::slot_tWaitAnswer_timeout() {
-    if (m_stage == Stage::Waiting)
-        giveUpOnPort();
+    if (m_stage != Stage::Waiting)
+        return;
+    if (!m_answerLate) {
+        const quint64 attempt = m_attempt;
+        readWaitingBytes();
+        if (attempt != m_attempt || m_stage != Stage::Waiting)
+            return; // reading found the line dead, and that ended the attempt
+        if (tDataRecv->isActive()) {
+            m_answerLate = true;
+            tWaitAnswer->start(quietGapMs);
+            return;
+        }
+    }
+    giveUpOnPort();
+}
+
+// Bytes that reached the line in time count even if the event loop has not yet told of them: reading them now
+// starts their quiet gap.
+void SerialThread::readWaitingBytes() {
+    port->waitForReadyRead(0);
+    port->clearError(); // the time-out of that zero wait
 }
 
 void SerialThread::giveUpOnPort() {
@@ -191,17 +232,35 @@ void SerialThread::giveUpOnPort() {
     tryNextCandidate();
 }
 
+// The candidates are walked in this loop, one after the other, rather than each failed attempt starting the next
+// from inside itself: a system that lists thousands of ports that cannot be opened would nest as deep and overflow
+// the stack. An attempt that fails calls in here again; the walk further up the stack takes its next candidate.
+// After each stretch of candidateStretchMs the walk lets the event loop run and goes on from a zero-time timer.
 void SerialThread::tryNextCandidate() {
-    if (port_list.isEmpty()) {
-        endTransmission();
+    if (m_walking)
         return;
+    m_walking = true;
+    QElapsedTimer stretch;
+    stretch.start();
+    while (m_stage == Stage::Idle && !port_list.isEmpty()) {
+        if (stretch.elapsed() >= candidateStretchMs) {
+            QTimer::singleShot(0, this, [this] {
+                m_walking = false;
+                tryNextCandidate();
+            });
+            return;
+        }
+        emit signal_Open_Send_Request(port_list.first());
     }
-    emit signal_Open_Send_Request(port_list.first());
+    m_walking = false;
+    if (m_stage == Stage::Idle)
+        endTransmission();
 }
 
 void SerialThread::endAttempt() {
     // Nothing of this attempt may be taken for the answer of the next one.
     m_stage = Stage::Idle;
+    m_answerLate = false;
     tWaitAnswer->stop();
     tDataRecv->stop();
     answer_buf.clear();
@@ -239,7 +298,13 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
         return;
     switch (m_stage) {
     case Stage::Waiting:
-        giveUpOnPort();
+        if (answer_buf.contains(deviceToken)) {
+            // The device had answered before the line went; it is the command that cannot be written.
+            closePort();
+            sendCommand();
+        } else {
+            giveUpOnPort();
+        }
         break;
     case Stage::Sending:
         // sendCommand() reports the failure once the write loop has returned.
