@@ -126,7 +126,7 @@ void SerialThread::slot_Open_Send_Request(QString name) {
         tryNextCandidate();
         return;
     }
-    configurePort();
+    configureLine(port, baud, lenght, parity, stopbit);
     // Whatever reached the port before the probe cannot be the answer to it.
     port->clear(QSerialPort::Input);
     m_stage = Stage::Waiting;
@@ -145,7 +145,7 @@ bool SerialThread::openPort(const QString &name) {
     return port->open(QIODevice::ReadWrite);
 }
 
-void SerialThread::configurePort() {
+void configureLine(QSerialPort *port, qint32 baud, quint8 lenght, quint8 parity, quint8 stopbit) {
     // The setters' results are not checked: a line that cannot take the settings stays silent, and the
     // opened report shows the stored values.
     port->setBaudRate(baud, QSerialPort::AllDirections);

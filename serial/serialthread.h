@@ -55,7 +55,6 @@ private:
     void beginTransmission(const QByteArray &command);
     void endTransmission();
     bool openPort(const QString &name);
-    void configurePort();
     void sendCommand();
     bool writeCommand(const QByteArray &command);
     void readWaitingBytes();
@@ -80,5 +79,10 @@ private:
 };
 
 extern SerialThread *serial_thread;
+
+// Sets a port up for the stored connection codes, as the worker does after each open. A port that is not open only
+// keeps the values, so tests can read back what a real line would be given: a pseudo-terminal takes neither parity
+// nor 7 data bits.
+void configureLine(QSerialPort *port, qint32 baud, quint8 lenght, quint8 parity, quint8 stopbit);
 
 #endif // SERIALTHREAD_H

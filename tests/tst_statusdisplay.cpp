@@ -71,7 +71,9 @@ void tst_statusdisplay::comLogGating_data() {
     QTest::addColumn<bool>("logged");
     QTest::newRow("1 logs") << QByteArray("COM Log\r\n1\r\n") << true;
     QTest::newRow("0 does not") << QByteArray("COM Log\r\n0\r\n") << false;
+    QTest::newRow("2 does not") << QByteArray("COM Log\r\n2\r\n") << false;
     QTest::newRow("257 is 1 in eight bits") << QByteArray("COM Log\r\n257\r\n") << true;
+    QTest::newRow("256 is 0 in eight bits") << QByteArray("COM Log\r\n256\r\n") << false;
     QTest::newRow("not a number does not") << QByteArray("COM Log\r\non\r\n") << false;
 }
 
