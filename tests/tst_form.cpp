@@ -1,15 +1,18 @@
 #include "mainwindow/mainwindow.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -24,12 +27,13 @@ QChar boxCode(const QCheckBox *box) {
     return QLatin1Char(box->isEnabled() ? (box->isChecked() ? 'X' : 'o') : (box->isChecked() ? '#' : '.'));
 }
 
-// Clicks on the unit boxes, such as "1 2 3".
-void unitRow(const char *name, const QString &units, const QString &picture) {
-    QStringList clicks;
-    for (const QString &unit : units.split(' ', Qt::SkipEmptyParts))
-        clicks << "chB_" + unit;
-    QTest::newRow(name) << clicks << picture << StartChannels;
+// Clicks on the unit boxes, such as "1 2 3"; other words are the names of what is clicked.
+void unitRow(const char *name, const QString &clicks, const QString &picture, const QString &channels = StartChannels) {
+    QStringList steps;
+    for (const QString &click : clicks.split(' ', Qt::SkipEmptyParts))
+        steps << (click.size() == 1 ? "chB_" + click : click);
+    QTest::newRow(name) << steps << picture << channels
+                        << (steps.lastIndexOf("rb_NChanel") > steps.lastIndexOf("rb_1Chanel"));
 }
 
 // Clicks on the multi-channel page, channel and CM number as in "21 23" for СМ1 and СМ3 of channel 2.
@@ -37,19 +41,34 @@ void cmRow(const QString &name, const QString &cms, const QString &picture) {
     QStringList clicks{"rb_NChanel"};
     for (const QString &cm : cms.split(' '))
         clicks << QStringLiteral("chB_Chanel%1_CM_%2").arg(cm.at(0)).arg(cm.at(1));
-    QTest::newRow(qPrintable(name)) << clicks << StartUnits << picture;
+    QTest::newRow(qPrintable(name)) << clicks << StartUnits << picture << true;
 }
 
-void sendRow(const char *name, const QStringList &steps, const char *button, const QByteArray &hex) {
-    QTest::newRow(name) << steps << QString(button) << QByteArray::fromHex(hex).toHex(' ');
+void typeRow(const char *name, const QStringList &steps, const QString &text) { QTest::newRow(name) << steps << text; }
+
+// The command as hex, or the status text that says why it did not go out.
+void sendRow(const char *name, const QStringList &steps, const char *button, const QString &expected) {
+    const bool hex = QRegularExpression("^[0-9A-F ]*$").match(expected).hasMatch();
+    QTest::newRow(name) << steps << QString(button)
+                        << (hex ? QString::fromLatin1(QByteArray::fromHex(expected.toLatin1()).toHex(' ')) : expected);
+}
+
+QString refusal(const QString &field, const QString &problem) {
+    return QStringLiteral("Команда не отправлена: %1 — %2").arg(field, problem);
+}
+
+QString badYear(const QString &field, const char *year) {
+    return refusal(field, QStringLiteral("год %1 вне диапазона 2000–2255").arg(year));
 }
 
 } // namespace
 
-// The main window as the operator first sees it and as it answers clicks and the send buttons.
+// The main window as the operator first sees it and as it answers clicks, typing, pasting and the send buttons.
+// The program runs as on a workstation whose system locale writes Arabic-Indic digits (see main()).
 class tst_form : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup() { m_window.reset(); }
     void startsOnFirstTabAndPage();
@@ -58,7 +77,8 @@ private slots:
     void meterFields();
     void stationTab_data();
     void stationTab();
-    void pageSwitchKeepsValues();
+    void typing_data();
+    void typing();
     void sendsOneCommand_data();
     void sendsOneCommand();
     void currentDateTimeShowsTheClock();
@@ -67,13 +87,21 @@ private slots:
 private:
     template <typename T> T *child(const QString &name) const { return m_window->findChild<T *>(name); }
     void perform(const QString &step) const;
-    void perform(const QStringList &steps) const;
-    QByteArray press(const QString &button) const;
+    void perform(const QStringList &steps) const {
+        for (const QString &step : steps)
+            perform(step);
+    }
+    QString press(const QString &button) const;
     QString unitsPicture() const;
     QString channelsPicture() const;
 
     std::unique_ptr<MainWindow> m_window;
 };
+
+void tst_form::initTestCase() {
+    QCOMPARE(QLocale::system().zeroDigit(), QChar(0x0660));
+    QCOMPARE(QLocale().zeroDigit(), QChar(0x0660));
+}
 
 void tst_form::init() {
     m_window = std::make_unique<MainWindow>();
@@ -81,35 +109,49 @@ void tst_form::init() {
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-// A step opens tab n ("#n"), types into a field ("name=text", through its mask and validator) or clicks a button.
+// "#n" opens tab n; "clock" presses "Текущее время и дата" with the clock at the last millisecond of 2026, one
+// millisecond later at each reading. "name=text" types into an emptied field, one key event per character carrying
+// it as a keyboard layout sends it (QTest::keyClicks would pass it through Latin-1); "name+=text" pastes into it,
+// "name:=text" is the program setting the text; any other step clicks the widget of that name.
 void tst_form::perform(const QString &step) const {
     if (step.startsWith('#')) {
         QTabBar *bar = child<QTabWidget>("tabWidget")->tabBar();
         return QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(step.mid(1).toInt()).center());
     }
-    const QStringList field = step.split('=');
-    if (field.size() == 2) {
-        QLineEdit *edit = child<QLineEdit>(field.at(0));
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        edit->home(false);
-        return QTest::keyClicks(edit, field.at(1));
+    if (step == "clock") {
+        QDateTime now(QDate(2026, 12, 31), QTime(23, 59, 59, 999));
+        m_window->setClock([now]() mutable { return std::exchange(now, now.addMSecs(1)); });
+        return perform("pB_Current_DateTime");
     }
-    QTest::mouseClick(child<QWidget>(step), Qt::LeftButton);
+    const int equals = step.indexOf('=');
+    if (equals < 0)
+        return QTest::mouseClick(child<QWidget>(step), Qt::LeftButton);
+    QString name = step.left(equals);
+    const QChar how = name.back();
+    if (how == ':' || how == '+')
+        name.chop(1);
+    const QString text = step.mid(equals + 1);
+    QLineEdit *edit = child<QLineEdit>(name);
+    if (how == ':')
+        return edit->setText(text);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    edit->home(false);
+    if (how == '+') {
+        QApplication::clipboard()->setText(text);
+        return QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    }
+    for (QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
-void tst_form::perform(const QStringList &steps) const {
-    for (const QString &step : steps)
-        perform(step);
-}
-
-// The command of one press, or the number of commands when there was not exactly one.
-QByteArray tst_form::press(const QString &button) const {
+// The command of one press as hex; the status text when none went out; or how many went out when more did.
+QString tst_form::press(const QString &button) const {
     QSignalSpy sent(m_window.get(), &MainWindow::signal_data_send);
     perform(button);
-    if (sent.count() != 1)
-        return QByteArray::number(sent.count()) + " commands";
-    return sent.first().first().toByteArray().toHex(' ');
+    if (sent.count() == 1)
+        return QString::fromLatin1(sent.first().first().toByteArray().toHex(' '));
+    return sent.isEmpty() ? m_window->statusBar()->currentMessage() : QString::number(sent.count()) + " commands";
 }
 
 QString tst_form::unitsPicture() const {
@@ -178,6 +220,7 @@ void tst_form::stationTab_data() {
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QString>("units");
     QTest::addColumn<QString>("channels");
+    QTest::addColumn<bool>("multi"); // the multi-channel page is shown
 
     unitRow("start", "", StartUnits);
     unitRow("БУ1 enables chB_2 only", "1", "X+++ o--- .--- .--- .--- .--- .--- .---");
@@ -189,6 +232,11 @@ void tst_form::stationTab_data() {
     // The walk stops at the first unchecked box, so a checked unit behind it stays as it was.
     unitRow("БУ1..БУ4, БУ3 off, БУ1 off", "1 2 3 4 3 1", "o-++ #--- .--- #--- .--- .--- .--- .---");
     unitRow("all eight, БУ1 off", "1 2 3 4 5 6 7 8 1", "o-++ #--- #--- #--- #--- #--- #--- #---");
+    // Switching pages hides one page and keeps everything on both.
+    unitRow("pages switched to and fro", "1 2 3 2 rb_NChanel chB_Chanel2_CM_3 rb_1Chanel rb_NChanel",
+            "X+++ o--- #--- .--- .--- .--- .--- .---", "oo.o[] ooXo[3] oo.o[] oo.o[]");
+    unitRow("and back to the units", "1 2 3 2 rb_NChanel chB_Chanel2_CM_3 rb_1Chanel 2",
+            "X+++ X+++ X+++ o--- .--- .--- .--- .---", "oo.o[] ooXo[3] oo.o[] oo.o[]");
 
     cmRow("СМ1 of channel 1", "11", "Xooo[1] .ooo[] .ooo[] .ooo[]");
     cmRow("and off again", "11 11", "oooo[ ] oooo[] oooo[] oooo[]");
@@ -211,39 +259,58 @@ void tst_form::stationTab_data() {
 
 void tst_form::stationTab() {
     QFETCH(QStringList, clicks);
+    QFETCH(bool, multi);
     perform(clicks);
     QTEST(unitsPicture(), "units");
     QTEST(channelsPicture(), "channels");
+    QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget(), child<QWidget>(multi ? "page_2" : "page"));
 }
 
-void tst_form::pageSwitchKeepsValues() {
-    perform({"chB_1", "chB_2", "chB_3", "rB_anl_3", "lE_3=42", "chB_2", "rb_NChanel", "chB_Chanel2_CM_1",
-             "chB_Chanel2_CM_3"});
-    const QString units = unitsPicture();
-    const QString channels = channelsPicture();
-    auto *pages = child<QStackedWidget>("stackedWidget");
-    perform("rb_1Chanel");
-    QCOMPARE(pages->currentWidget(), child<QWidget>("page"));
-    perform("rb_NChanel");
-    QCOMPARE(pages->currentWidget(), child<QWidget>("page_2"));
-    QCOMPARE(unitsPicture(), units);
-    QCOMPARE(channelsPicture(), channels);
+void tst_form::typing_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("text"); // of the field of the last step
 
-    perform({"rb_1Chanel", "chB_2"});
-    QCOMPARE(unitsPicture(), QStringLiteral("X+++ X+++ X+++ o--- .--- .--- .--- .---"));
-    QCOMPARE(child<QLineEdit>("lE_3")->text(), QStringLiteral("42"));
-    QVERIFY(child<QRadioButton>("rB_anl_3")->isChecked());
+    const QStringList meter{"#2", "rB_Imp_el_counter"};
+    typeRow("code: Cyrillic А", {"lE_Kod_Ch_1=А"}, "");
+    typeRow("code: Latin b", {"lE_Kod_Ch_1=b"}, "b");
+    typeRow("code: Cyrillic А pasted", {"lE_Kod_Ch_2+=А"}, "");
+    typeRow("serial: Arabic-Indic", {"lE_Nom_Ch_1=١٢٣"}, "");
+    typeRow("serial: full-width", {"lE_Nom_Ch_2=１２３"}, "");
+    typeRow("serial: each digit on its own", {"lE_Nom_Ch_3=1١2٣3"}, "123");
+    typeRow("serial: Arabic-Indic pasted", {"lE_Nom_Ch_4+=١٢٣"}, "");
+    typeRow("serial: ASCII pasted", {"lE_Nom_Ch_4+=987"}, "987");
+    typeRow("channel date: Arabic-Indic", {"lE_Date_Ch_2=١٢٣"}, "//");
+    typeRow("channel date: ASCII", {"lE_Date_Ch_2=15062016"}, "15/06/2016");
+    typeRow("date: Arabic-Indic", {"#1", "lE_Date=١٢٣"}, "//");
+    typeRow("time: Arabic-Indic, then ASCII", {"#1", "lE_Time=١2٢3"}, "23::");
+    typeRow("meter reading: Arabic-Indic", meter + QStringList{"lE_current_val_el_counter=١٢٣"}, ".");
+    typeRow("meter reading: ASCII", meter + QStringList{"lE_current_val_el_counter=12345678"}, "1234567.8");
+    typeRow("meter constant: full-width", meter + QStringList{"lE_coef_el_counter=３２"}, "");
+    typeRow("address: Arabic-Indic", {"lE_1=١٢٣"}, "");
+    typeRow("address: full-width pasted", {"lE_1+=１２"}, "");
+    typeRow("address: sign and group separator", {"lE_1=+1,5"}, "15");
+    // Three digits above 250 stand; the command refuses what its byte cannot carry.
+    typeRow("address: 300 stands", {"chB_1", "chB_2", "lE_2=300"}, "300");
+}
+
+// Refused characters are refused one by one as they come, the way a mask refuses a digit in a letter position;
+// the same keys with ASCII text go in, so the refusal is not the field ignoring keys.
+void tst_form::typing() {
+    QFETCH(QStringList, steps);
+    perform(steps);
+    const QString name = steps.last().section('=', 0, 0).remove('+');
+    QTEST(child<QLineEdit>(name)->text(), "text");
 }
 
 void tst_form::sendsOneCommand_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("expected");
 
     // The form's own texts and states go out as they stand at start.
-    const char *const form = "00 00 01 01 11 41 00 00 04 D2 00 00";
+    const QString form = "00 00 01 01 11 41 00 00 04 D2 00 00 ";
     sendRow("station at start", {}, "pB_Send_1", "434D4477 00 00000000");
-    sendRow("channels at start", {"rb_NChanel"}, "pB_Send_1", QByteArray("434D4478") + form + form + form + form);
+    sendRow("channels at start", {"rb_NChanel"}, "pB_Send_1", "434D4478 " + form + form + form + form);
     sendRow("clock at start", {"#1"}, "pB_Send_2", "434D4479 000000 010111");
     sendRow("pulse meter at start", {"#2", "rB_Imp_el_counter"}, "pB_Send_3", "434D447A 01 00000000 0140");
     sendRow("units 1-3, unit 2 analog", {"chB_1", "chB_2", "chB_3", "rB_anl_2"}, "pB_Send_1",
@@ -258,6 +325,11 @@ void tst_form::sendsOneCommand_data() {
             units << QStringLiteral("rB_anl_%1").arg(unit);
     }
     sendRow("all eight typed, odd ones analog", units, "pB_Send_1", "434D4477 08 6E78828C96A0AAB4 00000055");
+    const QStringList two{"chB_1", "chB_2"};
+    for (const char *address : {"256", "300", "999"})
+        sendRow(address, two + QStringList{QStringLiteral("lE_2=") + address}, "pB_Send_1",
+                refusal("адрес БУ2", QStringLiteral("%1 больше 255 и не помещается в команду").arg(address)));
+    sendRow("address 255 goes out", two + QStringList{"lE_2=255"}, "pB_Send_1", "434D4477 02 6FFF 00000000");
     QStringList channels{"rb_NChanel", "chB_Chanel1_CM_1", "chB_Chanel1_CM_3", "chB_Chanel2_CM_2", "chB_Chanel4_CM_4"};
     for (int k = 1; k <= 4; ++k)
         channels << QStringLiteral("lE_Date_Ch_%1=0%1/0%2/201%1").arg(k).arg(k + 1)
@@ -266,8 +338,19 @@ void tst_form::sendsOneCommand_data() {
     sendRow("every field of every channel", channels, "pB_Send_1",
             "434D4478 01 02 01 02 0B 42 00 01 86 97 30 00  02 01 02 03 0C 43 00 01 86 98 00 00"
             "         00 00 03 04 0D 44 00 01 86 99 00 00  04 01 04 05 0E 45 00 01 86 9A 00 00");
+    sendRow("channel year 1999", {"rb_NChanel", "lE_Date_Ch_2=01011999"}, "pB_Send_1",
+            badYear("дата выпуска канала 2", "1999"));
+    sendRow("channel year 2256", {"rb_NChanel", "lE_Date_Ch_4=31122256"}, "pB_Send_1",
+            badYear("дата выпуска канала 4", "2256"));
+    sendRow("code set by the program", {"rb_NChanel", "lE_Kod_Ch_3:=А"}, "pB_Send_1",
+            refusal("код подразделения канала 3", "«А»: нужна одна латинская буква A–Z или a–z"));
     // The masks put in the separators and the decimal point.
     sendRow("time and date", {"#1", "lE_Time=235959", "lE_Date=31122099"}, "pB_Send_2", "434D4479 173B3B 1F0C63");
+    sendRow("year 1999", {"#1", "lE_Date=01011999"}, "pB_Send_2", badYear("дата", "1999"));
+    sendRow("year 2256", {"#1", "lE_Date=01012256"}, "pB_Send_2", badYear("дата", "2256"));
+    sendRow("day 99 goes out", {"#1", "lE_Date=99012017"}, "pB_Send_2", "434D4479 000000 630111");
+    // One reading of the clock, in ASCII digits: a second reading would already be in 2027.
+    sendRow("clock", {"#1", "clock"}, "pB_Send_2", "434D4479 173B3B 1F0C1A");
     const QStringList pulse{"#2", "rB_Imp_el_counter", "lE_current_val_el_counter=12345678",
                             "lE_coef_el_counter=99999"};
     sendRow("no meter", {"#2"}, "pB_Send_3", "434D447A 00 00000000 0000");
@@ -276,6 +359,7 @@ void tst_form::sendsOneCommand_data() {
             "434D447A 02 00000000 0000");
 }
 
+// A refused command never reaches the link: the status bar says which field and why.
 void tst_form::sendsOneCommand() {
     QFETCH(QStringList, steps);
     QFETCH(QString, button);
@@ -289,13 +373,19 @@ void tst_form::currentDateTimeShowsTheClock() {
     perform("#1");
     // The fields show whole seconds, so the reading may lie up to a second before the press.
     const QDateTime before = QDateTime::currentDateTime().addMSecs(-999);
-    QCOMPARE(press("pB_Current_DateTime"), QByteArray("0 commands"));
+    QCOMPARE(press("pB_Current_DateTime"), QString());
     const QDateTime after = QDateTime::currentDateTime();
     const QString shown = child<QLineEdit>("lE_Date")->text() + ' ' + child<QLineEdit>("lE_Time")->text();
     const QDateTime reading = QDateTime::fromString(shown, "dd/MM/yyyy hh:mm:ss");
     QVERIFY2(reading >= before && reading <= after, qPrintable(shown));
-    // One reading at the turn of a year, under a locale with digits of its own: tst_input.
 }
 
-QTEST_MAIN(tst_form)
+// Qt reads the system locale from the environment once, so the workstation is set before the application.
+int main(int argc, char **argv) {
+    qputenv("LC_ALL", "ar_EG.UTF-8");
+    QApplication app(argc, argv);
+    tst_form test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_form.moc"
