@@ -48,14 +48,17 @@ void tst_process::initTestCase() {
     QVERIFY2(!xdotool(m_x.display(), {"getdisplaygeometry"}).isEmpty(), "xdotool cannot reach the X server");
 }
 
-// The first copy starts in an empty directory; a second copy is neither refused nor does it disturb the first.
+// The first copy starts in an empty directory and writes the default settings; a second copy is neither refused nor
+// does it disturb the first.
 void tst_process::twoCopiesSideBySide() {
     QTemporaryDir workDir;
     ProgramUnderX first(m_x.display(), workDir.path(), m_runtimeDir.path());
     const quint32 firstWindow = first.waitForWindow(windowTitle);
     QVERIFY2(firstWindow, "no main window with the program's title");
     const QDir dir(workDir.path());
-    QVERIFY2(QFileInfo(dir.filePath("settings.ini")).size() > 0, "no settings file at first start");
+    QCOMPARE(readFileBytes(dir.filePath("settings.ini")),
+             "COM Log\r\n1\r\nCOM Port\r\n\r\nBaudRate\r\n115200\r\nParity\r\nnone\r\nLenght\r\n8 bit\r\nStop Bit\r\n1 "
+             "bit\r\nCOM Auto\r\ntrue\r\n");
     QVERIFY2(QFileInfo(dir.filePath("LOGS_ZEVR_3G_Config")).isDir(), "no log folder at first start");
     QVERIFY2(!canLock(lockPath(), LOCK_EX), "the running copy does not hold the instance lock");
     QVERIFY2(canLock(lockPath(), LOCK_SH), "the instance lock is exclusive, so a second copy could not hold it");

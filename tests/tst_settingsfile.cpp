@@ -2,8 +2,6 @@
 #include "app/settingsfile.h"
 #include "support/settingstestsupport.h"
 
-#include <QFileSystemWatcher>
-#include <QProcess>
 #include <QTextCodec>
 #include <QtTest>
 
@@ -77,7 +75,6 @@ class tst_settingsfile : public QObject {
 
 private slots:
     void initTestCase();
-    void firstStart();
     void values_data();
     void values();
     void rewriteOrder();
@@ -94,31 +91,6 @@ private slots:
 // Linux workstations read the file as UTF-8, so bytes from a Windows-era file are what it cannot read.
 void tst_settingsfile::initTestCase() { QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8")); }
 
-void tst_settingsfile::firstStart() {
-    ScopedWorkDir dir;
-    QVERIFY(dir.isValid());
-    QFileSystemWatcher watcher{QStringList{dir.path()}};
-    QSignalSpy changed(&watcher, &QFileSystemWatcher::directoryChanged);
-    QProcess program;
-    program.setWorkingDirectory(dir.path());
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(QStringLiteral(ZEVR_PROGRAM_PATH), QStringList());
-    QVERIFY(program.waitForStarted());
-
-    // The file is put in place by a rename, so once it is there it is whole.
-    QElapsedTimer timer;
-    timer.start();
-    while (!QFile::exists(fileName) && program.state() == QProcess::Running && timer.elapsed() < 60000)
-        changed.wait(1000);
-    const bool running = program.state() == QProcess::Running;
-    program.kill();
-    program.waitForFinished();
-    QVERIFY(running);
-    QCOMPARE(readFileBytes(fileName), defaultBytes);
-    QCOMPARE(loadedValues(), QStringLiteral("/115200/8/0/1/1/1"));
-    QVERIFY(check_settings_file().ok());
-}
-
 void tst_settingsfile::values_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("values");
@@ -126,6 +98,7 @@ void tst_settingsfile::values_data() {
 
     const QString keysValues = QStringLiteral("COM7/9600/7/2/2/0/1");
     const QString otherText = QStringLiteral("/0/7/3/2/0/0");
+    QTest::newRow("default file") << defaultBytes << "/115200/8/0/1/1/1" << true;
     QTest::newRow("every key") << allKeys << keysValues << true;
     QTest::newRow("LF-only lines") << QByteArray(allKeys).replace("\r\n", "\n") << keysValues << true;
     QTest::newRow("no final line end") << allKeys.chopped(2) << keysValues << true;
