@@ -94,12 +94,15 @@ void tst_process::sendsWithTheStoredSettings() {
 
     // "Отправить" ends the station tab at its bottom right, just above the status bar: clicks try the heights
     // around it until one reaches it. What else they may hit there is blank or disabled at start.
-    const QStringList size = xdotool(m_x.display(), {"getwindowgeometry", QString::number(window)})
-                                 .filter("Geometry:")
-                                 .value(0)
-                                 .section(' ', -1)
-                                 .split('x');
-    QCOMPARE(size.size(), 2);
+    // "Position: X,Y (screen: 0)" and "Geometry: WxH".
+    const QStringList geometry = xdotool(m_x.display(), {"getwindowgeometry", QString::number(window)});
+    const QStringList at = geometry.filter("Position:").value(0).section(' ', -3, -3).split(',');
+    const QStringList size = geometry.filter("Geometry:").value(0).section(' ', -1).split('x');
+    QCOMPARE(at.size() + size.size(), 4);
+    // The style sheet's grey face, in the margin left of the tabs.
+    const QPoint margin(at[0].toInt() + 3, at[1].toInt() + size[1].toInt() / 2);
+    QVERIFY2(waitUntil(5000, [&] { return m_x.screen().pixel(margin) == qRgb(205, 205, 205); }),
+             "the window does not wear the style sheet");
     const auto events = [&sim](const char *kind) {
         QVector<QJsonObject> found;
         std::copy_if(sim.events().cbegin(), sim.events().cend(), std::back_inserter(found),

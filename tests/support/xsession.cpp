@@ -2,7 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
+#include <QtEndian>
 
 namespace {
 
@@ -29,7 +31,9 @@ const int toolTimeoutMs = 10000;
 
 XServer::XServer(const QString &screen, int dpi) {
     // -noreset: otherwise the server resets when its last client leaves and refuses the next one meanwhile.
-    QStringList arguments = {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen};
+    // -fbdir: the frame buffer in a file that screen() reads.
+    QStringList arguments = {"-displayfd",         "1",       "-nolisten", "tcp", "-noreset", "-fbdir",
+                             m_frameBuffer.path(), "-screen", "0",         screen};
     if (dpi > 0)
         arguments << "-dpi" << QString::number(dpi);
     m_xvfb.start(QStringLiteral("Xvfb"), arguments);
@@ -44,6 +48,22 @@ XServer::~XServer() {
     m_xvfb.terminate(); // lets Xvfb remove its lock file and socket
     if (!m_xvfb.waitForFinished(3000))
         m_xvfb.kill();
+}
+
+// Xvfb keeps its frame buffer as an XWD file: a header of 32-bit big-endian fields (0 its size, 4 and 5 width and
+// height, 7 byte order, 11 bits per pixel, 12 bytes per line, 19 colour map entries), the colour map, the pixels.
+QImage XServer::screen() const {
+    QFile file(m_frameBuffer.filePath(QStringLiteral("Xvfb_screen0")));
+    const QByteArray xwd = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto field = [&xwd](int index) { return qFromBigEndian<quint32>(xwd.constData() + 4 * index); };
+    if (xwd.size() < 100 || field(7) != 0 || field(11) != 32)
+        return {};
+    const qint64 pixels = field(0) + 12 * qint64(field(19));
+    if (xwd.size() < pixels + qint64(field(12)) * field(5))
+        return {};
+    return QImage(reinterpret_cast<const uchar *>(xwd.constData() + pixels), int(field(4)), int(field(5)),
+                  int(field(12)), QImage::Format_RGB32)
+        .copy();
 }
 
 QStringList xdotool(const QString &display, const QStringList &arguments) {

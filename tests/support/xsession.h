@@ -1,9 +1,11 @@
 #ifndef XSESSION_H
 #define XSESSION_H
 
+#include <QImage>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <functional>
 
@@ -16,8 +18,11 @@ public:
 
     bool isValid() const { return !m_display.isEmpty(); }
     QString display() const { return m_display; }
+    // What the screen shows now; a null image if the server cannot tell.
+    QImage screen() const;
 
 private:
+    QTemporaryDir m_frameBuffer;
     QProcess m_xvfb;
     QString m_display;
 };
