@@ -14,7 +14,7 @@
 # then applied alone to the sources, build-mutate/ is rebuilt incrementally, and ctest runs until its first failure.
 # A fault is killed when a test fails (the failing tests are named), survives when the suite passes, and does not
 # count when it does not build. The file is put back after each fault, also on an interrupt. Given fault numbers,
-# only those faults run. MUTATE_CTEST_ARGS adds ctest options, e.g. "-R tst_soak" to see what one test kills alone.
+# only those faults run. MUTATE_CTEST_ARGS adds ctest options, e.g. "-R tst_form" to see what one test kills alone.
 set -u
 source "$(dirname "$0")/common.sh"
 

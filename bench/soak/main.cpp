@@ -1,12 +1,21 @@
+// zevr-soak: hundreds of transmissions of the real link worker against a simulated controller that misbehaves in
+// every way it knows, mixed at random: each one must end with one final report that says what happened, the
+// controller must get exactly the commands the worker says it sent, and descriptors and memory must not grow.
+
 #include "serial/serialthread.h"
 #include "tools/zevr-sim/simprocess.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QRandomGenerator>
-#include <QSignalSpy>
-#include <QtTest>
+#include <QSet>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <malloc.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -16,9 +25,7 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
 namespace {
 
-constexpr int transmissions = 500;
-constexpr int warmUp = 50;
-constexpr qint64 memoryToleranceKiB = 1536; // the test's own records take a few hundred KiB
+constexpr qint64 memoryToleranceKiB = 1536; // the benchmark's own records take a few hundred KiB
 
 const QString notFound = QStringLiteral("Устройство не обнаружено");
 
@@ -57,6 +64,20 @@ qint64 memoryKiB() {
 #endif
 }
 
+// Runs the event loop until `done` holds, looking after each emission of `signal`, or until `ms` have passed.
+template <typename Sender, typename Signal>
+bool waitFor(Sender *sender, Signal signal, int ms, const std::function<bool()> &done) {
+    QEventLoop loop;
+    QObject::connect(sender, signal, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
 // The worker's last word on a transmission.
 bool isFinal(const QString &report) {
     return report == notFound || report.startsWith("not opened ") || report.endsWith(" закрыт");
@@ -70,19 +91,15 @@ struct Transmission {
     int probe = 0; // the controller's number for this transmission's probe
 };
 
-} // namespace
-
-class tst_soak : public QObject {
-    Q_OBJECT
-
-private slots:
-    void fiveHundredTransmissions();
+class Soak : public QObject {
+public:
+    QStringList run(const QString &simulator, int transmissions, int warmUp);
 
 private:
     void noteSimEvent(const QJsonObject &event);
     void record(const QString &report);
     bool transmit(int index);
-    void checkTransmission(int index);
+    QString checkTransmission(int index) const;
 
     SimProcess m_sim;
     SerialThread m_worker;
@@ -94,7 +111,7 @@ private:
     int m_probes = 0;
 };
 
-void tst_soak::noteSimEvent(const QJsonObject &event) {
+void Soak::noteSimEvent(const QJsonObject &event) {
     const QString kind = event.value("event").toString();
     const int probe = event.value("probe").toInt();
     if (kind == "probe")
@@ -107,58 +124,49 @@ void tst_soak::noteSimEvent(const QJsonObject &event) {
         m_simProblems << event.value("hex").toString();
 }
 
-void tst_soak::record(const QString &report) {
+void Soak::record(const QString &report) {
     m_log.last().reports << report;
     if (isFinal(report))
         m_log.last().finals << report;
 }
 
-bool tst_soak::transmit(int index) {
+bool Soak::transmit(int index) {
     // Without the right to hang up in place (not root) the controller's line comes back under a new name, which
     // it announces before the hang-up itself; the worker may see the line drop before that news has come.
     const int lastProbe = m_probes;
-    if (m_modes.value(lastProbe) == QLatin1String("hangup")) {
-        QSignalSpy events(&m_sim, &SimProcess::eventReceived);
-        const QDeadlineTimer deadline(3000);
-        while (!m_hungUp.contains(lastProbe) && events.wait(int(deadline.remainingTime()))) {
-        }
-    }
+    if (m_modes.value(lastProbe) == QLatin1String("hangup"))
+        waitFor(&m_sim, &SimProcess::eventReceived, 3000, [&] { return m_hungUp.contains(lastProbe); });
     m_log.append(Transmission());
     m_worker.com_port = m_sim.path();
     m_worker.slot_data_send(commandFor(index));
-    QSignalSpy shown(&m_worker, &SerialThread::signal_show_message);
-    const QDeadlineTimer deadline(5000); // the worker's own answer window is 1000 ms
-    while (m_log.last().finals.isEmpty() && shown.wait(int(deadline.remainingTime()))) {
-    }
-    return !m_log.last().finals.isEmpty();
+    // The worker's own answer window is 1000 ms.
+    return waitFor(&m_worker, &SerialThread::signal_show_message, 5000, [&] { return !m_log.last().finals.isEmpty(); });
 }
 
-void tst_soak::checkTransmission(int index) {
+// Empty when the transmission went as its controller's mode allows.
+QString Soak::checkTransmission(int index) const {
     const Transmission &t = m_log.at(index);
     const QString mode = m_modes.value(t.probe);
-    const QByteArray where =
-        QStringLiteral("transmission %1 (%2): %3").arg(index).arg(mode, t.reports.join(" / ")).toUtf8();
-    QVERIFY2(t.finals.size() == 1, where);
-    QVERIFY2(t.probe == index + 1, where);
+    const QString where = QStringLiteral("transmission %1 (%2): %3").arg(index).arg(mode, t.reports.join(" / "));
+    if (t.finals.size() != 1 || t.probe != index + 1)
+        return where;
     // A controller that never answered, or hung up before the command, must never be taken as served.
     const QString final = t.finals.first();
-    if (mode == "silent")
-        QVERIFY2(final == notFound, where);
-    if (mode == "hangup")
-        QVERIFY2(!isSent(final), where);
-    if (mode == "ok" || mode == "echo" || mode.startsWith("delay"))
-        QVERIFY2(isSent(final), where);
+    if ((mode == "silent" && final != notFound) || (mode == "hangup" && isSent(final)) ||
+        ((mode == "ok" || mode == "echo" || mode.startsWith("delay")) && !isSent(final)))
+        return where;
     // The controller got a command exactly when the worker says it sent one, and the very bytes.
-    QVERIFY2(m_received.value(t.probe) == (isSent(final) ? commandFor(index) : QByteArray()), where);
+    if (m_received.value(t.probe) != (isSent(final) ? commandFor(index) : QByteArray()))
+        return where + " — the controller received other bytes";
+    return QString();
 }
 
-void tst_soak::fiveHundredTransmissions() {
+QStringList Soak::run(const QString &simulator, int transmissions, int warmUp) {
     m_sim.setKeepEvents(false);
-    connect(&m_sim, &SimProcess::eventReceived, this, &tst_soak::noteSimEvent);
+    connect(&m_sim, &SimProcess::eventReceived, this, [this](const QJsonObject &event) { noteSimEvent(event); });
     QString error;
-    QVERIFY2(m_sim.start(QStringLiteral(ZEVR_BINARY_DIR "/tools/zevr-sim/zevr-sim"),
-                         {"--cycle", faultCycle().join(',')}, &error),
-             qPrintable(error));
+    if (!m_sim.start(simulator, {"--cycle", faultCycle().join(',')}, &error))
+        return {error};
     m_worker.com_auto = false;
     connect(&m_worker, &SerialThread::signal_port_opend, this, [this](QString name) {
         record("opened " + name);
@@ -166,36 +174,61 @@ void tst_soak::fiveHundredTransmissions() {
     });
     connect(&m_worker, &SerialThread::signal_port_notopend, this,
             [this](QString name) { record("not opened " + name); });
-    connect(&m_worker, &SerialThread::signal_show_message, this, &tst_soak::record);
+    connect(&m_worker, &SerialThread::signal_show_message, this, [this](const QString &text) { record(text); });
 
-    int descriptors = 0;
-    qint64 memory = 0;
+    int descriptors = openDescriptors();
+    qint64 memory = memoryKiB();
     for (int i = 0; i < transmissions; ++i) {
         if (i == warmUp) {
             descriptors = openDescriptors();
             memory = memoryKiB();
         }
-        QVERIFY2(transmit(i), qPrintable(QStringLiteral("transmission %1 has no final report: %2")
-                                             .arg(i)
-                                             .arg(m_log.last().reports.join(" / "))));
+        if (!transmit(i))
+            return {
+                QStringLiteral("transmission %1 has no final report: %2").arg(i).arg(m_log.last().reports.join(" / "))};
     }
     // A report that comes after its transmission's final one lands in the next transmission, or here.
     m_log.append(Transmission());
-    QSignalSpy(&m_worker, &SerialThread::signal_show_message).wait(1500);
-    QVERIFY2(m_log.takeLast().reports.isEmpty(), "a report after the last transmission");
-    qInfo("descriptors %d -> %d, memory %lld -> %lld KiB", descriptors, openDescriptors(), memory, memoryKiB());
-    for (int i = 0; i < transmissions && !QTest::currentTestFailed(); ++i)
-        checkTransmission(i);
-    if (QTest::currentTestFailed())
-        return;
-    QVERIFY2(m_simProblems.isEmpty(), qPrintable("the controller received broken bytes: " + m_simProblems.join(' ')));
+    waitFor(&m_worker, &SerialThread::signal_show_message, 1500, [&] { return !m_log.last().reports.isEmpty(); });
+    QStringList problems;
+    if (!m_log.takeLast().reports.isEmpty())
+        problems << "a report after the last transmission";
+    std::printf("%d transmissions, %d sent; descriptors %d -> %d, memory %lld -> %lld KiB\n", transmissions,
+                int(m_received.size()), descriptors, openDescriptors(), memory, memoryKiB());
+    for (int i = 0; i < transmissions; ++i) {
+        const QString problem = checkTransmission(i);
+        if (!problem.isEmpty())
+            problems << problem;
+    }
+    if (!m_simProblems.isEmpty())
+        problems << "the controller received broken bytes: " + m_simProblems.join(' ');
     const QStringList cycle = faultCycle();
-    QCOMPARE(QSet<QString>(m_modes.cbegin(), m_modes.cend()), QSet<QString>(cycle.cbegin(), cycle.cend()));
-    QCOMPARE(m_received.size(), int(std::count_if(m_log.cbegin(), m_log.cend(),
-                                                  [](const Transmission &t) { return isSent(t.finals.first()); })));
-    QVERIFY2(openDescriptors() <= descriptors, "file descriptors grew");
-    QVERIFY2(memoryKiB() - memory <= memoryToleranceKiB, "memory grew");
+    if (QSet<QString>(m_modes.cbegin(), m_modes.cend()) != QSet<QString>(cycle.cbegin(), cycle.cend()))
+        problems << "not every mode of the controller came up";
+    if (openDescriptors() > descriptors)
+        problems << "file descriptors grew";
+    if (memoryKiB() - memory > memoryToleranceKiB)
+        problems << "memory grew";
+    return problems;
 }
 
-QTEST_GUILESS_MAIN(tst_soak)
-#include "tst_soak.moc"
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Soak test of the link worker against zevr-sim's misbehaving controller.");
+    parser.addHelpOption();
+    parser.addOption({"count", "Transmissions (default 500).", "N", "500"});
+    parser.addOption(
+        {"warmup", "Transmissions before descriptors and memory are first counted (default 50).", "N", "50"});
+    parser.process(app);
+    const int count = parser.value("count").toInt();
+    Soak soak;
+    const QStringList problems =
+        soak.run(QStringLiteral(ZEVR_SIM_PATH), count, std::min(count / 2, parser.value("warmup").toInt()));
+    for (const QString &problem : problems)
+        std::printf("FAILED: %s\n", qPrintable(problem));
+    std::printf(problems.isEmpty() ? "passed\n" : "%d problems\n", int(problems.size()));
+    return problems.isEmpty() ? 0 : 1;
+}
