@@ -1,7 +1,7 @@
 #include "app/instancemutex.h"
-#include "mainwindow/mainwindow.h"
 #include "app/settingsfile.h"
 #include "app/stylesheet.h"
+#include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
 
 #include <QApplication>
@@ -11,6 +11,10 @@
 
 int main(int argc, char **argv) {
     createInstanceMutex();
+    // Fixed-pixel fields would not grow with the fonts on a high-density screen. Scale by the screen's own
+    // factor: Qt's default rounding would draw a common 150 % screen at 200 %.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     app.setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
 #ifndef Q_OS_WIN
