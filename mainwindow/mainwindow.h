@@ -89,6 +89,7 @@ private:
         QRadioButton *analog;
     };
 
+    void fitToScreen();
     void applyUnitCascade(int unit, bool checked);
     void applyCmRule(int channel, int cm, bool checked);
     UnitWidgets unitWidgets(int unit) const;

@@ -104,7 +104,10 @@ void tst_form::perform(const QString &step) const {
         edit->home(false);
         return QTest::keyClicks(edit, field.at(1));
     }
-    QTest::mouseClick(child<QWidget>(step), Qt::LeftButton);
+    // A box answers a click on its indicator or its text, not on the empty rest of a widened widget.
+    QWidget *widget = child<QWidget>(step);
+    const bool box = qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget);
+    QTest::mouseClick(widget, Qt::LeftButton, {}, box ? QPoint(8, widget->height() / 2) : QPoint());
 }
 
 void tst_form::perform(const QStringList &steps) const {
