@@ -104,6 +104,7 @@ private slots:
     void okWritesWorkerAndFile();
     void rejectChangesNothing_data();
     void rejectChangesNothing();
+    void portToolTips();
     void popupHighlightReadable_data();
     void popupHighlightReadable();
 
@@ -231,6 +232,33 @@ void tst_settingsdialog::rejectChangesNothing() {
     });
     QCOMPARE(readFileBytes(fileName), before);
     QCOMPARE(workerValues(*m_worker), QStringList({"before", "true", "1", "5", "9", "9"}));
+}
+
+// The entries stay the bare names; what the system tells about each adapter is in its tooltip, and the closed
+// box shows the chosen port's.
+void tst_settingsdialog::portToolTips() {
+    setPortDetailsLister([] {
+        return QList<PortDetails>{{"ttyUSB0", "USB-Serial Controller", "Prolific", "A5XK3RJT"},
+                                  {"ttyACM0", "", "", "7D2F"},
+                                  {"ttyS0", "", "", ""}};
+    });
+    QVERIFY(writeFileBytes(fileName, content(withValue(withValue(defaultLines, 3, "ttyUSB0"), 13, "false"))));
+    settings_dlg dialog;
+    QCOMPARE(picture(dialog), QStringLiteral("/ttyUSB0/ttyACM0/ttyS0,ttyUSB0,manual,115200,8 bit,none,1 bit"));
+    QStringList tips;
+    for (int i = 0; i < dialog.cB_COM->count(); ++i)
+        tips << dialog.cB_COM->itemData(i, Qt::ToolTipRole).toString();
+    QCOMPARE(tips, QStringList({"", "USB-Serial Controller\nПроизводитель: Prolific\nСерийный номер: A5XK3RJT",
+                                "Серийный номер: 7D2F", ""}));
+    QCOMPARE(dialog.cB_COM->toolTip(), tips[1]);
+    dialog.cB_COM->setCurrentIndex(2);
+    QCOMPARE(dialog.cB_COM->toolTip(), tips[2]);
+
+    // A stored port that is unplugged now keeps its entry, and says so.
+    QVERIFY(writeFileBytes(fileName, content(withValue(defaultLines, 3, "ttyACM7"))));
+    settings_dlg unplugged;
+    QCOMPARE(unplugged.cB_COM->currentText(), QStringLiteral("ttyACM7"));
+    QCOMPARE(unplugged.cB_COM->toolTip(), QStringLiteral("Порт сейчас не найден в системе"));
 }
 
 void tst_settingsdialog::popupHighlightReadable_data() {
