@@ -45,6 +45,8 @@ public slots:
     // a short text at the right of the status bar with the path and the system's reason in its tooltip. It
     // replaces no report and is not logged; an empty text clears it.
     void showNotice(const QString &text, const QString &details = QString());
+    // The automatic search listed no serial port: said in the notice, while the status bar and the log stay silent.
+    void slot_no_port_found();
 
 private slots:
     void on_rb_1Chanel_clicked(bool checked);

@@ -5,7 +5,16 @@
 
 #include <QStatusBar>
 
+namespace {
+
+const QString noPortNotice = QStringLiteral("Последовательный порт не найден: проверьте адаптер");
+
+} // namespace
+
 void MainWindow::slot_port_opend(QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof) {
+    // A port that opens answers the notice that none was found; any other notice stays.
+    if (m_notice->text() == noPortNotice)
+        showNotice(QString());
     const QChar dash(QLatin1Char('-'));
     showStatus(QStringLiteral("Открыт ") + name + dash + QString::number(baud) + dash + QString::number(lenght) + dash +
                QString::number(uint(parity)) + dash + QString::number(stopbit) + dash + xof);
@@ -18,6 +27,11 @@ void MainWindow::slot_show_message(QString message) { showStatus(message); }
 void MainWindow::showNotice(const QString &text, const QString &details) {
     m_notice->setText(text);
     m_notice->setToolTip(details);
+}
+
+void MainWindow::slot_no_port_found() {
+    showNotice(noPortNotice, QStringLiteral("Автоматический поиск не нашёл ни одного последовательного порта. "
+                                            "Подключите адаптер и проверьте, что система его видит (драйвер)."));
 }
 
 // A timeout of 0 keeps each report on screen until the next one replaces it.
