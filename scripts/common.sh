@@ -6,6 +6,11 @@ ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 ZEVR_BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
 # The user manual: fonts with Cyrillic letters to lay it out, poppler to check the PDF.
 ZEVR_BUILD_PACKAGES+=(fonts-dejavu-core poppler-utils)
+# The style sheet's Times New Roman: Liberation Serif has its metrics, so the window has the size it is laid
+# out for (fontconfig maps the name to it).
+ZEVR_BUILD_PACKAGES+=(fonts-liberation2)
+# The tests that drive the real program on a private X server, measure its window and check its installation.
+ZEVR_TEST_PACKAGES=(xvfb xauth xdotool x11-utils fontconfig desktop-file-utils)
 # libFuzzer and the sanitizer runtimes for clang come with compiler-rt.
 ZEVR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
