@@ -16,6 +16,8 @@ int main(int argc, char **argv) {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
+    // Lets a Wayland desktop match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zevr-3g-config"));
     app.setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
 #ifndef Q_OS_WIN
     // Windows takes the icon from the program file; elsewhere the window needs it explicitly.

@@ -1,10 +1,18 @@
-#ifndef MANUALURL_H
-#define MANUALURL_H
+#ifndef MANUALFILE_H
+#define MANUALFILE_H
 
 #include <QString>
-#include <QUrl>
+#include <QStringList>
 
-// The user manual that lies beside the program in the directory appDir.
-QUrl manualUrl(const QString &appDir);
+// The user manual's file name.
+QString manualFileName();
 
-#endif // MANUALURL_H
+// The folders where the manual may lie for a program in appDir, in the order they are tried: the installed
+// data folder (on Linux <prefix>/share/zevr-3g-config beside <prefix>/bin), then the program's own folder
+// (Windows, and the build tree).
+QStringList manualFolders(const QString &appDir);
+
+// The manual's path in the first of those folders that holds it; empty when none does.
+QString findManual(const QString &appDir);
+
+#endif // MANUALFILE_H

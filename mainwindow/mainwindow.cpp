@@ -1,6 +1,7 @@
 #include "mainwindow/mainwindow.h"
 
 #include "app/applog.h"
+#include "dialogs/manualopener.h"
 #include "mainwindow/pagescrollarea.h"
 #include "ui_mainwindow.h"
 
@@ -38,6 +39,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     m_notice = new QLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     statusBar()->addPermanentWidget(m_notice);
+    m_manualOpener = new ManualOpener(this);
+    connect(m_manualOpener, &ManualOpener::failed, this, &MainWindow::showNotice);
 
     m_ui->scrollArea->followCurrentPage();
     fitToScreen();

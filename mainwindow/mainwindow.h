@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class ManualOpener;
 class QCheckBox;
 class QIntValidator;
 class QLabel;
@@ -109,6 +110,7 @@ private:
 
     Ui::MainWindow *m_ui = nullptr;
     QLabel *m_notice = nullptr;
+    ManualOpener *m_manualOpener = nullptr;
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
 };
