@@ -63,7 +63,9 @@ void MainWindow::fitToScreen() {
     PageScrollArea *pages = m_ui->scrollArea;
     pages->setMinimumSize(pages->sizeHint());
     remeasure(this);
-    QSize whole = minimumSizeHint();
+    // The stretch below the pages would share any shortfall with them, so the tab gets the height it asks for.
+    const QWidget *tab = pages->parentWidget();
+    QSize whole = minimumSizeHint() + QSize(0, tab->sizeHint().height() - tab->minimumSizeHint().height());
     pages->setMinimumSize(0, 0);
     remeasure(this);
     const QSize room = screen()->availableGeometry().size() - frameAllowance;
