@@ -37,10 +37,10 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" || exit 1
 }
 
-# build_tree DIR [cmake options...]: configures once, then builds incrementally.
+# configure_tree DIR [cmake options...]: configures once; later runs only build.
 # Makefiles rather than Ninja: with Ninja, Qt's moc step misses headers that appear in a later
 # configure run, and an incremental build then fails to link.
-build_tree() {
+configure_tree() {
     local dir=$1
     shift
     if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles$' "$dir/CMakeCache.txt"; then
@@ -49,7 +49,12 @@ build_tree() {
     if [ ! -f "$dir/Makefile" ]; then
         cmake -S "$ZEVR_ROOT" -B "$dir" -G "Unix Makefiles" "$@" || return 1
     fi
-    cmake --build "$dir" --parallel "$(nproc)" || return 1
+}
+
+# build_tree DIR [cmake options...]: configures once, then builds everything incrementally.
+build_tree() {
+    configure_tree "$@" || return 1
+    cmake --build "$1" --parallel "$(nproc)" || return 1
 }
 
 # A private runtime directory, as Qt wants one, for headless runs.
