@@ -1,4 +1,5 @@
 #include "mainwindow/mainwindow.h"
+#include "support/operatorclick.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -103,10 +104,7 @@ void tst_form::perform(const QString &step) const {
         edit->home(false);
         return QTest::keyClicks(edit, field.at(1));
     }
-    // A box answers a click on its indicator or its text, not on the empty rest of a widened widget.
-    QWidget *widget = child<QWidget>(step);
-    const bool box = qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget);
-    QTest::mouseClick(widget, Qt::LeftButton, {}, box ? QPoint(8, widget->height() / 2) : QPoint());
+    operatorClick(child<QWidget>(step));
 }
 
 void tst_form::perform(const QStringList &steps) const {
