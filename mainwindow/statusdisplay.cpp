@@ -5,7 +5,15 @@
 
 #include <QStatusBar>
 
+namespace {
+
+const QString noPortNotice = QStringLiteral("Последовательный порт не найден: проверьте адаптер");
+
+} // namespace
+
 void MainWindow::slot_port_opend(QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof) {
+    // A port that opens answers the notice that none was found; any other notice stays.
+    withdrawNotice(noPortNotice);
     const QChar dash(QLatin1Char('-'));
     showStatus(QStringLiteral("Открыт ") + name + dash + QString::number(baud) + dash + QString::number(lenght) + dash +
                QString::number(uint(parity)) + dash + QString::number(stopbit) + dash + xof);
@@ -23,6 +31,11 @@ void MainWindow::showNotice(const QString &text, const QString &details) {
 void MainWindow::withdrawNotice(const QString &text) {
     if (m_notice->text() == text)
         showNotice(QString());
+}
+
+void MainWindow::slot_no_port_found() {
+    showNotice(noPortNotice, QStringLiteral("Автоматический поиск не нашёл ни одного последовательного порта. "
+                                            "Подключите адаптер и проверьте, что система его видит (драйвер)."));
 }
 
 // A timeout of 0 keeps each report on screen until the next one replaces it.

@@ -100,6 +100,7 @@ void SerialThread::beginTransmission(const QByteArray &command) {
     }
     port_list = availablePortNames();
     if (port_list.isEmpty()) {
+        emit signal_no_port_found();
         endTransmission();
         return;
     }

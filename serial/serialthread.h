@@ -38,6 +38,8 @@ signals:
     void signal_port_notopend(QString);
     void signal_show_message(QString);
     void signal_Open_Send_Request(QString);
+    // The automatic search found no port at all to try (adapter unplugged, driver missing); no report follows.
+    void signal_no_port_found();
 
 public slots:
     void slot_run();

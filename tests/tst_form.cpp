@@ -1,4 +1,5 @@
 #include "mainwindow/mainwindow.h"
+#include "support/operatorclick.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -125,7 +126,7 @@ void tst_form::perform(const QString &step) const {
     }
     const int equals = step.indexOf('=');
     if (equals < 0)
-        return QTest::mouseClick(child<QWidget>(step), Qt::LeftButton);
+        return operatorClick(child<QWidget>(step));
     QString name = step.left(equals);
     const QChar how = name.back();
     if (how == ':' || how == '+')

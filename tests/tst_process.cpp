@@ -94,14 +94,14 @@ void tst_process::sendsWithTheStoredSettings() {
 
     // "Отправить" ends the station tab at its bottom right, just above the status bar: clicks try the heights
     // around it until one reaches it. What else they may hit there is blank or disabled at start.
-    // "Position: X,Y (screen: 0)" and "Geometry: WxH".
-    const QStringList geometry = xdotool(m_x.display(), {"getwindowgeometry", QString::number(window)});
-    const QStringList at = geometry.filter("Position:").value(0).section(' ', -3, -3).split(',');
-    const QStringList size = geometry.filter("Geometry:").value(0).section(' ', -1).split('x');
-    QCOMPARE(at.size() + size.size(), 4);
+    const QRect geometry = windowGeometry(m_x.display(), window);
+    QVERIFY(geometry.isValid());
     // The style sheet's grey face, in the margin left of the tabs.
-    const QPoint margin(at[0].toInt() + 3, at[1].toInt() + size[1].toInt() / 2);
-    QVERIFY2(waitUntil(5000, [&] { return m_x.screen().pixel(margin) == qRgb(205, 205, 205); }),
+    QVERIFY2(waitUntil(5000,
+                       [&] {
+                           return grabWindow(m_x.display(), window).pixel(3, geometry.height() / 2) ==
+                                  qRgb(205, 205, 205);
+                       }),
              "the window does not wear the style sheet");
     const auto events = [&sim](const char *kind) {
         QVector<QJsonObject> found;
@@ -110,8 +110,9 @@ void tst_process::sendsWithTheStoredSettings() {
         return found;
     };
     for (int up : {60, 52, 68, 44, 76, 36, 84, 92, 100}) { // from where it usually is, outwards
-        xdotool(m_x.display(), {"mousemove", "--window", QString::number(window), QString::number(size[0].toInt() - 40),
-                                QString::number(size[1].toInt() - up), "click", "1"});
+        xdotool(m_x.display(),
+                {"mousemove", "--window", QString::number(window), QString::number(geometry.width() - 40),
+                 QString::number(geometry.height() - up), "click", "1"});
         if (waitUntil(3000, [&] { return !events("probe").isEmpty(); }))
             break;
     }

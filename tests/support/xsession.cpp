@@ -2,9 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimer>
-#include <QtEndian>
+
+#include <optional>
 
 namespace {
 
@@ -27,21 +29,40 @@ const int startTimeoutMs = 60000; // a sanitizer build on two busy cores starts 
 const int exitTimeoutMs = 20000;
 const int toolTimeoutMs = 10000;
 
+// Runs an X client against `display`; its output lines, or nothing when it failed or took too long.
+std::optional<QStringList> runTool(const QString &display, const QString &program, const QStringList &arguments,
+                                   const QStringList &extraEnvironment = {}) {
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    for (const QString &assignment : extraEnvironment)
+        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
+    tool.setProcessEnvironment(env);
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(toolTimeoutMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt; // ~QProcess kills it
+    return QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 XServer::XServer(const QString &screen, int dpi) {
     // -noreset: otherwise the server resets when its last client leaves and refuses the next one meanwhile.
-    // -fbdir: the frame buffer in a file that screen() reads.
-    QStringList arguments = {"-displayfd",         "1",       "-nolisten", "tcp", "-noreset", "-fbdir",
-                             m_frameBuffer.path(), "-screen", "0",         screen};
+    QStringList arguments = {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen};
     if (dpi > 0)
         arguments << "-dpi" << QString::number(dpi);
     m_xvfb.start(QStringLiteral("Xvfb"), arguments);
     if (!m_xvfb.waitForReadyRead(toolTimeoutMs)) // the display number, once the server accepts clients
         return;
     const QByteArray number = m_xvfb.readLine().trimmed();
-    if (!number.isEmpty())
-        m_display = ':' + QString::fromLatin1(number);
+    if (number.isEmpty())
+        return;
+    const QString display = ':' + QString::fromLatin1(number);
+    if (dpi > 0 && !runTool(display, QStringLiteral("xprop"),
+                            {"-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
+                             QStringLiteral("Xft.dpi:\t%1\n").arg(dpi)}))
+        return;
+    m_display = display;
 }
 
 XServer::~XServer() {
@@ -50,31 +71,42 @@ XServer::~XServer() {
         m_xvfb.kill();
 }
 
-// Xvfb keeps its frame buffer as an XWD file: a header of 32-bit big-endian fields (0 its size, 4 and 5 width and
-// height, 7 byte order, 11 bits per pixel, 12 bytes per line, 19 colour map entries), the colour map, the pixels.
-QImage XServer::screen() const {
-    QFile file(m_frameBuffer.filePath(QStringLiteral("Xvfb_screen0")));
-    const QByteArray xwd = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const auto field = [&xwd](int index) { return qFromBigEndian<quint32>(xwd.constData() + 4 * index); };
-    if (xwd.size() < 100 || field(7) != 0 || field(11) != 32)
-        return {};
-    const qint64 pixels = field(0) + 12 * qint64(field(19));
-    if (xwd.size() < pixels + qint64(field(12)) * field(5))
-        return {};
-    return QImage(reinterpret_cast<const uchar *>(xwd.constData() + pixels), int(field(4)), int(field(5)),
-                  int(field(12)), QImage::Format_RGB32)
-        .copy();
+QStringList xdotool(const QString &display, const QStringList &arguments) {
+    return runTool(display, QStringLiteral("xdotool"), arguments).value_or(QStringList());
 }
 
-QStringList xdotool(const QString &display, const QStringList &arguments) {
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral("xdotool"), arguments);
-    if (!tool.waitForFinished(toolTimeoutMs))
-        return {}; // ~QProcess kills it
-    return QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+QSize minimumWindowSize(const QString &display, quint32 window) {
+    const QStringList hints =
+        runTool(display, QStringLiteral("xprop"), {"-id", QString::number(window), "WM_NORMAL_HINTS"})
+            .value_or(QStringList());
+    const QRegularExpression minimum(QStringLiteral("minimum size: (\\d+) by (\\d+)"));
+    for (const QString &line : hints) {
+        const QRegularExpressionMatch match = minimum.match(line);
+        if (match.hasMatch())
+            return QSize(match.captured(1).toInt(), match.captured(2).toInt());
+    }
+    return QSize();
+}
+
+QRect windowGeometry(const QString &display, quint32 window) {
+    QMap<QString, int> values; // X, Y, WIDTH, HEIGHT
+    for (const QString &line : xdotool(display, {"getwindowgeometry", "--shell", QString::number(window)}))
+        values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+    if (!values.contains(QStringLiteral("WIDTH")))
+        return QRect();
+    return QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+                 values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+}
+
+// The helper is no part of the program under test: its leaks are not looked for.
+QImage grabWindow(const QString &display, quint32 window) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("window.png"));
+    const QStringList environment = {"QT_QPA_PLATFORM=xcb", "QT_XCB_GL_INTEGRATION=none",
+                                     "ASAN_OPTIONS=detect_leaks=0"};
+    if (!runTool(display, QStringLiteral(ZEVR_XGRAB_PATH), {QString::number(window), file}, environment))
+        return QImage();
+    return QImage(file);
 }
 
 bool waitUntil(int timeoutMs, const std::function<bool()> &condition) {
@@ -130,13 +162,17 @@ quint32 ProgramUnderX::waitForWindow(const QString &title) {
 }
 
 // Without a window manager the copies' windows overlap, so the window is raised first.
-bool ProgramUnderX::chooseExit(quint32 window) {
+bool ProgramUnderX::chooseFromMenu(quint32 window, const QStringList &keys) {
     const QString id = QString::number(window);
     xdotool(m_display, {"windowraise", id, "mousemove", "--window", id, "20", "10", "click", "1"});
     if (!waitUntil(toolTimeoutMs, [this] { return !isRunning() || visibleWindows().size() >= 2; }) || !isRunning())
         return false;
-    xdotool(m_display, {"key", "Down", "Down", "Return"});
+    xdotool(m_display, QStringList{"key"} + keys);
     return true;
+}
+
+void ProgramUnderX::pressKeys(quint32 window, const QStringList &keys) {
+    xdotool(m_display, QStringList{"windowfocus", "--sync", QString::number(window), "key"} + keys);
 }
 
 int ProgramUnderX::waitForExit() {
