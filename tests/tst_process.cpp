@@ -92,8 +92,6 @@ void tst_process::sendsWithTheStoredSettings() {
     const quint32 window = program.waitForWindow(windowTitle);
     QVERIFY2(window, "no main window with the program's title");
 
-    // "Отправить" ends the station tab at its bottom right, just above the status bar: clicks try the heights
-    // around it until one reaches it. What else they may hit there is blank or disabled at start.
     const QRect geometry = windowGeometry(m_x.display(), window);
     QVERIFY(geometry.isValid());
     // The style sheet's grey face, in the margin left of the tabs.
@@ -109,7 +107,10 @@ void tst_process::sendsWithTheStoredSettings() {
                      [kind](const QJsonObject &event) { return event.value("event") == QLatin1String(kind); });
         return found;
     };
-    for (int up : {60, 52, 68, 44, 76, 36, 84, 92, 100}) { // from where it usually is, outwards
+    // "Отправить" ends the station tab at its bottom right, just above the status bar: clicks try the heights
+    // around it, from where it usually is outwards, until one reaches it. What else they may hit there is blank or
+    // disabled at start.
+    for (int up : {60, 52, 68, 44, 76, 36, 84, 92, 100}) {
         xdotool(m_x.display(),
                 {"mousemove", "--window", QString::number(window), QString::number(geometry.width() - 40),
                  QString::number(geometry.height() - up), "click", "1"});
