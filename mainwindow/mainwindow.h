@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "protocol/commands.h"
+#include "protocol/profile.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -29,6 +30,12 @@ public:
 
     // The workstation clock that "Текущее время и дата" copies; tests put a clock of their own here.
     void setClock(Clock clock);
+
+    // Every value of the three tabs.
+    Profiles::Profile currentProfile() const;
+    // A profile with any problem changes nothing on screen; the notice says which line and why.
+    bool openProfile(const QString &path);
+    bool saveProfile(const QString &path);
 
 signals:
     void signal_quit();
@@ -79,6 +86,8 @@ private slots:
     void on_pB_Send_3_clicked();
     void slot_settings_con_dlg();
     void slot_about_dialog();
+    void slot_open_profile();
+    void slot_save_profile();
 
 private:
     // The widgets of one control unit on the single-channel page.
@@ -103,11 +112,17 @@ private:
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
     void sendCommand(const Commands::Encoded &command);
+    void applyProfile(const Profiles::Profile &profile);
+    void applyStation(const Profiles::Station &station);
+    void applyUnits(const Profiles::Station &station);
+    void applyMeter(const Profiles::Meter &meter);
+    void clickBox(QCheckBox *box, const std::function<void(bool)> &slot);
 
     Ui::MainWindow *m_ui = nullptr;
     QLabel *m_notice = nullptr;
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
+    QString m_profileFolder;
 };
 
 #endif // MAINWINDOW_H
