@@ -6,6 +6,21 @@
 
 namespace {
 
+// What a copy of the program inherits from the test's environment: where things are, the locale, and the
+// sanitizers' settings. The rest of a developer's desktop session (its platform theme and style, scale
+// factors, font DPI, session bus) would change how the program looks and behaves from one machine to another.
+QProcessEnvironment programEnvironment() {
+    const QProcessEnvironment inherited = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
+    for (const QString &name : inherited.keys()) {
+        if (name == QLatin1String("PATH") || name == QLatin1String("HOME") || name == QLatin1String("TMPDIR") ||
+            name == QLatin1String("LANG") || name == QLatin1String("LANGUAGE") ||
+            name.startsWith(QLatin1String("LC_")) || name.endsWith(QLatin1String("SAN_OPTIONS")))
+            env.insert(name, inherited.value(name));
+    }
+    return env;
+}
+
 const int startTimeoutMs = 60000; // a sanitizer build on two busy cores starts slowly
 const int exitTimeoutMs = 20000;
 const int toolTimeoutMs = 10000;
@@ -58,12 +73,12 @@ bool waitUntil(int timeoutMs, const std::function<bool()> &condition) {
 ProgramUnderX::ProgramUnderX(const QString &display, const QString &workDir, const QString &runtimeDir,
                              const QString &program, const QStringList &extraEnvironment)
     : m_display(display) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = programEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-    // Off the machine's session bus; libdbus would otherwise try to autolaunch one through the X server and
-    // leak a buffer, which the sanitizer build reports as a failed exit.
+    // Off any session bus; libdbus would otherwise try to autolaunch one through the X server and leak a buffer,
+    // which the sanitizer build reports as a failed exit.
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), "unix:path=" + runtimeDir + "/no-session-bus");
     // The program draws nothing with OpenGL, but the xcb platform sets up GLX for every window when a GL driver is
     // installed, and Mesa keeps a buffer of that set-up for the life of the process: the leak checker of a
