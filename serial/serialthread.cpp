@@ -1,6 +1,7 @@
 #include "serial/serialthread.h"
 
 #include "app/settingsfile.h"
+#include "serial/portdiagnosis.h"
 #include "serial/portlist.h"
 
 #include <QElapsedTimer>
@@ -65,7 +66,9 @@ void SerialThread::applyConnectionValues(const ConnectionValues &values) {
 void SerialThread::slot_data_send(QByteArray command) {
     // A command that arrives while another is on its way waits for its turn: the port object serves one
     // attempt at a time, and each command gets its own reports.
-    m_queue.append(command);
+    const quint64 id = ++m_lastCommandId;
+    m_queue.append({id, command});
+    emit signal_command_queued(id, command);
     startQueuedCommands();
 }
 
@@ -80,31 +83,52 @@ void SerialThread::startQueuedCommands() {
     m_startingQueued = false;
 }
 
-void SerialThread::beginTransmission(const QByteArray &command) {
+void SerialThread::beginTransmission(const QueuedCommand &command) {
     m_transmitting = true;
+    m_currentCommandId = command.id;
+    emit signal_transmission_started(command.id);
     port_list.clear();
-    pending_command = command;
+    pending_command = command.bytes;
     if (!com_auto) {
         slot_Open_Send_Request(com_port);
         return;
     }
     port_list = availablePortNames();
     if (port_list.isEmpty()) {
-        endTransmission();
+        endTransmission(Outcome::NoPort);
         return;
     }
     emit signal_Open_Send_Request(port_list.first());
 }
 
-void SerialThread::endTransmission() {
+void SerialThread::endTransmission(Outcome outcome) {
     m_transmitting = false;
+    emit signal_transmission_finished(m_currentCommandId, outcome);
     startQueuedCommands();
+}
+
+void SerialThread::slot_cancel() {
+    const QList<QueuedCommand> dropped = m_queue;
+    m_queue.clear();
+    if (m_transmitting) {
+        port_list.clear();
+        const bool attempting = m_stage != Stage::Idle;
+        const QString name = port->portName();
+        endAttempt();
+        if (attempting)
+            emit signal_attempt_failed(name, QStringLiteral("отменено"));
+        m_transmitting = false;
+        emit signal_transmission_finished(m_currentCommandId, Outcome::Cancelled);
+    }
+    for (const QueuedCommand &command : dropped)
+        emit signal_transmission_finished(command.id, Outcome::Cancelled);
 }
 
 void SerialThread::slot_Open_Send_Request(QString name) {
     if (m_stage != Stage::Idle) {
         // The port object is busy with another attempt; taking it over would strand that one.
         emit signal_port_notopend(name);
+        emit signal_attempt_failed(name, QStringLiteral("порт занят предыдущей попыткой"));
         return;
     }
     if (!port_list.isEmpty())
@@ -113,7 +137,9 @@ void SerialThread::slot_Open_Send_Request(QString name) {
     const quint64 attempt = ++m_attempt;
     port->setPortName(name);
     if (!port->open(QIODevice::ReadWrite)) {
+        const QString reason = describeOpenFailure(name, port->error(), port->errorString());
         emit signal_port_notopend(name);
+        emit signal_attempt_failed(name, QStringLiteral("не открыт: ") + reason);
         tryNextCandidate();
         return;
     }
@@ -155,13 +181,22 @@ void SerialThread::sendCommand() {
     m_sendFailed = false;
     tWaitAnswer->stop();
     emit signal_show_message(QStringLiteral("Обнаружено устройство"));
+    const QString name = port->portName();
+    if (pending_command.isEmpty()) {
+        // Only asked whether a controller answers.
+        endAttempt();
+        endTransmission(Outcome::Sent);
+        return;
+    }
     emit signal_show_message(QStringLiteral("Отправка сообщения"));
     const bool sent = writeCommand(pending_command);
-    const QString name = port->portName();
+    const QString reason = port->errorString();
     endAttempt();
+    if (!sent)
+        emit signal_attempt_failed(name, QStringLiteral("команда не ушла целиком: ") + reason);
     const QString outcome = sent ? QStringLiteral("Отправлено. ") : QStringLiteral("Ошибка отправки. ");
     emit signal_show_message(outcome + name + QStringLiteral(" закрыт"));
-    endTransmission();
+    endTransmission(sent ? Outcome::Sent : Outcome::SendFailed);
 }
 
 bool SerialThread::writeCommand(const QByteArray &command) {
@@ -182,18 +217,20 @@ bool SerialThread::writeCommand(const QByteArray &command) {
 
 void SerialThread::slot_tWaitAnswer_timeout() {
     if (m_stage == Stage::Waiting)
-        giveUpOnPort();
+        giveUpOnPort(QStringLiteral("нет ответа"));
 }
 
-void SerialThread::giveUpOnPort() {
+void SerialThread::giveUpOnPort(const QString &reason) {
+    const QString name = port->portName();
     endAttempt();
+    emit signal_attempt_failed(name, reason);
     emit signal_show_message(QStringLiteral("Устройство не обнаружено"));
     tryNextCandidate();
 }
 
 void SerialThread::tryNextCandidate() {
     if (port_list.isEmpty()) {
-        endTransmission();
+        endTransmission(Outcome::NotFound);
         return;
     }
     emit signal_Open_Send_Request(port_list.first());
@@ -239,7 +276,7 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
         return;
     switch (m_stage) {
     case Stage::Waiting:
-        giveUpOnPort();
+        giveUpOnPort(QStringLiteral("линия пропала: ") + port->errorString());
         break;
     case Stage::Sending:
         // sendCommand() reports the failure once the write loop has returned.
@@ -251,3 +288,7 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
         break;
     }
 }
+
+// The link and the sender carry their own meta-object code, so that a program using them does not pull in the
+// window's (and its start-up objects) through the collected moc file.
+#include "moc_serialthread.cpp"
