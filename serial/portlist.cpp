@@ -14,6 +14,10 @@ static PortLister &currentLister() {
     return lister;
 }
 
-QStringList availablePortNames() { return currentLister()(); }
+QStringList availablePortNames() {
+    return currentLister()();
+}
 
-void setPortLister(PortLister lister) { currentLister() = lister ? std::move(lister) : PortLister(systemPortNames); }
+void setPortLister(PortLister lister) {
+    currentLister() = lister ? std::move(lister) : PortLister(systemPortNames);
+}
