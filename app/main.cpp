@@ -1,7 +1,7 @@
 #include "app/instancemutex.h"
-#include "mainwindow/mainwindow.h"
 #include "app/settingsfile.h"
 #include "app/stylesheet.h"
+#include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
 
 #include <QApplication>
@@ -33,6 +33,7 @@ int main(int argc, char **argv) {
     QObject::connect(worker.get(), &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
     QObject::connect(worker.get(), &SerialThread::signal_port_notopend, &window, &MainWindow::slot_port_notopend);
     QObject::connect(worker.get(), &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
+    window.attachLink(worker.get());
     worker->slot_run();
     QObject::connect(&window, &MainWindow::signal_quit, &app, &QApplication::quit);
 

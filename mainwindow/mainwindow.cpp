@@ -29,6 +29,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     m_notice = new QLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     statusBar()->addPermanentWidget(m_notice);
+    setUpHistory();
 }
 
 MainWindow::~MainWindow() {

@@ -9,11 +9,14 @@
 
 #include <functional>
 
+class BusyIndicator;
+class HistoryPanel;
 class QCheckBox;
 class QIntValidator;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class SerialThread;
 
 namespace Ui {
 class MainWindow;
@@ -36,6 +39,9 @@ public:
     // A profile with any problem changes nothing on screen; the notice says which line and why.
     bool openProfile(const QString &path);
     bool saveProfile(const QString &path);
+
+    // The transmission history and the busy indicator follow this worker; "Отмена" stops it.
+    void attachLink(SerialThread *worker);
 
 signals:
     void signal_quit();
@@ -112,6 +118,7 @@ private:
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
     void sendCommand(const Commands::Encoded &command);
+    void setUpHistory();
     void applyProfile(const Profiles::Profile &profile);
     void applyStation(const Profiles::Station &station);
     void applyUnits(const Profiles::Station &station);
@@ -123,6 +130,8 @@ private:
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
     QString m_profileFolder;
+    HistoryPanel *m_history = nullptr;
+    BusyIndicator *m_busy = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -137,6 +137,8 @@ QString describeOpenFailure(const OpenFailureFacts &facts) {
         return facts.device == QLatin1String("/dev/") ? QStringLiteral("порт не задан")
                                                       : QStringLiteral("нет такого устройства %1").arg(facts.device);
     case Cause::LockHeld:
+        if (facts.holderPid == QCoreApplication::applicationPid())
+            return QStringLiteral("порт уже открыт этой программой, файл блокировки %1").arg(facts.lockFile);
         return QStringLiteral("порт занят другой программой%1, файл блокировки %2").arg(holder, facts.lockFile);
     case Cause::LockFolder:
         return QStringLiteral("нет права создать файл блокировки порта в /var/lock");
