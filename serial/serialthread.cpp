@@ -113,10 +113,9 @@ void SerialThread::slot_cancel() {
     if (m_transmitting) {
         port_list.clear();
         const bool attempting = m_stage != Stage::Idle;
-        const QString name = port->portName();
         endAttempt();
         if (attempting)
-            emit signal_attempt_failed(name, QStringLiteral("отменено"));
+            emit signal_attempt_failed(m_attemptPort, QStringLiteral("отменено"));
         m_transmitting = false;
         emit signal_transmission_finished(m_currentCommandId, Outcome::Cancelled);
     }
@@ -135,6 +134,7 @@ void SerialThread::slot_Open_Send_Request(QString name) {
         port_list.removeFirst();
     m_transmitting = true;
     const quint64 attempt = ++m_attempt;
+    m_attemptPort = name;
     port->setPortName(name);
     if (!port->open(QIODevice::ReadWrite)) {
         const QString reason = describeOpenFailure(name, port->error(), port->errorString());
@@ -193,7 +193,7 @@ void SerialThread::sendCommand() {
     const QString reason = port->errorString();
     endAttempt();
     if (!sent)
-        emit signal_attempt_failed(name, QStringLiteral("команда не ушла целиком: ") + reason);
+        emit signal_attempt_failed(m_attemptPort, QStringLiteral("команда не ушла целиком: ") + reason);
     const QString outcome = sent ? QStringLiteral("Отправлено. ") : QStringLiteral("Ошибка отправки. ");
     emit signal_show_message(outcome + name + QStringLiteral(" закрыт"));
     endTransmission(sent ? Outcome::Sent : Outcome::SendFailed);
@@ -221,9 +221,8 @@ void SerialThread::slot_tWaitAnswer_timeout() {
 }
 
 void SerialThread::giveUpOnPort(const QString &reason) {
-    const QString name = port->portName();
     endAttempt();
-    emit signal_attempt_failed(name, reason);
+    emit signal_attempt_failed(m_attemptPort, reason);
     emit signal_show_message(QStringLiteral("Устройство не обнаружено"));
     tryNextCandidate();
 }

@@ -86,6 +86,7 @@ private:
     QList<QueuedCommand> m_queue;
     quint64 m_lastCommandId = 0;
     quint64 m_currentCommandId = 0;
+    QString m_attemptPort; // the name the current attempt was asked for; the port object may spell it otherwise
     quint64 m_attempt = 0;
     bool m_transmitting = false;
     bool m_startingQueued = false;
