@@ -28,6 +28,7 @@ QSerialPort::Parity parityFromCode(quint8 code) {
 } // namespace
 
 SerialThread::SerialThread(QObject *parent) : QObject(parent), port(new QSerialPort) {
+    qRegisterMetaType<SerialThread::Outcome>();
     tDataRecv = new QTimer(this);
     tDataRecv->setSingleShot(true);
     tDataRecv->setTimerType(Qt::PreciseTimer);
