@@ -1,11 +1,10 @@
 #include "app/instancemutex.h"
 
-#ifdef Q_OS_WIN
+// The compiler's own macro: this file needs no Qt header, and without one Qt's Q_OS_WIN is never defined.
+#ifdef _WIN32
 #include <windows.h>
 
-void createInstanceMutex() {
-    CreateMutexW(nullptr, FALSE, L"ZEVR3GMutex");
-}
+void createInstanceMutex() { CreateMutexW(nullptr, FALSE, L"ZEVR3GMutex"); }
 
 #else
 #include <cstdlib>

@@ -13,12 +13,31 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
+// Ctrl+C and a termination request end the run in order: the port is closed and the record is complete.
+#ifdef Q_OS_WIN
+SendSession *interruptTarget = nullptr;
+
+// Windows calls this on a thread of its own, so the session is reached through its event loop.
+BOOL WINAPI onConsoleEvent(DWORD) {
+    QMetaObject::invokeMethod(interruptTarget, &SendSession::interrupt, Qt::QueuedConnection);
+    return TRUE;
+}
+
+void interruptOnSignals(QCoreApplication &, SendSession &session) {
+    interruptTarget = &session;
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+#else
 int quitPipe[2] = {-1, -1};
 
 void onQuitSignal(int) {
@@ -26,7 +45,6 @@ void onQuitSignal(int) {
     (void)!::write(quitPipe[1], &byte, 1);
 }
 
-// Ctrl+C and a termination signal end the run in order: the port is closed and the record is complete.
 void interruptOnSignals(QCoreApplication &app, SendSession &session) {
     if (pipe2(quitPipe, O_CLOEXEC) != 0)
         return;
@@ -35,6 +53,7 @@ void interruptOnSignals(QCoreApplication &app, SendSession &session) {
     for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
         signal(signalNumber, onQuitSignal);
 }
+#endif
 
 int usage(const QString &problem) {
     std::fprintf(stderr, "zevr3g-send: %s\nСправка: zevr3g-send --help\n", problem.toLocal8Bit().constData());

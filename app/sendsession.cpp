@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QLocale>
 
 namespace {
 
@@ -116,9 +117,11 @@ Commands::Encoded SendSession::commandFor(int tab) const {
         return Profiles::stationCommand(*m_profile.station);
     case SendOptions::Clock:
         if (m_options.now) {
+            // ASCII digits whatever the workstation's locale would write.
             const QDateTime now = QDateTime::currentDateTime();
-            return Commands::dateTime(now.toString(QStringLiteral("hh:mm:ss")),
-                                      now.toString(QStringLiteral("dd/MM/yyyy")));
+            const QLocale c = QLocale::c();
+            return Commands::dateTime(c.toString(now, QStringLiteral("hh:mm:ss")),
+                                      c.toString(now, QStringLiteral("dd/MM/yyyy")));
         }
         return Profiles::clockCommand(*m_profile.clock);
     default:

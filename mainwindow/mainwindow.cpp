@@ -1,9 +1,10 @@
 #include "mainwindow/mainwindow.h"
 
 #include "app/applog.h"
+#include "mainwindow/addressvalidator.h"
+#include "mainwindow/asciiinputvalidator.h"
 #include "ui_mainwindow.h"
 
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -12,10 +13,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     m_ui->setupUi(this);
     setWindowTitle(QStringLiteral("ЗЕВР-3G-Config v.1.2"));
 
-    m_addressValidator = new QIntValidator(1, 250, nullptr);
+    m_addressValidator = new AddressValidator(nullptr);
     for (QLineEdit *edit :
          {m_ui->lE_1, m_ui->lE_2, m_ui->lE_3, m_ui->lE_4, m_ui->lE_5, m_ui->lE_6, m_ui->lE_7, m_ui->lE_8})
         edit->setValidator(m_addressValidator);
+    // Every masked field (dates, time, code letters, serial numbers, the meter's reading and constant) takes
+    // ASCII letters and digits only.
+    auto *asciiOnly = new AsciiInputValidator(this);
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        if (!edit->inputMask().isEmpty())
+            edit->setValidator(asciiOnly);
 
     connect(m_ui->action_exit, &QAction::triggered, this, &MainWindow::signal_quit);
     connect(m_ui->action_settings, &QAction::triggered, this, &MainWindow::slot_settings_con_dlg);

@@ -1,6 +1,8 @@
 #include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <QLocale>
+
 #include <array>
 
 void MainWindow::setClock(Clock clock) { m_clock = clock ? std::move(clock) : Clock(&QDateTime::currentDateTime); }
@@ -78,8 +80,11 @@ void MainWindow::on_pB_Current_DateTime_clicked() {
     // One reading for both fields: two readings taken across midnight would pair the last second of one
     // day with the date of the next, and the controller's clock would be a day ahead.
     const QDateTime now = m_clock();
-    m_ui->lE_Time->setText(now.toString(QStringLiteral("hh:mm:ss")));
-    m_ui->lE_Date->setText(now.toString(QStringLiteral("dd/MM/yyyy")));
+    // The workstation's locale may write its own digits (Arabic-Indic, say); the fields and the command take
+    // the ASCII ones, as the log's time stamps do.
+    const QLocale c = QLocale::c();
+    m_ui->lE_Time->setText(c.toString(now, QStringLiteral("hh:mm:ss")));
+    m_ui->lE_Date->setText(c.toString(now, QStringLiteral("dd/MM/yyyy")));
 }
 
 void MainWindow::on_pB_Send_3_clicked() {

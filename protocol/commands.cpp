@@ -115,8 +115,16 @@ quint32 readingTenths(CommandBuilder &command, const QString &reading) {
         command.refuse(field, QStringLiteral("«%1»: после точки допустима одна цифра").arg(reading));
         return 0;
     }
-    const quint32 wholeValue = command.number(field, whole, longMax / 10u);
-    return wholeValue * 10u + command.number(field, tenth, 9);
+    // Four bytes of tenths end at 429496729.5; a larger reading would wrap to a small one.
+    const FieldNumber wholeValue = fieldNumber(whole, longMax);
+    const quint64 tenths =
+        quint64(wholeValue.value) * 10u + (tenth.isEmpty() ? 0u : quint64(tenth.at(0).unicode() - '0'));
+    if (wholeValue.problem.isEmpty() && tenths <= longMax)
+        return quint32(tenths);
+    command.refuse(
+        field,
+        QStringLiteral("%1 больше %2.%3 и не помещается в команду").arg(reading).arg(longMax / 10u).arg(longMax % 10u));
+    return 0;
 }
 
 } // namespace

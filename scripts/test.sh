@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds what is needed and runs the whole suite headless: the normal build, then the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of the settings-reader fuzzer.
+# Builds what is needed and runs the whole suite headless: the normal build, the Windows compile check, the
+# same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of the settings-reader fuzzer.
 # Exits non-zero on any failure.
 set -u
 source "$(dirname "$0")/common.sh"
@@ -25,6 +25,7 @@ run_suite() {
 
 cd "$ZEVR_ROOT"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$ZEVR_ROOT/scripts/windows-check.sh" || status=1
 ASAN_OPTIONS=detect_leaks=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZEVR_SANITIZE=ON
 "$ZEVR_ROOT/scripts/fuzz.sh" 20 || { echo "== fuzzing failed"; status=1; }

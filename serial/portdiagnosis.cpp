@@ -16,13 +16,14 @@ namespace {
 
 using Cause = OpenFailureFacts::Cause;
 
-// The folders QSerialPort looks in for a port's lock file, in its order.
-const char *const lockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
-                                   "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
-
 QString devicePath(const QString &name) {
     return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
 }
+
+#ifdef Q_OS_UNIX
+// The folders QSerialPort looks in for a port's lock file, in its order.
+const char *const lockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
+                                   "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
 
 QString processName(qint64 pid) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
@@ -61,7 +62,6 @@ void findOpener(const QString &device, OpenFailureFacts *facts) {
     }
 }
 
-#ifdef Q_OS_UNIX
 // Whether the user is listed in the group although this session does not carry it yet.
 bool listedInGroup(const group *entry) {
     const passwd *user = getpwuid(getuid());

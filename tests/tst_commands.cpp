@@ -168,6 +168,9 @@ void tst_commands::refusalRows() {
     refused("z: not a number", pulse("12a4.5"), "текущее значение", "«12a4.5»: допустимы только цифры 0–9 и точка");
     refused("z: constant beyond two bytes", pulse("0000000.0", "655360"), "коэффициент",
             tooLarge.arg("655360").arg(655359));
+    refused("z: reading beyond four bytes of tenths", pulse("429496729.6"), "текущее значение",
+            tooLarge.arg("429496729.6").arg("429496729.5"));
+    row("z: reading at the edge of four bytes", pulse("429496729.5"), bytes("434D447A 01 FFFFFFFF 0140"));
     row("z: constant at the edge of two bytes", pulse("0000000.0", "655359"), bytes("434D447A 01 00000000 FFFF"));
     row("z: an RS485 meter ignores its fields", meter(MeterType::Rs485, "12a4.5", "655360"),
         bytes("434D447A 02 00000000 0000"));

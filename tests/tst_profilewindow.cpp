@@ -219,8 +219,8 @@ void tst_profilewindow::fileMenu() {
     for (QAction *entry : m_window->menuBar()->actions())
         for (QAction *action : entry->menu()->actions())
             texts << entry->text() + ": " + (action->isSeparator() ? "separator" : action->text());
-    QCOMPARE(texts, (QStringList{"Файл: Открыть профиль…", "Файл: Сохранить профиль…", "Файл: Настройки связи",
-                                 "Файл: Выход", "Справка: О программе", "Справка: Справка"}));
+    QCOMPARE(texts, (QStringList{"Файл: Открыть профиль…", "Файл: Сохранить профиль…", "Файл: История передач",
+                                 "Файл: Настройки связи", "Файл: Выход", "Справка: О программе", "Справка: Справка"}));
 }
 
 QTEST_MAIN(tst_profilewindow)

@@ -89,6 +89,7 @@ private:
     QVector<Transmission> m_log;
     QHash<int, QString> m_modes;       // probe number -> the controller's mode for it
     QHash<int, QByteArray> m_received; // probe number -> the command the controller received
+    QSet<int> m_hungUp;                // probes after which the controller dropped the line
     QStringList m_simProblems;
     int m_probes = 0;
 };
@@ -98,6 +99,8 @@ void tst_soak::noteSimEvent(const QJsonObject &event) {
     const int probe = event.value("probe").toInt();
     if (kind == "probe")
         m_modes.insert(probe, event.value("mode").toString());
+    else if (kind == "hangup")
+        m_hungUp.insert(probe);
     else if (kind == "command")
         m_received.insert(probe, QByteArray::fromHex(event.value("hex").toString().toLatin1()));
     else if (kind == "junk" || kind == "truncated" || kind == "unknown")
@@ -111,8 +114,16 @@ void tst_soak::record(const QString &report) {
 }
 
 bool tst_soak::transmit(int index) {
+    // Without the right to hang up in place (not root) the controller's line comes back under a new name, which
+    // it announces before the hang-up itself; the worker may see the line drop before that news has come.
+    const int lastProbe = m_probes;
+    if (m_modes.value(lastProbe) == QLatin1String("hangup")) {
+        QSignalSpy events(&m_sim, &SimProcess::eventReceived);
+        const QDeadlineTimer deadline(3000);
+        while (!m_hungUp.contains(lastProbe) && events.wait(int(deadline.remainingTime()))) {
+        }
+    }
     m_log.append(Transmission());
-    // Without the right to hang up in place the controller's line comes back under a new name.
     m_worker.com_port = m_sim.path();
     m_worker.slot_data_send(commandFor(index));
     QSignalSpy shown(&m_worker, &SerialThread::signal_show_message);

@@ -125,8 +125,11 @@ void SimDevice::hangUpOnceRead() {
     if (m_hangUpPolls < minHangUpPolls || (m_line->unreadCount() > 0 && m_hangUpPolls < maxHangUpPolls))
         return;
     m_hangUpTimer.stop();
-    report(QStringLiteral("hangup #%1: line dropped").arg(m_probes), {{"event", "hangup"}}, SimLine::monotonicNs());
+    const qint64 droppedAt = SimLine::monotonicNs();
+    // Reported once the line is back, so that a line that comes back under a new name has been announced
+    // before anyone reads of the hang-up.
     m_line->hangUp();
+    report(QStringLiteral("hangup #%1: line dropped").arg(m_probes), {{"event", "hangup"}}, droppedAt);
 }
 
 void SimDevice::cancelPending() {

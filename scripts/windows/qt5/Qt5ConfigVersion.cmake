@@ -1,0 +1,1 @@
+include("${ZEVR_LINUX_QT5_DIR}/Qt5ConfigVersion.cmake")
