@@ -22,11 +22,13 @@ constexpr double quietGapMs = 20.0;
 constexpr int transmissions = 3;
 
 struct Sample {
-    double wallMs = 0;  // the process from its start to its exit
-    double startMs = 0; // process start to the first probe at the controller
-    double lineMs = 0;  // first probe to the last command's last byte
-    double exitMs = 0;  // that byte to the process's exit
-    double floorMs = 0; // three times the quiet gap plus the answer time
+    double wallMs = 0;   // the process from its start to its exit
+    double startMs = 0;  // process start to the first probe at the controller
+    double lineMs = 0;   // first probe to the last command's last byte
+    double exitMs = 0;   // that byte to the process's exit
+    double floorMs = 0;  // three times the quiet gap plus the answer time
+    double gapMs = 0;    // per transmission: answer written to the command's last byte (the quiet gap, the write)
+    double reopenMs = 0; // per transmission: a command's last byte to the next probe (close, open, probe)
 };
 
 double percentile(QVector<double> values, double fraction) {
@@ -66,8 +68,12 @@ bool splitRun(const QVector<QJsonObject> &events, double startMs, double endMs, 
     sample->startMs = probes.first() - startMs;
     sample->lineMs = commands.last() - probes.first();
     sample->exitMs = endMs - commands.last();
-    for (int index = 0; index < transmissions; ++index)
+    for (int index = 0; index < transmissions; ++index) {
         sample->floorMs += quietGapMs + (answers.at(index) - probes.at(index));
+        sample->gapMs += (commands.at(index) - answers.at(index)) / transmissions;
+        if (index > 0)
+            sample->reopenMs += (probes.at(index) - commands.at(index - 1)) / (transmissions - 1);
+    }
     return true;
 }
 
@@ -114,7 +120,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "zevr-sendbench: %s\n", qPrintable(error));
         return 1;
     }
-    QVector<double> wall, start, line, exit, floor, above;
+    QVector<double> wall, start, line, exit, floor, above, gap, reopen;
     for (int index = 0; index < warmUp + count; ++index) {
         Sample sample;
         if (!runOnce(sim, profile, &sample, &error)) {
@@ -129,6 +135,8 @@ int main(int argc, char **argv) {
         exit << sample.exitMs;
         floor << sample.floorMs;
         above << sample.wallMs - sample.floorMs;
+        gap << sample.gapMs;
+        reopen << sample.reopenMs;
     }
     std::printf("zevr3g-send --tab all, %d runs (three transmissions each):\n", count);
     std::printf("  %-34s %11s %11s %11s\n", "", "median", "p95", "max");
@@ -138,5 +146,8 @@ int main(int argc, char **argv) {
     printRow("  start to first probe", start);
     printRow("  first probe to last command byte", line);
     printRow("  last command byte to exit", exit);
+    std::printf("Per transmission:\n");
+    printRow("  answer to command's last byte", gap);
+    printRow("  command to the next probe", reopen);
     return 0;
 }
