@@ -1,6 +1,7 @@
 #ifndef BUSYINDICATOR_H
 #define BUSYINDICATOR_H
 
+#include <QTimer>
 #include <QWidget>
 
 namespace Ui {
@@ -15,7 +16,8 @@ public:
     explicit BusyIndicator(QWidget *parent = nullptr);
     ~BusyIndicator() override;
 
-    // Hidden when nothing is left.
+    // Shown once the link has been busy for a moment, so that a command answered at once does not make the status
+    // bar flicker; hidden as soon as nothing is left.
     void setCount(int unfinished);
 
 signals:
@@ -23,6 +25,7 @@ signals:
 
 private:
     Ui::BusyIndicator *m_ui;
+    QTimer m_showTimer;
 };
 
 #endif // BUSYINDICATOR_H

@@ -10,7 +10,7 @@ namespace {
 
 using Commands::fieldNumber;
 
-constexpr quint32 addressTop = 250; // the address fields' validator
+constexpr int addressDigits = 3; // the address fields' validator takes no more
 constexpr quint32 readingWholeMax = 0xFFFFFFFFu / 10u;
 constexpr quint32 coefficientMax = 0xFFFFu * 10u + 9u;
 
@@ -51,19 +51,16 @@ QString dateProblem(const QString &value) {
     return fitsMask(value, "^[0-9]{0,2}/[0-9]{0,2}/[0-9]{0,4}$") ? QString() : shapeProblem(value, "ДД/ММ/ГГГГ");
 }
 
-QString addressProblem(const QString &value) {
-    const Commands::FieldNumber address = fieldNumber(value, 0xFF);
-    if (!address.problem.isEmpty())
-        return address.problem;
-    return address.value <= addressTop ? QString() : QStringLiteral("«%1»: адрес БУ бывает от 1 до 250").arg(value);
-}
-
 QString digitsProblem(const QString &value, quint32 max, int maxDigits) {
     const QString problem = fieldNumber(value, max).problem;
     if (!problem.isEmpty())
         return problem;
     return value.size() <= maxDigits ? QString() : shapeProblem(value, QStringLiteral("до %1 цифр").arg(maxDigits));
 }
+
+// The field lets an operator leave 251 to 255 standing (the validator calls them intermediate) and the
+// command carries them, so a profile may hold them too.
+QString addressProblem(const QString &value) { return digitsProblem(value, 0xFF, addressDigits); }
 
 QString readingProblem(const QString &value) {
     const int point = value.indexOf(QLatin1Char('.'));

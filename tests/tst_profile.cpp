@@ -118,8 +118,8 @@ void tst_profile::refusesBadProfile_data() {
                                  << "строка 3: channel1.code — «AB»: нужна одна латинская буква A–Z или a–z";
     QTest::newRow("address beyond its byte") << profileText("[station]\nunit4.address=300\n")
                                              << "строка 3: unit4.address — 300 больше 255 и не помещается в команду";
-    QTest::newRow("address the field refuses") << profileText("[station]\nunit4.address=251\n")
-                                               << "строка 3: unit4.address — «251»: адрес БУ бывает от 1 до 250";
+    QTest::newRow("address of four digits") << profileText("[station]\nunit4.address=0042\n")
+                                            << "строка 3: unit4.address — «0042»: поле принимает только до 3 цифр";
     QTest::newRow("full-width address") << profileText("[station]\nunit1.address=１２\n")
                                         << "строка 3: unit1.address — " + notDigits.arg("１２");
     QTest::newRow("year 1999") << profileText("[time]\ndate=01/01/1999\n")

@@ -112,6 +112,7 @@ static bool saveHistory(MainWindow &window, const QDir &out) {
     worker.com_port = ports[1];
     click(&window, "pB_Send_3");
     click(&window, "pB_Send_2");
+    QTest::qWait(500); // the indicator shows once the link has been busy for a moment
     ok &= save(&window, out.filePath(QStringLiteral("busy.png")));
     click(&window, "pB_Cancel");
     auto *dock = child<QDockWidget>(&window, "dW_History");
