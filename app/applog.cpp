@@ -1,7 +1,19 @@
 #include "app/applog.h"
 
+#include "app/posixfile.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 AppLog app_log;
 
@@ -13,6 +25,55 @@ const char logFolder[] = "LOGS_ZEVR_3G_Config";
 QString formatTime(const QDateTime &time, const char *pattern) {
     return QLocale::c().toString(time, QLatin1String(pattern));
 }
+
+#ifndef Q_OS_WIN
+// Why `name` in the folder `dir` could not be opened as what it should be: the program's own reason when something
+// else stands there, the system's otherwise.
+FileResult openFailure(const QString &path, int dir, const char *name, int error, bool folder) {
+    struct stat status {};
+    if (::fstatat(dir, name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (folder && !S_ISDIR(status.st_mode))
+            return FileResult::failure(path, S_ISLNK(status.st_mode) ? PosixFile::typeRefusal(status.st_mode)
+                                                                     : QStringLiteral("это не папка"));
+        if (!folder && !S_ISREG(status.st_mode))
+            return FileResult::failure(path, PosixFile::typeRefusal(status.st_mode));
+    }
+    return FileResult::systemError(path, error);
+}
+
+// Another copy may append to the same file (runs started in the same minute of different hours share it), and the
+// cut-back after a short write needs the file to itself. A copy holds the lock for one write; whoever holds it
+// longer costs a line, never the window.
+bool lockBriefly(int fd) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        ::usleep(1000);
+    }
+    return false;
+}
+
+// A line goes in whole or not at all: what a full disk let through of it is cut off again, so that the next line
+// does not start in the middle of this one.
+FileResult appendWhole(const QString &path, int fd, const QByteArray &line) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return FileResult::systemError(path, errno);
+    if (!S_ISREG(status.st_mode))
+        return FileResult::failure(path, PosixFile::typeRefusal(status.st_mode));
+    if (!lockBriefly(fd))
+        return FileResult::failure(path, QStringLiteral("файл журнала занят другой программой"));
+    if (::fstat(fd, &status) != 0)
+        return FileResult::systemError(path, errno);
+    if (PosixFile::writeAll(fd, line))
+        return FileResult::success(path);
+    const int error = errno;
+    (void)::ftruncate(fd, status.st_size);
+    return FileResult::systemError(path, error);
+}
+#endif
 
 } // namespace
 
@@ -29,10 +90,51 @@ QString AppLog::fileName() const { return log_file.fileName(); }
 void AppLog::slot_write_to_log_file(QString text) {
     const QString line =
         formatTime(now(), "dd.MM.yyyy hh:mm:ss") + QLatin1String(":    ") + text + QLatin1String("\r\n");
-    if (!log_file.open(QIODevice::Append))
+    const FileResult written = appendLine(line.toLocal8Bit());
+    if (written.ok() != m_stopped)
         return;
-    log_file.write(line.toLocal8Bit());
-    log_file.close();
+    m_stopped = !written.ok();
+    const QString notice = QStringLiteral("Журнал не записывается");
+    if (m_stopped)
+        emit signal_notice(notice, written.details());
+    else
+        emit signal_notice_withdrawn(notice);
 }
+
+#ifndef Q_OS_WIN
+// Anyone who can write the working folder may plant links at the log's predictable names. The folder is opened
+// without following a link, and the file inside it through that descriptor, so a link at either place is refused,
+// never written through; O_NOFOLLOW alone guards only the last name of a path. The owner is not checked: a log
+// that colleagues share stays writable.
+FileResult AppLog::appendLine(const QByteArray &line) const {
+    const QString path = log_file.fileName();
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
+    const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0)
+        return openFailure(QFileInfo(path).path(), AT_FDCWD, folder.constData(), errno, true);
+    // Non-blocking, so that a FIFO planted there fails at once instead of waiting for a reader.
+    const int fd = ::openat(dir, name.constData(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    const FileResult result =
+        fd < 0 ? openFailure(path, dir, name.constData(), errno, false) : appendWhole(path, fd, line);
+    if (fd >= 0)
+        ::close(fd);
+    ::close(dir);
+    return result;
+}
+#else
+FileResult AppLog::appendLine(const QByteArray &line) const {
+    QFile file(log_file.fileName());
+    if (!file.open(QIODevice::Append))
+        return FileResult::failure(file.fileName(), file.errorString());
+    const qint64 size = file.size();
+    if (file.write(line) == line.size() && file.flush())
+        return FileResult::success(file.fileName());
+    const FileResult failure = FileResult::failure(file.fileName(), file.errorString());
+    file.resize(size);
+    return failure;
+}
+#endif
 
 QDateTime AppLog::now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }

@@ -18,13 +18,17 @@ int main(int argc, char **argv) {
     app.setWindowIcon(QIcon(QStringLiteral(":/Icon/zevr-3g-config.png")));
 #endif
 
-    if (!settings_file.exists())
-        create_default_settings();
+    FileResult settings = settings_file.exists() ? FileResult() : create_default_settings();
     com_log = 0;
     load_com_log();
+    if (settings.ok())
+        settings = check_settings_file();
 
     MainWindow window;
     window.show();
+    // Start-up goes on with what could be had; the operator learns why the values are not the file's.
+    if (!settings.ok())
+        window.showNotice(QStringLiteral("Настройки из settings.ini не загружены"), settings.details());
 
     // Declared after the window so that it is gone before the window, which is the only sender of commands.
     auto worker = std::make_unique<SerialThread>(nullptr);

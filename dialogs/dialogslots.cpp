@@ -13,15 +13,22 @@
 
 void MainWindow::slot_settings_con_dlg() {
     auto dialog = std::make_unique<settings_dlg>(nullptr);
-    // Keys the dialog does not show come from the file as it was before the dialog opened.
-    SettingsMap map = read_settings_map();
+    // Keys the dialog does not show come from the file as it was before the dialog opened, byte for byte.
+    const SettingsSnapshot before = read_settings_snapshot();
     if (dialog->exec() != QDialog::Accepted)
         return;
-    dialog->storeChoice(map);
-    // The worker takes the codes that a fresh load of the stored texts would give it.
+    SettingsMap choice;
+    dialog->storeChoice(choice);
+    // The worker takes the codes that a fresh load of the stored texts would give it, whether or not they can be
+    // stored.
     if (serial_thread)
-        serial_thread->applyConnectionValues(connectionValuesFromMap(map));
-    write_settings_map(map);
+        serial_thread->applyConnectionValues(connectionValuesFromMap(choice));
+    const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
+    const FileResult saved = store_settings(before, choice);
+    if (saved.ok())
+        withdrawNotice(notSaved);
+    else
+        showNotice(notSaved, saved.details());
 }
 
 void MainWindow::slot_about_dialog() {

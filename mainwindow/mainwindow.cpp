@@ -36,6 +36,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     m_notice = new QLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     statusBar()->addPermanentWidget(m_notice);
+    connect(&app_log, &AppLog::signal_notice, this, &MainWindow::showNotice);
+    connect(&app_log, &AppLog::signal_notice_withdrawn, this, &MainWindow::withdrawNotice);
     setUpHistory();
 }
 

@@ -58,6 +58,8 @@ public slots:
     // a short text at the right of the status bar with the path and the system's reason in its tooltip. It
     // replaces no report and is not logged; an empty text clears it.
     void showNotice(const QString &text, const QString &details = QString());
+    // Clears the notice once what it said no longer holds, unless another notice has taken its place.
+    void withdrawNotice(const QString &text);
 
 private slots:
     void on_rb_1Chanel_clicked(bool checked);

@@ -19,6 +19,11 @@ void MainWindow::showNotice(const QString &text, const QString &details) {
     m_notice->setToolTip(details);
 }
 
+void MainWindow::withdrawNotice(const QString &text) {
+    if (m_notice->text() == text)
+        showNotice(QString());
+}
+
 // A timeout of 0 keeps each report on screen until the next one replaces it.
 void MainWindow::showStatus(const QString &text) {
     m_ui->statusBar->showMessage(text, 0);

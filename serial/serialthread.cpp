@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <algorithm>
+
 SerialThread *serial_thread = nullptr;
 
 namespace {
@@ -18,11 +20,19 @@ constexpr int answerTimeoutMs = 1000;
 constexpr int writeTimeoutMs = 1000;
 constexpr int readErrorsOfDeadLine = 3;
 constexpr int readErrorWindowMs = 100;
+// How long a walk through ports that fail to open may hold the event loop before it lets the window breathe.
+constexpr int candidateStretchMs = 20;
 
 QSerialPort::Parity parityFromCode(quint8 code) {
     if (code == 2)
         return QSerialPort::EvenParity;
     return code == 3 ? QSerialPort::OddParity : QSerialPort::NoParity;
+}
+
+// A name with a control character in it (a damaged settings file) names no device, and the serial library would
+// make a lock file for it, which a NUL leaves behind.
+bool hasControlCharacter(const QString &name) {
+    return std::any_of(name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace
@@ -136,9 +146,10 @@ void SerialThread::slot_Open_Send_Request(QString name) {
     m_transmitting = true;
     const quint64 attempt = ++m_attempt;
     m_attemptPort = name;
-    port->setPortName(name);
-    if (!port->open(QIODevice::ReadWrite)) {
-        const QString reason = describeOpenFailure(name, port->error(), port->errorString());
+    if (!openPort(name)) {
+        const QString reason = hasControlCharacter(name)
+                                   ? QStringLiteral("в имени порта управляющий символ")
+                                   : describeOpenFailure(name, port->error(), port->errorString());
         emit signal_port_notopend(name);
         emit signal_attempt_failed(name, QStringLiteral("не открыт: ") + reason);
         tryNextCandidate();
@@ -148,11 +159,19 @@ void SerialThread::slot_Open_Send_Request(QString name) {
     // Whatever reached the port before the probe cannot be the answer to it.
     port->clear(QSerialPort::Input);
     m_stage = Stage::Waiting;
+    m_answerLate = false;
     emit signal_port_opend(name, baud, lenght, parity, stopbit, QStringLiteral("Нет"));
     if (attempt != m_attempt || m_stage != Stage::Waiting)
         return; // the attempt ended while the report was being shown
     port->write(probe);
     tWaitAnswer->start(answerTimeoutMs);
+}
+
+bool SerialThread::openPort(const QString &name) {
+    if (hasControlCharacter(name))
+        return false;
+    port->setPortName(name);
+    return port->open(QIODevice::ReadWrite);
 }
 
 void SerialThread::configurePort() {
@@ -175,6 +194,8 @@ void SerialThread::slot_data_recv() {
     answer_buf.clear();
     if (answered)
         sendCommand();
+    else if (m_stage == Stage::Waiting && m_answerLate)
+        giveUpOnPort(QStringLiteral("нет ответа")); // the answer time is over, and what came after it was not one
 }
 
 void SerialThread::sendCommand() {
@@ -216,9 +237,31 @@ bool SerialThread::writeCommand(const QByteArray &command) {
     return !m_sendFailed && port->isOpen() && port->bytesToWrite() == 0;
 }
 
+// The controller may answer up to the end of the 1000 ms. An answer begun by then is judged once its quiet gap has
+// ended, but no later than one gap after the 1000 ms: a line that keeps streaming is given up then, which also stops
+// the answer buffer from growing.
 void SerialThread::slot_tWaitAnswer_timeout() {
-    if (m_stage == Stage::Waiting)
-        giveUpOnPort(QStringLiteral("нет ответа"));
+    if (m_stage != Stage::Waiting)
+        return;
+    if (!m_answerLate) {
+        const quint64 attempt = m_attempt;
+        readWaitingBytes();
+        if (attempt != m_attempt || m_stage != Stage::Waiting)
+            return; // reading found the line dead, and that ended the attempt
+        if (tDataRecv->isActive()) {
+            m_answerLate = true;
+            tWaitAnswer->start(quietGapMs);
+            return;
+        }
+    }
+    giveUpOnPort(QStringLiteral("нет ответа"));
+}
+
+// Bytes that reached the line in time count even if the event loop has not yet told of them: reading them now
+// starts their quiet gap.
+void SerialThread::readWaitingBytes() {
+    port->waitForReadyRead(0);
+    port->clearError(); // the time-out of that zero wait
 }
 
 void SerialThread::giveUpOnPort(const QString &reason) {
@@ -228,17 +271,36 @@ void SerialThread::giveUpOnPort(const QString &reason) {
     tryNextCandidate();
 }
 
+// The candidates are walked in this loop, one after the other, rather than each failed attempt starting the next
+// from inside itself: a system that lists thousands of ports that cannot be opened would nest as deep and overflow
+// the stack. An attempt that fails calls in here again; the walk further up the stack takes its next candidate.
+// After each stretch of candidateStretchMs the walk lets the event loop run and goes on from a zero-time timer.
 void SerialThread::tryNextCandidate() {
-    if (port_list.isEmpty()) {
-        endTransmission(Outcome::NotFound);
+    if (m_walking)
         return;
+    m_walking = true;
+    QElapsedTimer stretch;
+    stretch.start();
+    while (m_stage == Stage::Idle && !port_list.isEmpty()) {
+        if (stretch.elapsed() >= candidateStretchMs) {
+            QTimer::singleShot(0, this, [this] {
+                m_walking = false;
+                tryNextCandidate();
+            });
+            return;
+        }
+        emit signal_Open_Send_Request(port_list.first());
     }
-    emit signal_Open_Send_Request(port_list.first());
+    m_walking = false;
+    // A walk resumed from its timer finds nothing to end when "Отмена" ended the transmission meanwhile.
+    if (m_stage == Stage::Idle && m_transmitting)
+        endTransmission(Outcome::NotFound);
 }
 
 void SerialThread::endAttempt() {
     // Nothing of this attempt may be taken for the answer of the next one.
     m_stage = Stage::Idle;
+    m_answerLate = false;
     tWaitAnswer->stop();
     tDataRecv->stop();
     answer_buf.clear();
@@ -276,7 +338,13 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
         return;
     switch (m_stage) {
     case Stage::Waiting:
-        giveUpOnPort(QStringLiteral("линия пропала: ") + port->errorString());
+        if (answer_buf.contains(deviceToken)) {
+            // The device had answered before the line went; it is the command that cannot be written.
+            closePort();
+            sendCommand();
+        } else {
+            giveUpOnPort(QStringLiteral("линия пропала: ") + port->errorString());
+        }
         break;
     case Stage::Sending:
         // sendCommand() reports the failure once the write loop has returned.

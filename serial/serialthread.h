@@ -72,9 +72,11 @@ private:
 
     void beginTransmission(const QueuedCommand &command);
     void endTransmission(Outcome outcome);
+    bool openPort(const QString &name);
     void configurePort();
     void sendCommand();
     bool writeCommand(const QByteArray &command);
+    void readWaitingBytes();
     void giveUpOnPort(const QString &reason);
     void tryNextCandidate();
     void endAttempt();
@@ -92,6 +94,8 @@ private:
     bool m_startingQueued = false;
     bool m_closing = false;
     bool m_sendFailed = false;
+    bool m_answerLate = false; // the answer time is over; an answer begun in it is being collected
+    bool m_walking = false;    // tryNextCandidate() is walking the candidates
     QElapsedTimer m_readErrorClock;
     int m_readErrors = 0;
 };

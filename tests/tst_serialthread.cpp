@@ -7,7 +7,11 @@
 
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <thread>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,7 +32,36 @@ void useManualPort(SerialThread &worker, const QString &name) {
 
 qint64 cpuTimeMs() { return qint64(std::clock()) * 1000 / CLOCKS_PER_SEC; }
 
-enum class Fault { Silent, HangUpAtProbe, HangUpAtAnswer, HangUpAtSending, OutputHeld, LongUnread, OneReadError };
+enum class Fault {
+    Silent,
+    HangUpAtProbe,
+    HangUpAtAnswer,
+    HangUpOnceAnswerRead,
+    HangUpAtSending,
+    OutputHeld,
+    LongUnread,
+    OneReadError
+};
+
+// Runs `attempt` and tells whether an entry whose name holds `marker` came or went meanwhile in the folders where the
+// serial library keeps its lock files.
+bool touchesLockFiles(const QByteArray &marker, const std::function<void()> &attempt) {
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    for (const char *dir : {"/var/lock", "/run/lock", "/tmp"})
+        inotify_add_watch(fd, dir, IN_CREATE | IN_DELETE | IN_MOVED_TO);
+    attempt();
+    alignas(inotify_event) char buffer[16 * 1024];
+    bool seen = fd < 0;
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            seen = seen || (event->len > 0 && QByteArray(event->name).contains(marker));
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(fd);
+    return seen;
+}
 
 } // namespace
 
@@ -45,7 +78,12 @@ private slots:
     void automaticSearch();
     void answerTiming_data();
     void answerTiming();
+    void answerWindow_data();
+    void answerWindow();
     void emptyManualPortName();
+    void controlCharactersInPortName_data();
+    void controlCharactersInPortName();
+    void thousandsOfPortsThatFailToOpen();
 
     void faultyLine_data();
     void faultyLine();
@@ -192,6 +230,69 @@ void tst_serialthread::answerTiming() {
     QSKIP("the machine was too busy to keep to the timing");
 }
 
+void tst_serialthread::answerWindow_data() {
+    QTest::addColumn<int>("startMs"); // the first bytes, after the opened report
+    QTest::addColumn<int>("endMs");   // the last ones: a stream of filler in between
+    QTest::addColumn<bool>("taken");
+    // Within the 1000 ms the controller is allowed, although its quiet gap ends only after them.
+    QTest::newRow("answer at 990 ms") << 990 << 990 << true;
+    // Never quiet by 1000 ms plus one gap: refused then, not once the stream ends.
+    QTest::newRow("stream from 900 ms to 1400 ms") << 900 << 1400 << false;
+}
+
+// Measured from the opened report: the worker starts its answer timer right after it returns.
+void tst_serialthread::answerWindow() {
+    using namespace std::chrono;
+    QFETCH(int, startMs);
+    QFETCH(int, endMs);
+    QFETCH(bool, taken);
+    for (int round = 0; round < 3; ++round) {
+        PtyPair device;
+        SerialThread worker;
+        useManualPort(worker, device.portName());
+        LinkRecorder recorder(&worker);
+        std::thread writer;
+        steady_clock::time_point opened, firstWrite, lastWrite, judged;
+        steady_clock::duration longestStep{};
+        connect(&recorder, &LinkRecorder::recorded, &worker, [&](const QString &report) {
+            if (report == LinkRecorder::opened(device.portName())) {
+                opened = steady_clock::now();
+                writer = std::thread([&] {
+                    std::this_thread::sleep_until(opened + milliseconds(startMs));
+                    firstWrite = lastWrite = steady_clock::now();
+                    device.write("ZEVR-3G");
+                    while (lastWrite < opened + milliseconds(endMs)) {
+                        std::this_thread::sleep_for(milliseconds(3));
+                        device.write("........");
+                        longestStep = std::max(longestStep, steady_clock::now() - lastWrite);
+                        lastWrite = steady_clock::now();
+                    }
+                });
+            } else if (judged == steady_clock::time_point()) {
+                judged = steady_clock::now();
+            }
+        });
+
+        worker.slot_data_send(dateCommand);
+        const bool done = recorder.waitForCount(taken ? 4 : 2, 5000);
+        if (writer.joinable())
+            writer.join();
+        QVERIFY(done);
+        // Only a writer that kept to its times and never paused near the quiet gap proves anything.
+        if (firstWrite - opened > milliseconds(startMs + 5) || longestStep >= milliseconds(15))
+            continue;
+        const QString name = device.portName();
+        QCOMPARE(recorder.reports(), taken ? success(name) : QStringList({LinkRecorder::opened(name), notFound}));
+        if (!taken) {
+            QVERIFY(judged - opened >= milliseconds(1000));
+            QVERIFY2(judged < lastWrite, "waited for the stream to end");
+            QVERIFY(worker.answer_buf.isEmpty() && !worker.port->isOpen());
+        }
+        return;
+    }
+    QSKIP("the machine was too busy to keep to the timing");
+}
+
 void tst_serialthread::emptyManualPortName() {
     SerialThread worker;
     useManualPort(worker, QString());
@@ -200,6 +301,63 @@ void tst_serialthread::emptyManualPortName() {
     QVERIFY(!recorder.waitForCount(2, 100));
     QCOMPARE(recorder.reports(), QStringList({LinkRecorder::notOpened(QString())}));
     QVERIFY(!worker.port->isOpen());
+}
+
+void tst_serialthread::controlCharactersInPortName_data() {
+    QTest::addColumn<QString>("name");
+    const QString marker = QStringLiteral("zevr-ctl-%1").arg(::getpid());
+    QTest::newRow("NUL") << marker + QChar(0) + "x";
+    QTest::newRow("line feed") << marker + "\nx";
+    QTest::newRow("escape sequence") << marker + "\x1b[2J";
+    QTest::newRow("DEL") << marker + "\x7f";
+    QTest::newRow("C1 control") << marker + QChar(0x9B);
+}
+
+// A damaged settings file may name a port with control characters in it; such a name is not opened, and no lock
+// file is made for it (one for a name with a NUL stayed behind).
+void tst_serialthread::controlCharactersInPortName() {
+    QFETCH(QString, name);
+    SerialThread worker;
+    useManualPort(worker, name);
+    LinkRecorder recorder(&worker);
+    const QByteArray marker = QByteArray("zevr-ctl-") + QByteArray::number(::getpid());
+    QVERIFY(!touchesLockFiles(marker, [&] { worker.slot_data_send(dateCommand); }));
+    QVERIFY(!recorder.waitForCount(2, 50));
+    QCOMPARE(recorder.reports(), QStringList({LinkRecorder::notOpened(name)}));
+}
+
+// Every listed port that fails to open is reported, in list order, without one attempt nesting in the other (that
+// overflowed the stack) and with the window's events served between stretches of the walk.
+void tst_serialthread::thousandsOfPortsThatFailToOpen() {
+    // Names too long for a lock file fail at once; a missing device would cost the lock file's disk sync each.
+    const int count = 30000;
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QStringLiteral("zevr-missing-%1-").arg(i, 5, 10, QLatin1Char('0')) + QString(240, QLatin1Char('x'));
+    setPortLister([names] { return names; });
+    SerialThread worker;
+    QStringList reported;
+    quintptr deepest = ~quintptr(0), shallowest = 0;
+    connect(&worker, &SerialThread::signal_port_notopend, &worker, [&](const QString &name) {
+        reported << name;
+        const auto frame = reinterpret_cast<quintptr>(__builtin_frame_address(0));
+        deepest = std::min(deepest, frame);
+        shallowest = std::max(shallowest, frame);
+    });
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, &worker, [&] { ++ticks; });
+    ticker.start(0);
+
+    worker.slot_data_send(dateCommand);
+    const int reportedAtReturn = reported.size();
+    QSignalSpy more(&worker, &SerialThread::signal_port_notopend);
+    while (reported.size() < count && more.wait(5000)) {
+    }
+    QCOMPARE(reported.size(), count);
+    QCOMPARE(reported, names);
+    QVERIFY2(shallowest - deepest < 64 * 1024, qPrintable(QString::number(shallowest - deepest)));
+    QVERIFY2(reportedAtReturn < count && ticks > 0, "the walk held the event loop from start to end");
 }
 
 void tst_serialthread::faultyLine_data() {
@@ -212,7 +370,11 @@ void tst_serialthread::faultyLine_data() {
     QTest::newRow("silent device") << Fault::Silent << QStringList{notFound} << 990 << 3000 << probe;
     // A broken line ends the attempt at once, not after the answer or write time-out.
     QTest::newRow("hang-up while waiting") << Fault::HangUpAtProbe << QStringList{notFound} << 0 << 900 << probe;
-    QTest::newRow("hang-up after answering") << Fault::HangUpAtAnswer << QStringList{notFound} << 0 << 900 << probe;
+    // Gone with the answer still unread: nothing says a device was there.
+    QTest::newRow("hang-up with the answer unread")
+        << Fault::HangUpAtAnswer << QStringList{notFound} << 0 << 900 << probe;
+    // The device answered; it is the command that could not go.
+    QTest::newRow("hang-up once the answer was read") << Fault::HangUpOnceAnswerRead << failed << 0 << 900 << probe;
     QTest::newRow("hang-up while the command leaves") << Fault::HangUpAtSending << failed << 0 << 900 << probe;
     QTest::newRow("line holds the output") << Fault::OutputHeld << failed << 950 << 3000 << probe;
     QTest::newRow("far end reads nothing of a long command") << Fault::LongUnread << failed << 950 << 3000 << probe;
@@ -246,6 +408,11 @@ void tst_serialthread::faultyLine() {
     });
     connect(&recorder, &LinkRecorder::recorded, &worker, [&](const QString &report) {
         if (report == sending && fault == Fault::HangUpAtSending)
+            device.hangUp();
+    });
+    // Connected after the worker's own slot, so the bytes are in its buffer by now.
+    connect(worker.port, &QSerialPort::readyRead, &worker, [&] {
+        if (fault == Fault::HangUpOnceAnswerRead && worker.answer_buf.contains("ZEVR-3G"))
             device.hangUp();
     });
     const QStringList expected = QStringList(LinkRecorder::opened(name)) + after.replaceInStrings("%1", name);

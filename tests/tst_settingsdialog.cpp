@@ -1,16 +1,21 @@
-#include "mainwindow/mainwindow.h"
 #include "dialogs/settings_dlg.h"
+#include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 static const QString fileName = QStringLiteral("settings.ini");
 static const QStringList defaultLines = {"COM Log", "1",      "COM Port", "",         "BaudRate", "115200",   "Parity",
@@ -63,6 +68,8 @@ private slots:
     void okWritesWorkerAndFile();
     void rejectChangesNothing_data();
     void rejectChangesNothing();
+    void failedSaveIsNoticed_data();
+    void failedSaveIsNoticed();
 
 private:
     std::unique_ptr<ScopedWorkDir> m_dir;
@@ -188,6 +195,56 @@ void tst_settingsdialog::rejectChangesNothing() {
     });
     QCOMPARE(readFileBytes(fileName), before);
     QCOMPARE(workerValues(*m_worker), QStringList({"before", "true", "1", "5", "9", "9"}));
+}
+
+enum Obstacle { None, FullDisk, UnreadableFile };
+
+void tst_settingsdialog::failedSaveIsNoticed_data() {
+    QTest::addColumn<int>("obstacle");
+    QTest::addColumn<QString>("reason"); // empty: saved
+    QTest::newRow("saved, an earlier notice withdrawn") << int(None) << QString();
+    QTest::newRow("full disk") << int(FullDisk) << QString::fromLocal8Bit(strerror(ENOSPC));
+    // Its pairs could not be read, so writing the dialog's six would lose them.
+    QTest::newRow("file that cannot be read")
+        << int(UnreadableFile)
+        << QString::fromLocal8Bit(strerror(EACCES)) + " — прочитать не удалось, файл оставлен как есть";
+}
+
+// The values apply for this run either way; a file that could not be written is left whole and the notice says why.
+void tst_settingsdialog::failedSaveIsNoticed() {
+    QFETCH(int, obstacle);
+    QFETCH(QString, reason);
+    if (obstacle == UnreadableFile && !modesApply())
+        QSKIP("file modes do not stop this process from reading");
+    std::optional<SmallTmpfs> tmpfs;
+    if (obstacle == FullDisk && !tmpfs.emplace(m_dir->path(), "16k").isMounted())
+        QSKIP("cannot mount a small tmpfs here");
+    const QByteArray before = content(defaultLines + QStringList{"X", "y"});
+    QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, obstacle == UnreadableFile ? 0200 : 0666));
+    QVERIFY(setMode(m_dir->path(), 0777));
+    if (obstacle == FullDisk)
+        writeFileBytes(QStringLiteral("filler"), QByteArray(64 * 1024, 'x')); // stops where the space runs out
+
+    MainWindow window;
+    const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
+    window.showNotice(notSaved, QStringLiteral("an earlier save"));
+    {
+        const auto access = fileAccessAs(obstacle == UnreadableFile ? nobody : uid_t(-1));
+        runDialog(window, [](settings_dlg *dialog) {
+            dialog->cB_Parity->setCurrentText(QStringLiteral("odd"));
+            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+        });
+    }
+    QCOMPARE(m_worker->parity, quint8(3));
+    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    QVERIFY(notice);
+    QCOMPARE(notice->text(), reason.isEmpty() ? QString() : notSaved);
+    if (reason.isEmpty()) {
+        QCOMPARE(read_settings_map().value(QStringLiteral("Parity")), QStringLiteral("odd"));
+        return;
+    }
+    QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
+    QCOMPARE(readFileBytes(fileName), before);
 }
 
 QTEST_MAIN(tst_settingsdialog)

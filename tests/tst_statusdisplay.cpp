@@ -39,6 +39,7 @@ private slots:
     void comLogGating_data();
     void comLogGating();
     void noticeStandsBesideReports();
+    void logTroubleReachesTheNotice();
 };
 
 void tst_statusdisplay::texts_data() {
@@ -107,6 +108,28 @@ void tst_statusdisplay::noticeStandsBesideReports() {
     QCOMPARE(notice->toolTip(), QStringLiteral("/tmp/settings.ini: нет места"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("COM5  не открыт"));
     QCOMPARE(logged.count(), 2);
+}
+
+// The process-wide log tells the window when its lines are lost and when they reach the file again; the report
+// itself stands in the status bar all the same.
+void tst_statusdisplay::logTroubleReachesTheNotice() {
+    ScopedWorkDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = QStringLiteral("LOGS_ZEVR_3G_Config");
+    QVERIFY(writeFileBytes(folder, "a file where the folder should be"));
+    com_log = 1;
+    MainWindow window;
+    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    QVERIFY(notice);
+    window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Отправлено. COM3 закрыт"));
+    QCOMPARE(notice->text(), QStringLiteral("Журнал не записывается"));
+    QCOMPARE(notice->toolTip(), QDir(dir.path()).filePath(folder) + QStringLiteral(": это не папка"));
+
+    QVERIFY(QFile::remove(folder) && QDir().mkdir(folder));
+    window.slot_port_notopend(QStringLiteral("COM5"));
+    QCOMPARE(notice->text(), QString());
+    QVERIFY(readFileBytes(app_log.fileName()).endsWith(":    COM5  не открыт\r\n"));
 }
 
 QTEST_MAIN(tst_statusdisplay)
