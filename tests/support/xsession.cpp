@@ -115,7 +115,8 @@ bool ProgramUnderX::chooseExit(quint32 window) {
     xdotool(m_display, {"windowraise", id, "mousemove", "--window", id, "20", "10", "click", "1"});
     if (!waitUntil(toolTimeoutMs, [this] { return !isRunning() || visibleWindows().size() >= 2; }) || !isRunning())
         return false;
-    xdotool(m_display, {"key", "Down", "Down", "Return"});
+    // Up from a menu just opened goes to its last entry, wherever entries are added above it.
+    xdotool(m_display, {"key", "Up", "Return"});
     return true;
 }
 

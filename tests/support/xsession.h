@@ -39,7 +39,7 @@ public:
 
     // The window id of the first visible window titled `title`; 0 if the program died or took too long.
     quint32 waitForWindow(const QString &title);
-    // "Файл" is the first entry of the menu bar and "Выход" the second entry of its menu.
+    // "Файл" is the first entry of the menu bar and "Выход" the last entry of its menu.
     bool chooseExit(quint32 window);
     // The exit code, or -1 when the program did not end by itself.
     int waitForExit();
