@@ -11,7 +11,13 @@
 
 int main(int argc, char **argv) {
     createInstanceMutex();
+    // Fixed-pixel fields would not grow with the fonts on a high-density screen. Scale by the screen's own
+    // factor: Qt's default rounding would draw a common 150 % screen at 200 %.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
+    // Lets a Wayland desktop match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zevr-3g-config"));
     app.setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
 #ifndef Q_OS_WIN
     // Windows takes the icon from the program file; elsewhere the window needs it explicitly.
@@ -37,6 +43,7 @@ int main(int argc, char **argv) {
     QObject::connect(worker.get(), &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
     QObject::connect(worker.get(), &SerialThread::signal_port_notopend, &window, &MainWindow::slot_port_notopend);
     QObject::connect(worker.get(), &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
+    QObject::connect(worker.get(), &SerialThread::signal_no_port_found, &window, &MainWindow::slot_no_port_found);
     window.attachLink(worker.get());
     worker->slot_run();
     QObject::connect(&window, &MainWindow::signal_quit, &app, &QApplication::quit);

@@ -2,12 +2,14 @@
 
 #include "app/settingsfile.h"
 #include "dialogs/about_dl.h"
-#include "dialogs/manualurl.h"
+#include "dialogs/manualfile.h"
+#include "dialogs/manualopener.h"
 #include "dialogs/settings_dlg.h"
 #include "serial/serialthread.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
 
 #include <memory>
 
@@ -36,4 +38,22 @@ void MainWindow::slot_about_dialog() {
     dialog->exec();
 }
 
-void MainWindow::slot_openPDF() { QDesktopServices::openUrl(manualUrl(QCoreApplication::applicationDirPath())); }
+// Every notice about the manual begins so; a new request makes the last one out of date.
+static const QString manualNotice = QStringLiteral("Руководство");
+
+void MainWindow::slot_openPDF() {
+    if (m_notice->text().startsWith(manualNotice))
+        showNotice(QString());
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString path = findManual(appDir);
+    if (!path.isEmpty()) {
+        m_manualOpener->open(path);
+        return;
+    }
+    QStringList folders;
+    for (const QString &folder : manualFolders(appDir))
+        folders << QDir::toNativeSeparators(folder);
+    showNotice(manualNotice + QStringLiteral(" пользователя не найдено"),
+               QStringLiteral("Файла «") + manualFileName() + QStringLiteral("» нет ни в одной из папок:\n") +
+                   folders.join(QLatin1Char('\n')));
+}

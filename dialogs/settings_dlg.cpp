@@ -13,6 +13,23 @@ static void selectText(QComboBox *box, const QString &text) {
         box->setCurrentIndex(index);
 }
 
+// Names such as ttyUSB0 or COM3 change between plug-ins; what the system tells about the adapter does not.
+static QString portToolTip(const PortDetails &port) {
+    QStringList lines;
+    if (!port.description.isEmpty())
+        lines << port.description;
+    if (!port.manufacturer.isEmpty())
+        lines << QStringLiteral("Производитель: ") + port.manufacturer;
+    if (!port.serialNumber.isEmpty())
+        lines << QStringLiteral("Серийный номер: ") + port.serialNumber;
+    return lines.join(QLatin1Char('\n'));
+}
+
+static void addPort(QComboBox *box, const QString &name, const QString &toolTip) {
+    box->addItem(name);
+    box->setItemData(box->count() - 1, toolTip, Qt::ToolTipRole);
+}
+
 static void fillCombo(QComboBox *box, const QStringList &entries, const QString &selected) {
     box->addItems(entries);
     selectText(box, selected);
@@ -40,7 +57,11 @@ void settings_dlg::on_chB_Auto_toggled(bool checked) { cB_COM->setEnabled(!check
 
 void settings_dlg::fillPorts() {
     cB_COM->addItem(QString());
-    cB_COM->addItems(availablePortNames());
+    for (const PortDetails &port : availablePortDetails())
+        addPort(cB_COM, port.name, portToolTip(port));
+    // The closed box tells about the chosen port too.
+    connect(cB_COM, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int index) { cB_COM->setToolTip(cB_COM->itemData(index, Qt::ToolTipRole).toString()); });
 }
 
 void settings_dlg::fillLineSettings() {
@@ -67,6 +88,6 @@ void settings_dlg::applySettings(const SettingsMap &map) {
 // so that "OK" does not silently replace it with an empty name.
 void settings_dlg::selectPort(const QString &name) {
     if (!name.isEmpty() && cB_COM->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-        cB_COM->addItem(name);
+        addPort(cB_COM, name, QStringLiteral("Порт сейчас не найден в системе"));
     selectText(cB_COM, name);
 }

@@ -1,13 +1,25 @@
 #include "mainwindow/mainwindow.h"
 
 #include "app/applog.h"
+#include "dialogs/manualopener.h"
 #include "mainwindow/addressvalidator.h"
 #include "mainwindow/asciiinputvalidator.h"
+#include "mainwindow/pagescrollarea.h"
 #include "ui_mainwindow.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
+
+namespace {
+
+// Room for a window manager's title bar and borders, which are not known before the window is shown.
+const QSize frameAllowance(16, 48);
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::MainWindow) {
     m_ui->setupUi(this);
@@ -39,6 +51,40 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     connect(&app_log, &AppLog::signal_notice, this, &MainWindow::showNotice);
     connect(&app_log, &AppLog::signal_notice_withdrawn, this, &MainWindow::withdrawNotice);
     setUpHistory();
+    m_manualOpener = new ManualOpener(this);
+    connect(m_manualOpener, &ManualOpener::failed, this, &MainWindow::showNotice);
+
+    m_ui->scrollArea->followCurrentPage();
+    fitToScreen();
+}
+
+// Widgets on a hidden page never pass their polished sizes up to the layouts, which keep what they measured
+// before the style sheet applied its font; measured then, the window would be too small for the other page.
+static void remeasure(QWidget *window) {
+    for (QWidget *widget : window->findChildren<QWidget *>())
+        widget->updateGeometry();
+    for (QLayout *layout : window->findChildren<QLayout *>())
+        layout->invalidate();
+}
+
+// The form's size is too small for its contents in the sheet's font. The window opens large enough to show both
+// station pages whole, as if they could not scroll, but no larger than the screen, where they scroll instead.
+void MainWindow::fitToScreen() {
+    ensurePolished();
+    remeasure(this);
+    PageScrollArea *pages = m_ui->scrollArea;
+    pages->setMinimumSize(pages->sizeHint());
+    remeasure(this);
+    // The stretch below the pages would share any shortfall with them, so the tab gets the height it asks for.
+    const QWidget *tab = pages->parentWidget();
+    QSize whole = minimumSizeHint() + QSize(0, tab->sizeHint().height() - tab->minimumSizeHint().height());
+    pages->setMinimumSize(0, 0);
+    remeasure(this);
+    const QSize room = screen()->availableGeometry().size() - frameAllowance;
+    // A screen too low for the pages still leaves room beside them for the scroll bar they then need.
+    if (whole.height() > room.height())
+        whole.rwidth() += pages->verticalScrollBar()->sizeHint().width();
+    resize(size().expandedTo(whole).boundedTo(room).expandedTo(minimumSizeHint()));
 }
 
 MainWindow::~MainWindow() {

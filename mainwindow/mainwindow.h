@@ -11,6 +11,7 @@
 
 class BusyIndicator;
 class HistoryPanel;
+class ManualOpener;
 class QCheckBox;
 class QIntValidator;
 class QLabel;
@@ -60,6 +61,8 @@ public slots:
     void showNotice(const QString &text, const QString &details = QString());
     // Clears the notice once what it said no longer holds, unless another notice has taken its place.
     void withdrawNotice(const QString &text);
+    // The automatic search listed no serial port: said in the notice, while the status bar and the log stay silent.
+    void slot_no_port_found();
 
 private slots:
     void on_rb_1Chanel_clicked(bool checked);
@@ -106,6 +109,7 @@ private:
         QRadioButton *analog;
     };
 
+    void fitToScreen();
     void applyUnitCascade(int unit, bool checked);
     void applyCmRule(int channel, int cm, bool checked);
     UnitWidgets unitWidgets(int unit) const;
@@ -129,6 +133,7 @@ private:
 
     Ui::MainWindow *m_ui = nullptr;
     QLabel *m_notice = nullptr;
+    ManualOpener *m_manualOpener = nullptr;
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
     QString m_profileFolder;

@@ -6,7 +6,15 @@
 
 #include <QStatusBar>
 
+namespace {
+
+const QString noPortNotice = QStringLiteral("Последовательный порт не найден: проверьте адаптер");
+
+} // namespace
+
 void MainWindow::slot_port_opend(QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof) {
+    // A port that opens answers the notice that none was found; any other notice stays.
+    withdrawNotice(noPortNotice);
     showStatus(openedReport(name, baud, lenght, parity, stopbit, xof));
 }
 
@@ -22,6 +30,11 @@ void MainWindow::showNotice(const QString &text, const QString &details) {
 void MainWindow::withdrawNotice(const QString &text) {
     if (m_notice->text() == text)
         showNotice(QString());
+}
+
+void MainWindow::slot_no_port_found() {
+    showNotice(noPortNotice, QStringLiteral("Автоматический поиск не нашёл ни одного последовательного порта. "
+                                            "Подключите адаптер и проверьте, что система его видит (драйвер)."));
 }
 
 // A timeout of 0 keeps each report on screen until the next one replaces it.

@@ -6,6 +6,11 @@ ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 ZEVR_BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
 # The user manual: fonts with Cyrillic letters to lay it out, poppler to check the PDF.
 ZEVR_BUILD_PACKAGES+=(fonts-dejavu-core poppler-utils)
+# The style sheet's Times New Roman: Liberation Serif has its metrics, so the window has the size it is laid
+# out for (fontconfig maps the name to it).
+ZEVR_BUILD_PACKAGES+=(fonts-liberation2)
+# The tests that drive the real program on a private X server, measure its window and check its installation.
+ZEVR_TEST_PACKAGES=(xvfb xauth xdotool x11-utils fontconfig desktop-file-utils)
 # libFuzzer and the sanitizer runtimes for clang come with compiler-rt.
 ZEVR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
@@ -32,10 +37,10 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" || exit 1
 }
 
-# build_tree DIR [cmake options...]: configures once, then builds incrementally.
+# configure_tree DIR [cmake options...]: configures once; later runs only build.
 # Makefiles rather than Ninja: with Ninja, Qt's moc step misses headers that appear in a later
 # configure run, and an incremental build then fails to link.
-build_tree() {
+configure_tree() {
     local dir=$1
     shift
     if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles$' "$dir/CMakeCache.txt"; then
@@ -44,7 +49,12 @@ build_tree() {
     if [ ! -f "$dir/Makefile" ]; then
         cmake -S "$ZEVR_ROOT" -B "$dir" -G "Unix Makefiles" "$@" || return 1
     fi
-    cmake --build "$dir" --parallel "$(nproc)" || return 1
+}
+
+# build_tree DIR [cmake options...]: configures once, then builds everything incrementally.
+build_tree() {
+    configure_tree "$@" || return 1
+    cmake --build "$1" --parallel "$(nproc)" || return 1
 }
 
 # A private runtime directory, as Qt wants one, for headless runs.

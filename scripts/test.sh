@@ -5,7 +5,7 @@
 set -u
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" "${ZEVR_FUZZ_PACKAGES[@]}" xvfb xauth xdotool
+ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" "${ZEVR_FUZZ_PACKAGES[@]}" "${ZEVR_TEST_PACKAGES[@]}"
 private_runtime_dir
 export QT_QPA_PLATFORM=offscreen
 

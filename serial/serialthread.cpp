@@ -106,6 +106,7 @@ void SerialThread::beginTransmission(const QueuedCommand &command) {
     }
     port_list = availablePortNames();
     if (port_list.isEmpty()) {
+        emit signal_no_port_found();
         endTransmission(Outcome::NoPort);
         return;
     }

@@ -42,6 +42,8 @@ signals:
     void signal_port_notopend(QString);
     void signal_show_message(QString);
     void signal_Open_Send_Request(QString);
+    // The automatic search found no port at all to try (adapter unplugged, driver missing); no report follows.
+    void signal_no_port_found();
 
     // Beyond the reports: each command from its queueing to its end, and why an attempt on a port failed. An
     // empty command only asks whether a controller answers; nothing is written after the probe.

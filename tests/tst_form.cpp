@@ -1,4 +1,5 @@
 #include "mainwindow/mainwindow.h"
+#include "support/operatorclick.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -103,7 +104,7 @@ void tst_form::perform(const QString &step) const {
         edit->home(false);
         return QTest::keyClicks(edit, field.at(1));
     }
-    QTest::mouseClick(child<QWidget>(step), Qt::LeftButton);
+    operatorClick(child<QWidget>(step));
 }
 
 void tst_form::perform(const QStringList &steps) const {

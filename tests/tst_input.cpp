@@ -1,6 +1,7 @@
 #include "app/settingsfile.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
+#include "support/operatorclick.h"
 #include "support/ptypair.h"
 
 #include <QClipboard>
@@ -97,7 +98,7 @@ void tst_input::perform(const QString &step) const {
     }
     const int equals = step.indexOf('=');
     if (equals < 0)
-        return QTest::mouseClick(child<QWidget>(step), Qt::LeftButton);
+        return operatorClick(child<QWidget>(step));
     QString name = step.left(equals);
     const QChar how = name.back();
     if (how == ':' || how == '+')

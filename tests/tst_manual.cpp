@@ -1,46 +1,114 @@
-#include "dialogs/manualurl.h"
+#include "dialogs/manualfile.h"
+#include "dialogs/manualopener.h"
+#include "mainwindow/mainwindow.h"
+#include "support/xsession.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
-static const QString manualName = QStringLiteral("Руководство пользователя.pdf");
-static const QString builtManual = QStringLiteral(ZEVR_BINARY_DIR "/") + manualName;
+namespace {
+
+const QString builtManual = QStringLiteral(ZEVR_BINARY_DIR "/") + manualFileName();
+const QString windowTitle = QStringLiteral("ЗЕВР-3G-Config v.1.2");
 
 // Standard output of a program that must succeed.
-static QString run(const QString &program, const QStringList &arguments) {
+QString run(const QString &program, const QStringList &arguments, const QStringList &environment = {}) {
     QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &assignment : environment)
+        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
     process.start(program, arguments);
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QStringLiteral("failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return QStringLiteral("failed: ") + QString::fromLocal8Bit(process.readAllStandardError()) +
+               QString::fromLocal8Bit(process.readAllStandardOutput());
     return QString::fromUtf8(process.readAllStandardOutput());
 }
+
+bool writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions = {}) {
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+           file.write(bytes) == bytes.size() && (!permissions || file.setPermissions(permissions));
+}
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// An xdg-open in place of the desktop's: it notes the file it was given and ends with `exitCode`.
+bool writeOpener(const QString &dir, int exitCode) {
+    const QByteArray script = "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(dir) + "/opened'\nexit " +
+                              QByteArray::number(exitCode) + "\n";
+    return writeFile(dir + QStringLiteral("/xdg-open"), script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The bottom of a window, where the status bar holds the notice.
+QImage statusStrip(const QString &display, quint32 window) {
+    const QImage picture = grabWindow(display, window);
+    return picture.isNull() ? picture : picture.copy(0, picture.height() - 20, picture.width(), 20);
+}
+
+} // namespace
 
 class tst_manual : public QObject {
     Q_OBJECT
 
 private slots:
-    void urlNamesTheFile_data();
-    void urlNamesTheFile();
+    void initTestCase();
+    void findsTheManual_data();
+    void findsTheManual();
     void builtManualHasPages();
-    void installPutsManualBesideProgram();
+    void openerSaysWhy_data();
+    void openerSaysWhy();
+    void missingManualIsANotice();
+    void installedFiles();
+    void desktopEntryIsValid();
+    void installedProgramOpensTheManual();
+    void launcherGivesAWorkingFolder_data();
+    void launcherGivesAWorkingFolder();
+
+private:
+    QString usr() const { return m_stage.path() + QStringLiteral("/usr"); }
+
+    QTemporaryDir m_stage; // DESTDIR of a package built for the prefix /usr
+    QTemporaryDir m_runtimeDir;
 };
 
-void tst_manual::urlNamesTheFile_data() {
-    QTest::addColumn<QString>("dir");
-    QTest::newRow("blanks and cyrillic") << "/home/оператор/Мои программы/ЗЕВР 3G";
-    QTest::newRow("percent and hash") << "/tmp/100% #1";
+void tst_manual::initTestCase() {
+    QVERIFY(m_stage.isValid() && m_runtimeDir.isValid());
+    const QString output = run(QStringLiteral(ZEVR_CMAKE_COMMAND), {"--install", ZEVR_BINARY_DIR, "--prefix", "/usr"},
+                               {"DESTDIR=" + m_stage.path()});
+    QVERIFY2(!output.startsWith(QLatin1String("failed: ")), qPrintable(output));
 }
 
-// What a desktop handler receives is the encoded form; it must name the same file.
-void tst_manual::urlNamesTheFile() {
-    QFETCH(QString, dir);
-    const QByteArray encoded = manualUrl(dir).toEncoded();
-    QVERIFY(encoded.startsWith("file:///") && !encoded.startsWith("file:////"));
-    QVERIFY(!encoded.contains(' '));
-    QCOMPARE(QUrl::fromEncoded(encoded, QUrl::StrictMode).toLocalFile(), dir + QLatin1Char('/') + manualName);
+void tst_manual::findsTheManual_data() {
+    QTest::addColumn<QStringList>("files"); // below the prefix
+    QTest::addColumn<QString>("found");
+    QTest::newRow("installed on Linux") << QStringList{"share/zevr-3g-config/"} << "share/zevr-3g-config/";
+    QTest::newRow("beside the program") << QStringList{"bin/"} << "bin/";
+    QTest::newRow("both: the installed one") << QStringList{"bin/", "share/zevr-3g-config/"} << "share/zevr-3g-config/";
+    QTest::newRow("none") << QStringList() << "";
+    QTest::newRow("a folder of that name is no manual") << QStringList{"bin/Руководство пользователя.pdf/x"} << "";
+}
+
+// Also where the path holds blanks and Cyrillic letters.
+void tst_manual::findsTheManual() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, found);
+    QTemporaryDir base;
+    const QString prefix = base.path() + QStringLiteral("/Мои программы/ЗЕВР 3G/");
+    for (const QString &file : files)
+        QVERIFY(writeFile(prefix + file + (file.endsWith('/') ? manualFileName() : QString()), "%PDF-1.4\n"));
+    QCOMPARE(findManual(prefix + QStringLiteral("bin")), found.isEmpty() ? found : prefix + found + manualFileName());
 }
 
 // Cyrillic that came out as missing glyphs would not be extracted as text.
@@ -54,16 +122,143 @@ void tst_manual::builtManualHasPages() {
     QVERIFY2(text.simplified().contains(QStringLiteral("Настройки связи")), qPrintable(text.left(200)));
 }
 
-void tst_manual::installPutsManualBesideProgram() {
-    QTemporaryDir base;
-    const QString prefix = base.path() + QStringLiteral("/Пре фикс");
-    const QString output =
-        run(QStringLiteral(ZEVR_CMAKE_COMMAND),
-            {QStringLiteral("--install"), QStringLiteral(ZEVR_BINARY_DIR), QStringLiteral("--prefix"), prefix});
-    QVERIFY2(!output.startsWith(QLatin1String("failed: ")), qPrintable(output));
-    const QString bin = prefix + QStringLiteral("/bin");
-    QVERIFY(QFileInfo(bin + QStringLiteral("/ZEVR-3G-Config")).isExecutable());
-    QCOMPARE(QFileInfo(manualUrl(bin).toLocalFile()).size(), QFileInfo(builtManual).size());
+void tst_manual::openerSaysWhy_data() {
+    QTest::addColumn<int>("exitCode"); // of the stand-in xdg-open; -1: there is none
+    QTest::addColumn<QString>("text"); // of the notice; empty: none
+    QTest::newRow("viewer opens it") << 0 << "";
+    QTest::newRow("no viewer") << 3 << "Руководство не открыто: нет программы для просмотра PDF";
+    QTest::newRow("viewer failed") << 4 << "Руководство не открыто: программа просмотра сообщила об ошибке";
+    QTest::newRow("no xdg-open") << -1 << "Руководство не открыто: нет программы xdg-open";
+}
+
+void tst_manual::openerSaysWhy() {
+    QFETCH(int, exitCode);
+    QFETCH(QString, text);
+    QTemporaryDir bin;
+    QVERIFY(exitCode < 0 || writeOpener(bin.path(), exitCode));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()));
+    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+    const QString manual = QStringLiteral("/opt/ЗЕВР 3G/Руководство пользователя.pdf");
+    ManualOpener opener;
+    QSignalSpy failed(&opener, &ManualOpener::failed);
+
+    opener.open(manual);
+    QVERIFY(waitUntil(10000, [&] { return opener.findChildren<QProcess *>().isEmpty(); }));
+    if (exitCode >= 0)
+        QCOMPARE(readFile(bin.filePath(QStringLiteral("opened"))), manual.toUtf8() + '\n');
+    QCOMPARE(failed.count(), text.isEmpty() ? 0 : 1);
+    if (!text.isEmpty()) {
+        QCOMPARE(failed.at(0).at(0).toString(), text);
+        QVERIFY2(failed.at(0).at(1).toString().startsWith(manual + '\n'), qPrintable(failed.at(0).at(1).toString()));
+    }
+}
+
+// The test program's folder holds no manual, so the notice says so and where it was looked for; it takes the
+// place of an earlier notice about the manual.
+void tst_manual::missingManualIsANotice() {
+    MainWindow window;
+    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    QVERIFY(notice);
+    window.showNotice(QStringLiteral("Руководство не открыто: нет программы для просмотра PDF"), QStringLiteral("x"));
+    window.findChild<QAction *>(QStringLiteral("action_re"))->trigger();
+    QCOMPARE(notice->text(), QStringLiteral("Руководство пользователя не найдено"));
+    for (const QString &folder : manualFolders(QCoreApplication::applicationDirPath()))
+        QVERIFY2(notice->toolTip().contains(QDir::toNativeSeparators(folder)), qPrintable(notice->toolTip()));
+    QCOMPARE(window.statusBar()->currentMessage(), QString());
+}
+
+// Only programs in bin/; the manual, the desktop entry and the icons under share/.
+void tst_manual::installedFiles() {
+    for (QDirIterator it(usr() + QStringLiteral("/bin"), QDir::Files | QDir::Hidden); it.hasNext();) {
+        const QString file = it.next();
+        const QByteArray start = readFile(file).left(4);
+        QVERIFY2(QFileInfo(file).isExecutable() && (start == "\x7f"
+                                                             "ELF" ||
+                                                    start.startsWith("#!")),
+                 qPrintable(file));
+    }
+    QVERIFY(QFileInfo(usr() + QStringLiteral("/bin/ZEVR-3G-Config")).isExecutable());
+    QCOMPARE(QFileInfo(usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName()).size(),
+             QFileInfo(builtManual).size());
+    QVERIFY(QFileInfo(usr() + QStringLiteral("/libexec/zevr-3g-config/zevr-3g-config-launcher")).isExecutable());
+    const QString icons = usr() + QStringLiteral("/share/icons/hicolor/");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString icon = icons + QStringLiteral("%1x%1/apps/zevr-3g-config.png").arg(size);
+        QCOMPARE(QImage(icon).size(), QSize(size, size));
+    }
+    const QByteArray svg = readFile(icons + QStringLiteral("scalable/apps/zevr-3g-config.svg"));
+    QVERIFY(svg.startsWith("<?xml") && svg.contains("<svg") && svg.contains("viewBox=\"0 0 128 128\""));
+}
+
+void tst_manual::desktopEntryIsValid() {
+    const QString entry = usr() + QStringLiteral("/share/applications/zevr-3g-config.desktop");
+    QCOMPARE(run(QStringLiteral("desktop-file-validate"), {entry}), QString());
+    QVERIFY(readFile(entry).contains("\nExec=\"/usr/libexec/zevr-3g-config/zevr-3g-config-launcher\"\n"));
+}
+
+// The installed program hands the installed manual to the desktop; when the desktop cannot open it, a notice
+// appears in the status bar, and a later request that succeeds takes it away.
+void tst_manual::installedProgramOpensTheManual() {
+    XServer x;
+    QVERIFY2(x.isValid(), "Xvfb did not start; scripts/test.sh installs the package xvfb");
+    QTemporaryDir workDir, bin;
+    QVERIFY(writeOpener(bin.path(), 0));
+    ProgramUnderX program(x.display(), workDir.path(), m_runtimeDir.path(),
+                          usr() + QStringLiteral("/bin/ZEVR-3G-Config"),
+                          {"PATH=" + bin.path() + ':' + qEnvironmentVariable("PATH")});
+    const quint32 window = program.waitForWindow(windowTitle);
+    QVERIFY2(window, "no main window");
+    const QImage plain = statusStrip(x.display(), window);
+    QVERIFY(!plain.isNull());
+    const QString opened = bin.filePath(QStringLiteral("opened"));
+    const QByteArray manual = (usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName()).toUtf8();
+
+    QVERIFY2(program.chooseManual(window), "the menu did not open");
+    QVERIFY2(waitUntil(10000, [&] { return readFile(opened) == manual + '\n'; }), readFile(opened).constData());
+
+    QVERIFY(writeOpener(bin.path(), 3));
+    QVERIFY2(program.chooseManual(window), "the menu did not open");
+    QVERIFY2(waitUntil(10000, [&] { return statusStrip(x.display(), window) != plain; }), "no notice shows");
+    QCOMPARE(readFile(opened), manual + '\n' + manual + '\n');
+
+    QVERIFY(writeOpener(bin.path(), 0));
+    QVERIFY2(program.chooseManual(window), "the menu did not open");
+    QVERIFY2(waitUntil(10000, [&] { return statusStrip(x.display(), window) == plain; }), "the notice stays");
+    QVERIFY(program.chooseExit(window));
+    QCOMPARE(program.waitForExit(), 0);
+}
+
+void tst_manual::launcherGivesAWorkingFolder_data() {
+    QTest::addColumn<QString>("dataHome"); // XDG_DATA_HOME, with "~" for the test's home
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("XDG_DATA_HOME") << "~/data"
+                                   << "~/data/zevr-3g-config";
+    QTest::newRow("unset") << ""
+                           << "~/.local/share/zevr-3g-config";
+    QTest::newRow("relative, so ignored") << "data"
+                                          << "~/.local/share/zevr-3g-config";
+}
+
+// Started from the desktop entry, the program keeps its files in a folder of its own, made on first use; the
+// folder it was started from stays clean.
+void tst_manual::launcherGivesAWorkingFolder() {
+    QFETCH(QString, dataHome);
+    QFETCH(QString, folder);
+    XServer x;
+    QVERIFY2(x.isValid(), "Xvfb did not start; scripts/test.sh installs the package xvfb");
+    QTemporaryDir home, startedIn;
+    ProgramUnderX program(x.display(), startedIn.path(), m_runtimeDir.path(),
+                          usr() + QStringLiteral("/libexec/zevr-3g-config/zevr-3g-config-launcher"),
+                          {"HOME=" + home.path(), "XDG_DATA_HOME=" + dataHome.replace('~', home.path())});
+    const quint32 window = program.waitForWindow(windowTitle);
+    QVERIFY2(window, "no main window");
+    const QDir expected(folder.replace('~', home.path()));
+    QVERIFY2(QFileInfo(expected.filePath(QStringLiteral("settings.ini"))).size() > 0, qPrintable(expected.path()));
+    QVERIFY(QFileInfo(expected.filePath(QStringLiteral("LOGS_ZEVR_3G_Config"))).isDir());
+    QCOMPARE(QDir(startedIn.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(program.chooseExit(window));
+    QCOMPARE(program.waitForExit(), 0);
 }
 
 QTEST_MAIN(tst_manual)

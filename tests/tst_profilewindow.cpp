@@ -1,5 +1,6 @@
 #include "mainwindow/mainwindow.h"
 #include "protocol/profilefile.h"
+#include "support/operatorclick.h"
 #include "support/settingstestsupport.h"
 
 #include <QAction>
@@ -59,7 +60,7 @@ void perform(MainWindow &window, const QStringList &steps) {
         }
         QWidget *widget = window.findChild<QWidget *>(step);
         QVERIFY2(widget && widget->isEnabled(), qPrintable(step));
-        QTest::mouseClick(widget, Qt::LeftButton);
+        operatorClick(widget);
     }
 }
 

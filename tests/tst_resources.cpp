@@ -67,7 +67,8 @@ void tst_resources::styleSheet() {
             "QScrollBar::right-arrow:horizontal QScrollBar::sub-line:horizontal QScrollBar::left-arrow:horizontal "
             "QScrollBar:vertical QScrollBar::handle:vertical QScrollBar::add-line:vertical "
             "QScrollBar::down-arrow:vertical QScrollBar::sub-line:vertical QScrollBar::up-arrow:vertical "
-            "QAbstractScrollArea QToolTip QMenuBar::item QMenuBar::item:selected QMenuBar::item:pressed QMenu "
+            "QAbstractScrollArea QComboBox::item:selected QToolTip QMenuBar::item QMenuBar::item:selected "
+            "QMenuBar::item:pressed QMenu "
             "QMenu::item:selected QTableView QHeaderView::section QPushButton QToolButton QPushButton:pressed "
             "QToolButton:pressed QPushButton:flat QToolButton:flat QPushButton:default QToolButton:default QGroupBox "
             "QGroupBox::title")

@@ -1,17 +1,22 @@
+#include "app/stylesheet.h"
 #include "dialogs/settings_dlg.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -55,6 +60,41 @@ static QStringList workerValues(const SerialThread &worker) {
     return values;
 }
 
+// WCAG's relative luminance and contrast ratio: 1 for one colour, 21 for black on white.
+static double luminance(QRgb pixel) {
+    auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(pixel)) + 0.7152 * channel(qGreen(pixel)) + 0.0722 * channel(qBlue(pixel));
+}
+
+static double contrast(QRgb a, QRgb b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A row of a list as drawn: the colour that covers most of it, and the glyphs' strongest contrast against it.
+struct DrawnRow {
+    QRgb background = 0;
+    double textContrast = 1;
+};
+
+static DrawnRow drawnRow(const QImage &image, const QRect &row) {
+    QHash<QRgb, int> counts;
+    const QRect inside = row.adjusted(2, 2, -2, -2) & image.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    DrawnRow drawn;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > counts.value(drawn.background))
+            drawn.background = it.key();
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        drawn.textContrast = std::max(drawn.textContrast, contrast(it.key(), drawn.background));
+    return drawn;
+}
+
 class tst_settingsdialog : public QObject {
     Q_OBJECT
 
@@ -70,6 +110,9 @@ private slots:
     void rejectChangesNothing();
     void failedSaveIsNoticed_data();
     void failedSaveIsNoticed();
+    void portToolTips();
+    void popupHighlightReadable_data();
+    void popupHighlightReadable();
 
 private:
     std::unique_ptr<ScopedWorkDir> m_dir;
@@ -245,6 +288,79 @@ void tst_settingsdialog::failedSaveIsNoticed() {
     }
     QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
     QCOMPARE(readFileBytes(fileName), before);
+}
+
+// The entries stay the bare names; what the system tells about each adapter is in its tooltip, and the closed
+// box shows the chosen port's.
+void tst_settingsdialog::portToolTips() {
+    setPortDetailsLister([] {
+        return QList<PortDetails>{{"ttyUSB0", "USB-Serial Controller", "Prolific", "A5XK3RJT"},
+                                  {"ttyACM0", "", "", "7D2F"},
+                                  {"ttyS0", "", "", ""}};
+    });
+    QVERIFY(writeFileBytes(fileName, content(withValue(withValue(defaultLines, 3, "ttyUSB0"), 13, "false"))));
+    settings_dlg dialog;
+    QCOMPARE(picture(dialog), QStringLiteral("/ttyUSB0/ttyACM0/ttyS0,ttyUSB0,manual,115200,8 bit,none,1 bit"));
+    QStringList tips;
+    for (int i = 0; i < dialog.cB_COM->count(); ++i)
+        tips << dialog.cB_COM->itemData(i, Qt::ToolTipRole).toString();
+    QCOMPARE(tips, QStringList({"", "USB-Serial Controller\nПроизводитель: Prolific\nСерийный номер: A5XK3RJT",
+                                "Серийный номер: 7D2F", ""}));
+    QCOMPARE(dialog.cB_COM->toolTip(), tips[1]);
+    dialog.cB_COM->setCurrentIndex(2);
+    QCOMPARE(dialog.cB_COM->toolTip(), tips[2]);
+
+    // A stored port that is unplugged now keeps its entry, and says so.
+    QVERIFY(writeFileBytes(fileName, content(withValue(defaultLines, 3, "ttyACM7"))));
+    settings_dlg unplugged;
+    QCOMPARE(unplugged.cB_COM->currentText(), QStringLiteral("ttyACM7"));
+    QCOMPARE(unplugged.cB_COM->toolTip(), QStringLiteral("Порт сейчас не найден в системе"));
+}
+
+void tst_settingsdialog::popupHighlightReadable_data() {
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"cB_COM", "cB_BaudRate", "cB_Lenght", "cB_Parity", "cB_stop_bit"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// With the list open, the current value and the entry that the keys or the mouse move to stand out from the
+// other entries, and their text can be read on the highlight.
+void tst_settingsdialog::popupHighlightReadable() {
+    QFETCH(QString, name);
+    // Fusion, like the desktops' styles, draws the open list as a menu.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    settings_dlg dialog;
+    dialog.chB_Auto->setChecked(false);
+    dialog.cB_COM->setCurrentIndex(1);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *box = dialog.findChild<QComboBox *>(name);
+    QVERIFY(box && box->currentIndex() >= 0 && box->count() >= 2);
+    box->showPopup();
+    QAbstractItemView *list = box->view();
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+
+    for (int step = 0; step < 2; ++step) {
+        const QModelIndex current = list->currentIndex();
+        int otherRow = 0;
+        while (otherRow == current.row() || box->itemText(otherRow).isEmpty())
+            ++otherRow;
+        const QModelIndex other = box->model()->index(otherRow, 0);
+        QTRY_VERIFY(list->viewport()->isVisible());
+        const QImage image = list->viewport()->grab().toImage();
+        const DrawnRow highlight = drawnRow(image, list->visualRect(current));
+        const DrawnRow plainRow = drawnRow(image, list->visualRect(other));
+        const QByteArray where = QByteArray::number(step) + ": " + box->itemText(current.row()).toUtf8();
+        // 3:1 is what the menus' white on blue gives; white on white is 1:1.
+        QVERIFY2(highlight.textContrast >= 3, where + " cannot be read on the highlight");
+        QVERIFY2(plainRow.textContrast >= 3, where + ": another entry cannot be read");
+        QVERIFY2(contrast(highlight.background, plainRow.background) >= 1.5, where + " does not stand out");
+        QTest::keyClick(list, current.row() + 1 < box->count() ? Qt::Key_Down : Qt::Key_Up);
+        QVERIFY(list->currentIndex() != current);
+    }
+    box->hidePopup();
 }
 
 QTEST_MAIN(tst_settingsdialog)

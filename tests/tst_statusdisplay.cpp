@@ -1,6 +1,10 @@
 #include "app/applog.h"
 #include "app/settingsfile.h"
 #include "mainwindow/mainwindow.h"
+#include "serial/portlist.h"
+#include "serial/serialthread.h"
+#include "support/linkrecorder.h"
+#include "support/ptypair.h"
 #include "support/settingstestsupport.h"
 
 #include <QLabel>
@@ -40,6 +44,8 @@ private slots:
     void comLogGating();
     void noticeStandsBesideReports();
     void logTroubleReachesTheNotice();
+    void noPortFound_data();
+    void noPortFound();
 };
 
 void tst_statusdisplay::texts_data() {
@@ -130,6 +136,47 @@ void tst_statusdisplay::logTroubleReachesTheNotice() {
     window.slot_port_notopend(QStringLiteral("COM5"));
     QCOMPARE(notice->text(), QString());
     QVERIFY(readFileBytes(app_log.fileName()).endsWith(":    COM5  не открыт\r\n"));
+}
+
+void tst_statusdisplay::noPortFound_data() {
+    QTest::addColumn<QString>("later"); // a notice of another kind that comes after it, or none
+    QTest::newRow("alone") << QString();
+    QTest::newRow("another notice after it") << QStringLiteral("Настройки не сохранены");
+}
+
+// With the automatic search on and no port listed, the notice says so while the status bar and the log stay
+// silent. A later command that finds a port takes that notice away, but not a notice of another kind.
+void tst_statusdisplay::noPortFound() {
+    QFETCH(QString, later);
+    PtyPair device;
+    device.answerEachProbe("ZEVR-3G");
+    QStringList listed;
+    setPortLister([&] { return listed; });
+    const auto restore = qScopeGuard([] { setPortLister(nullptr); });
+    MainWindow window;
+    SerialThread worker;
+    worker.com_auto = true;
+    connect(&worker, &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
+    connect(&worker, &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
+    connect(&worker, &SerialThread::signal_no_port_found, &window, &MainWindow::slot_no_port_found);
+    LinkRecorder recorder(&worker);
+    QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
+    com_log = 1;
+    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    QVERIFY(notice);
+
+    worker.slot_data_send("CMDy");
+    QVERIFY2(notice->text().contains(QStringLiteral("порт не найден")), qPrintable(notice->text()));
+    QVERIFY2(notice->toolTip().contains(QStringLiteral("адаптер")), qPrintable(notice->toolTip()));
+    QCOMPARE(window.statusBar()->currentMessage(), QString());
+    QCOMPARE(logged.count(), 0);
+
+    if (!later.isEmpty())
+        window.showNotice(later);
+    listed = QStringList{device.portName()};
+    worker.slot_data_send("CMDy");
+    QVERIFY(recorder.waitForCount(4, 5000));
+    QCOMPARE(notice->text(), later);
 }
 
 QTEST_MAIN(tst_statusdisplay)

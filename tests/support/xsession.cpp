@@ -2,7 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <optional>
 
 namespace {
 
@@ -25,6 +29,21 @@ const int startTimeoutMs = 60000; // a sanitizer build on two busy cores starts 
 const int exitTimeoutMs = 20000;
 const int toolTimeoutMs = 10000;
 
+// Runs an X client against `display`; its output lines, or nothing when it failed or took too long.
+std::optional<QStringList> runTool(const QString &display, const QString &program, const QStringList &arguments,
+                                   const QStringList &extraEnvironment = {}) {
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    for (const QString &assignment : extraEnvironment)
+        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
+    tool.setProcessEnvironment(env);
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(toolTimeoutMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt; // ~QProcess kills it
+    return QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 XServer::XServer(const QString &screen, int dpi) {
@@ -36,8 +55,14 @@ XServer::XServer(const QString &screen, int dpi) {
     if (!m_xvfb.waitForReadyRead(toolTimeoutMs)) // the display number, once the server accepts clients
         return;
     const QByteArray number = m_xvfb.readLine().trimmed();
-    if (!number.isEmpty())
-        m_display = ':' + QString::fromLatin1(number);
+    if (number.isEmpty())
+        return;
+    const QString display = ':' + QString::fromLatin1(number);
+    if (dpi > 0 && !runTool(display, QStringLiteral("xprop"),
+                            {"-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
+                             QStringLiteral("Xft.dpi:\t%1\n").arg(dpi)}))
+        return;
+    m_display = display;
 }
 
 XServer::~XServer() {
@@ -47,14 +72,41 @@ XServer::~XServer() {
 }
 
 QStringList xdotool(const QString &display, const QStringList &arguments) {
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral("xdotool"), arguments);
-    if (!tool.waitForFinished(toolTimeoutMs))
-        return {}; // ~QProcess kills it
-    return QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return runTool(display, QStringLiteral("xdotool"), arguments).value_or(QStringList());
+}
+
+QSize minimumWindowSize(const QString &display, quint32 window) {
+    const QStringList hints =
+        runTool(display, QStringLiteral("xprop"), {"-id", QString::number(window), "WM_NORMAL_HINTS"})
+            .value_or(QStringList());
+    const QRegularExpression minimum(QStringLiteral("minimum size: (\\d+) by (\\d+)"));
+    for (const QString &line : hints) {
+        const QRegularExpressionMatch match = minimum.match(line);
+        if (match.hasMatch())
+            return QSize(match.captured(1).toInt(), match.captured(2).toInt());
+    }
+    return QSize();
+}
+
+QRect windowGeometry(const QString &display, quint32 window) {
+    QMap<QString, int> values; // X, Y, WIDTH, HEIGHT
+    for (const QString &line : xdotool(display, {"getwindowgeometry", "--shell", QString::number(window)}))
+        values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+    if (!values.contains(QStringLiteral("WIDTH")))
+        return QRect();
+    return QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+                 values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+}
+
+// The helper is no part of the program under test: its leaks are not looked for.
+QImage grabWindow(const QString &display, quint32 window) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("window.png"));
+    const QStringList environment = {"QT_QPA_PLATFORM=xcb", "QT_XCB_GL_INTEGRATION=none",
+                                     "ASAN_OPTIONS=detect_leaks=0"};
+    if (!runTool(display, QStringLiteral(ZEVR_XGRAB_PATH), {QString::number(window), file}, environment))
+        return QImage();
+    return QImage(file);
 }
 
 bool waitUntil(int timeoutMs, const std::function<bool()> &condition) {
@@ -110,14 +162,17 @@ quint32 ProgramUnderX::waitForWindow(const QString &title) {
 }
 
 // Without a window manager the copies' windows overlap, so the window is raised first.
-bool ProgramUnderX::chooseExit(quint32 window) {
+bool ProgramUnderX::chooseFromMenu(quint32 window, const QStringList &keys) {
     const QString id = QString::number(window);
     xdotool(m_display, {"windowraise", id, "mousemove", "--window", id, "20", "10", "click", "1"});
     if (!waitUntil(toolTimeoutMs, [this] { return !isRunning() || visibleWindows().size() >= 2; }) || !isRunning())
         return false;
-    // Up from a menu just opened goes to its last entry, wherever entries are added above it.
-    xdotool(m_display, {"key", "Up", "Return"});
+    xdotool(m_display, QStringList{"key"} + keys);
     return true;
+}
+
+void ProgramUnderX::pressKeys(quint32 window, const QStringList &keys) {
+    xdotool(m_display, QStringList{"windowfocus", "--sync", QString::number(window), "key"} + keys);
 }
 
 int ProgramUnderX::waitForExit() {

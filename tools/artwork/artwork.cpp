@@ -1,5 +1,6 @@
-// Draws the program's pictures (arrows, logo, program icon and its Windows .ico) into resources/.
-// Built and run by scripts/make-artwork.sh; the PNGs it writes are committed, so a build never needs it.
+// Draws the program's pictures (arrows, logo, program icon and its Windows .ico, and the desktop's icons at the
+// usual sizes and as SVG) into resources/. Built and run by scripts/make-artwork.sh; the files it writes are
+// committed, so a build never needs it.
 
 #include <QDataStream>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <QTransform>
 
 #include <cstdio>
@@ -76,23 +78,29 @@ void drawWaves(QPainter &p, QPointF centre, qreal direction, qreal first, qreal 
     p.drawEllipse(centre, width * 0.9, width * 0.9);
 }
 
+// Text as outlines, so that the SVG icon looks the same without the font.
 void drawCentredText(QPainter &p, const QRectF &box, const QString &text, const QFont &font, const QColor &colour) {
-    p.setFont(font);
-    p.setPen(colour);
-    p.drawText(box, Qt::AlignCenter, text);
+    const QFontMetricsF metrics(font);
+    const qreal x = box.center().x() - metrics.horizontalAdvance(text) / 2;
+    const qreal baseline = box.center().y() - metrics.height() / 2 + metrics.ascent();
+    QPainterPath outline;
+    outline.addText(x, baseline, font, text);
+    p.fillPath(outline, colour);
 }
 
-QImage iconImage() {
-    QImage image = blankImage(128);
-    QPainter p(&image);
+// The program icon on a 128 x 128 canvas. Small sizes keep only the face and "3G", which stay legible there.
+void drawIcon(QPainter &p, bool small) {
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
     QLinearGradient face(0, 4, 0, 124);
     face.setColorAt(0, blueLight);
     face.setColorAt(1, blueDark);
-    p.setPen(QPen(QColor(0, 0x3a, 0x6a), 2));
+    p.setPen(QPen(QColor(0, 0x3a, 0x6a), small ? 6 : 2));
     p.setBrush(face);
     p.drawRoundedRect(QRectF(5, 5, 118, 118), 22, 22);
+    if (small) {
+        drawCentredText(p, QRectF(5, 5, 118, 118), QStringLiteral("3G"), boldFont(70, -3), Qt::white);
+        return;
+    }
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 36));
     p.drawRoundedRect(QRectF(9, 9, 110, 50), 18, 18);
@@ -100,7 +108,30 @@ QImage iconImage() {
     drawWaves(p, QPointF(24, 47), 45, 9, 8, 4, Qt::white);
     drawCentredText(p, QRectF(5, 56, 118, 60), QStringLiteral("3G"), boldFont(54, -2), Qt::white);
     drawCentredText(p, QRectF(50, 14, 68, 34), QStringLiteral("ZEVR"), boldFont(19, 0.5), Qt::white);
+}
+
+QImage iconImage(int size) {
+    QImage image = blankImage(size);
+    QPainter p(&image);
+    p.scale(size / 128.0, size / 128.0);
+    drawIcon(p, size <= 32);
     return image;
+}
+
+bool saveIconSvg(const QString &path) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(QSize(128, 128));
+    svg.setViewBox(QRect(0, 0, 128, 128));
+    svg.setTitle(QStringLiteral("ZEVR-3G-Config"));
+    QPainter p;
+    if (p.begin(&svg)) {
+        drawIcon(p, false);
+        if (p.end())
+            return true;
+    }
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
 }
 
 QImage logoImage() {
@@ -180,16 +211,27 @@ bool saveIco(const QImage &image, const QString &path) {
 
 } // namespace
 
+// The desktop's icon theme sizes besides 128, which the program itself carries.
+bool saveDesktopIcons(const QDir &out) {
+    out.mkpath(QStringLiteral("icons"));
+    for (int size : {16, 22, 24, 32, 48, 64, 256}) {
+        const QString name = QStringLiteral("icons/zevr-3g-config-%1.png").arg(size);
+        if (!savePng(iconImage(size), out.filePath(name)))
+            return false;
+    }
+    return saveIconSvg(out.filePath(QStringLiteral("icons/zevr-3g-config.svg")));
+}
+
 int main(int argc, char **argv) {
     QGuiApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources"));
-    const QImage icon = iconImage();
+    const QImage icon = iconImage(128);
     const bool ok = savePng(arrowImage(0), out.filePath(QStringLiteral("Icon/arrow-down.png"))) &&
                     savePng(arrowImage(180), out.filePath(QStringLiteral("Icon/arrow-up.png"))) &&
                     savePng(arrowImage(90), out.filePath(QStringLiteral("Icon/arrow-left.png"))) &&
                     savePng(arrowImage(-90), out.filePath(QStringLiteral("Icon/arrow-right.png"))) &&
                     savePng(logoImage(), out.filePath(QStringLiteral("Image/logozvl.png"))) &&
                     savePng(icon, out.filePath(QStringLiteral("zevr-3g-config.png"))) &&
-                    saveIco(icon, out.filePath(QStringLiteral("zevr-3g-config.ico")));
+                    saveIco(icon, out.filePath(QStringLiteral("zevr-3g-config.ico"))) && saveDesktopIcons(out);
     return ok ? 0 : 1;
 }
