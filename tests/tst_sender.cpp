@@ -103,7 +103,8 @@ private slots:
     void init();
     void faultModes_data();
     void faultModes();
-    void lineDroppedAfterTheAnswer();
+    void racyModes_data();
+    void racyModes();
     void refusedBeforeTheLine_data();
     void refusedBeforeTheLine();
     void settingsFileAndNothingWritten();
@@ -139,8 +140,6 @@ void tst_sender::faultModes_data() {
                                           << QStringList() << QStringList{"not_found", "not_found"};
     QTest::newRow("loopback plug") << QStringList{"--echo"} << "meter" << 0 << QStringList{"ok"} << QStringList{z}
                                    << QStringList{"sent", "sent"};
-    QTest::newRow("answer that never pauses") << QStringList{"--stream"} << "time" << 4 << QStringList{"none"}
-                                              << QStringList() << QStringList{"not_found", "not_found"};
     QTest::newRow("answer without the token")
         << QStringList{"--answer", "ZEVR-2G"} << "time" << 4 << QStringList{"none"} << QStringList()
         << QStringList{"not_found", "not_found"};
@@ -177,12 +176,20 @@ void tst_sender::faultModes() {
     QCOMPARE(first.value("attempts").toArray().first().toObject().value("port").toString(), sim.path());
 }
 
-// A line that drops right after the answer ends in a race with the worker's quiet gap; whichever way it goes,
-// the exit status, the last report and what reached the controller agree.
-void tst_sender::lineDroppedAfterTheAnswer() {
+void tst_sender::racyModes_data() {
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::newRow("line dropped after the answer") << QStringList{"--hangup"};
+    QTest::newRow("answer that never pauses") << QStringList{"--stream"};
+}
+
+// A line that drops right after the answer, or an answer followed by filler bytes less than the quiet gap apart,
+// race with the worker's 20 ms gap: a busy machine lets the line drop late, or the filler pause, and the answer
+// is then taken. Whichever way it goes, the exit status, the reports and what reached the controller agree.
+void tst_sender::racyModes() {
+    QFETCH(QStringList, simArguments);
     SimProcess sim;
     QString error;
-    QVERIFY2(sim.start(ZEVR_SIM_PATH, {"--hangup"}, &error), qPrintable(error));
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, simArguments, &error), qPrintable(error));
     const Run run = send({"--profile", "station.ini", "--tab", "time", "--port", sim.path()}, m_dir->path());
     settle(sim, 1);
     const bool received = simCommands(sim) == QStringList{y};
