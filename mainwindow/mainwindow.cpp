@@ -47,6 +47,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     // A permanent widget sits at the right of the status bar and is not covered by the link's reports.
     m_notice = new QLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
+    // A long notice is cut at the window's edge rather than widening the window past a laptop's screen.
+    m_notice->setMinimumWidth(1);
     statusBar()->addPermanentWidget(m_notice);
     connect(&app_log, &AppLog::signal_notice, this, &MainWindow::showNotice);
     connect(&app_log, &AppLog::signal_notice_withdrawn, this, &MainWindow::withdrawNotice);
