@@ -1,6 +1,6 @@
-#include "app/sendsession.h"
+#include "sender/sendsession.h"
 
-#include "app/sendoutput.h"
+#include "sender/sendoutput.h"
 #include "app/settingsfile.h"
 #include "protocol/commanddescription.h"
 #include "serial/linkreports.h"

@@ -1,4 +1,4 @@
-#include "app/sendoptions.h"
+#include "sender/sendoptions.h"
 
 #include <QCommandLineParser>
 

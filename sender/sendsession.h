@@ -1,7 +1,7 @@
 #ifndef SENDSESSION_H
 #define SENDSESSION_H
 
-#include "app/sendoptions.h"
+#include "sender/sendoptions.h"
 #include "protocol/profile.h"
 #include "serial/serialthread.h"
 #include "serial/transmissionjournal.h"

@@ -1,8 +1,8 @@
 // zevr3g-send: the commands of a saved profile to a ZEVR-3G controller, without a window.
 
-#include "app/sendoptions.h"
-#include "app/sendoutput.h"
-#include "app/sendsession.h"
+#include "sender/sendoptions.h"
+#include "sender/sendoutput.h"
+#include "sender/sendsession.h"
 #include "app/settingsfile.h"
 #include "protocol/profilefile.h"
 

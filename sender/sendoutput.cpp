@@ -1,4 +1,4 @@
-#include "app/sendoutput.h"
+#include "sender/sendoutput.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
