@@ -44,6 +44,7 @@ int main(int argc, char **argv) {
     QObject::connect(worker.get(), &SerialThread::signal_port_notopend, &window, &MainWindow::slot_port_notopend);
     QObject::connect(worker.get(), &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
     QObject::connect(worker.get(), &SerialThread::signal_no_port_found, &window, &MainWindow::slot_no_port_found);
+    window.attachLink(worker.get());
     worker->slot_run();
     QObject::connect(&window, &MainWindow::signal_quit, &app, &QApplication::quit);
 

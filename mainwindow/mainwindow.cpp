@@ -41,13 +41,18 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     connect(m_ui->action_about, &QAction::triggered, this, &MainWindow::slot_about_dialog);
     connect(m_ui->action_re, &QAction::triggered, this, &MainWindow::slot_openPDF);
     connect(this, &MainWindow::signal_write_to_log_file, &app_log, &AppLog::slot_write_to_log_file);
+    connect(m_ui->action_open_profile, &QAction::triggered, this, &MainWindow::slot_open_profile);
+    connect(m_ui->action_save_profile, &QAction::triggered, this, &MainWindow::slot_save_profile);
 
     // A permanent widget sits at the right of the status bar and is not covered by the link's reports.
     m_notice = new QLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
+    // A long notice is cut at the window's edge rather than widening the window past a laptop's screen.
+    m_notice->setMinimumWidth(1);
     statusBar()->addPermanentWidget(m_notice);
     connect(&app_log, &AppLog::signal_notice, this, &MainWindow::showNotice);
     connect(&app_log, &AppLog::signal_notice_withdrawn, this, &MainWindow::withdrawNotice);
+    setUpHistory();
     m_manualOpener = new ManualOpener(this);
     connect(m_manualOpener, &ManualOpener::failed, this, &MainWindow::showNotice);
 

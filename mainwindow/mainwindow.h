@@ -2,18 +2,22 @@
 #define MAINWINDOW_H
 
 #include "protocol/commands.h"
+#include "protocol/profile.h"
 
 #include <QDateTime>
 #include <QMainWindow>
 
 #include <functional>
 
+class BusyIndicator;
+class HistoryPanel;
 class ManualOpener;
 class QCheckBox;
 class QIntValidator;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class SerialThread;
 
 namespace Ui {
 class MainWindow;
@@ -30,6 +34,15 @@ public:
 
     // The workstation clock that "Текущее время и дата" copies; tests put a clock of their own here.
     void setClock(Clock clock);
+
+    // Every value of the three tabs.
+    Profiles::Profile currentProfile() const;
+    // A profile with any problem changes nothing on screen; the notice says which line and why.
+    bool openProfile(const QString &path);
+    bool saveProfile(const QString &path);
+
+    // The transmission history and the busy indicator follow this worker; "Отмена" stops it.
+    void attachLink(SerialThread *worker);
 
 signals:
     void signal_quit();
@@ -84,6 +97,8 @@ private slots:
     void on_pB_Send_3_clicked();
     void slot_settings_con_dlg();
     void slot_about_dialog();
+    void slot_open_profile();
+    void slot_save_profile();
 
 private:
     // The widgets of one control unit on the single-channel page.
@@ -109,12 +124,21 @@ private:
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
     void sendCommand(const Commands::Encoded &command);
+    void setUpHistory();
+    void applyProfile(const Profiles::Profile &profile);
+    void applyStation(const Profiles::Station &station);
+    void applyUnits(const Profiles::Station &station);
+    void applyMeter(const Profiles::Meter &meter);
+    void clickBox(QCheckBox *box, const std::function<void(bool)> &slot);
 
     Ui::MainWindow *m_ui = nullptr;
     QLabel *m_notice = nullptr;
     ManualOpener *m_manualOpener = nullptr;
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
+    QString m_profileFolder;
+    HistoryPanel *m_history = nullptr;
+    BusyIndicator *m_busy = nullptr;
 };
 
 #endif // MAINWINDOW_H

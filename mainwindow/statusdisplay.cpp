@@ -1,6 +1,7 @@
 #include "mainwindow/mainwindow.h"
 
 #include "app/settingsfile.h"
+#include "serial/linkreports.h"
 #include "ui_mainwindow.h"
 
 #include <QStatusBar>
@@ -14,12 +15,10 @@ const QString noPortNotice = QStringLiteral("Последовательный п
 void MainWindow::slot_port_opend(QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof) {
     // A port that opens answers the notice that none was found; any other notice stays.
     withdrawNotice(noPortNotice);
-    const QChar dash(QLatin1Char('-'));
-    showStatus(QStringLiteral("Открыт ") + name + dash + QString::number(baud) + dash + QString::number(lenght) + dash +
-               QString::number(uint(parity)) + dash + QString::number(stopbit) + dash + xof);
+    showStatus(openedReport(name, baud, lenght, parity, stopbit, xof));
 }
 
-void MainWindow::slot_port_notopend(QString name) { showStatus(name + QStringLiteral("  не открыт")); }
+void MainWindow::slot_port_notopend(QString name) { showStatus(notOpenedReport(name)); }
 
 void MainWindow::slot_show_message(QString message) { showStatus(message); }
 

@@ -1,6 +1,7 @@
 #include "serial/serialthread.h"
 
 #include "app/settingsfile.h"
+#include "serial/portdiagnosis.h"
 #include "serial/portlist.h"
 
 #include <QElapsedTimer>
@@ -37,6 +38,7 @@ bool hasControlCharacter(const QString &name) {
 } // namespace
 
 SerialThread::SerialThread(QObject *parent) : QObject(parent), port(new QSerialPort) {
+    qRegisterMetaType<SerialThread::Outcome>();
     tDataRecv = new QTimer(this);
     tDataRecv->setSingleShot(true);
     tDataRecv->setTimerType(Qt::PreciseTimer);
@@ -75,7 +77,9 @@ void SerialThread::applyConnectionValues(const ConnectionValues &values) {
 void SerialThread::slot_data_send(QByteArray command) {
     // A command that arrives while another is on its way waits for its turn: the port object serves one
     // attempt at a time, and each command gets its own reports.
-    m_queue.append(command);
+    const quint64 id = ++m_lastCommandId;
+    m_queue.append({id, command});
+    emit signal_command_queued(id, command);
     startQueuedCommands();
 }
 
@@ -90,10 +94,12 @@ void SerialThread::startQueuedCommands() {
     m_startingQueued = false;
 }
 
-void SerialThread::beginTransmission(const QByteArray &command) {
+void SerialThread::beginTransmission(const QueuedCommand &command) {
     m_transmitting = true;
+    m_currentCommandId = command.id;
+    emit signal_transmission_started(command.id);
     port_list.clear();
-    pending_command = command;
+    pending_command = command.bytes;
     if (!com_auto) {
         slot_Open_Send_Request(com_port);
         return;
@@ -101,29 +107,52 @@ void SerialThread::beginTransmission(const QByteArray &command) {
     port_list = availablePortNames();
     if (port_list.isEmpty()) {
         emit signal_no_port_found();
-        endTransmission();
+        endTransmission(Outcome::NoPort);
         return;
     }
     emit signal_Open_Send_Request(port_list.first());
 }
 
-void SerialThread::endTransmission() {
+void SerialThread::endTransmission(Outcome outcome) {
     m_transmitting = false;
+    emit signal_transmission_finished(m_currentCommandId, outcome);
     startQueuedCommands();
+}
+
+void SerialThread::slot_cancel() {
+    const QList<QueuedCommand> dropped = m_queue;
+    m_queue.clear();
+    if (m_transmitting) {
+        port_list.clear();
+        const bool attempting = m_stage != Stage::Idle;
+        endAttempt();
+        if (attempting)
+            emit signal_attempt_failed(m_attemptPort, QStringLiteral("отменено"));
+        m_transmitting = false;
+        emit signal_transmission_finished(m_currentCommandId, Outcome::Cancelled);
+    }
+    for (const QueuedCommand &command : dropped)
+        emit signal_transmission_finished(command.id, Outcome::Cancelled);
 }
 
 void SerialThread::slot_Open_Send_Request(QString name) {
     if (m_stage != Stage::Idle) {
         // The port object is busy with another attempt; taking it over would strand that one.
         emit signal_port_notopend(name);
+        emit signal_attempt_failed(name, QStringLiteral("порт занят предыдущей попыткой"));
         return;
     }
     if (!port_list.isEmpty())
         port_list.removeFirst();
     m_transmitting = true;
     const quint64 attempt = ++m_attempt;
+    m_attemptPort = name;
     if (!openPort(name)) {
+        const QString reason = hasControlCharacter(name)
+                                   ? QStringLiteral("в имени порта управляющий символ")
+                                   : describeOpenFailure(name, port->error(), port->errorString());
         emit signal_port_notopend(name);
+        emit signal_attempt_failed(name, QStringLiteral("не открыт: ") + reason);
         tryNextCandidate();
         return;
     }
@@ -167,7 +196,7 @@ void SerialThread::slot_data_recv() {
     if (answered)
         sendCommand();
     else if (m_stage == Stage::Waiting && m_answerLate)
-        giveUpOnPort(); // the answer time is over, and what came after it was not the answer
+        giveUpOnPort(QStringLiteral("нет ответа")); // the answer time is over, and what came after it was not one
 }
 
 void SerialThread::sendCommand() {
@@ -175,13 +204,22 @@ void SerialThread::sendCommand() {
     m_sendFailed = false;
     tWaitAnswer->stop();
     emit signal_show_message(QStringLiteral("Обнаружено устройство"));
+    const QString name = port->portName();
+    if (pending_command.isEmpty()) {
+        // Only asked whether a controller answers.
+        endAttempt();
+        endTransmission(Outcome::Sent);
+        return;
+    }
     emit signal_show_message(QStringLiteral("Отправка сообщения"));
     const bool sent = writeCommand(pending_command);
-    const QString name = port->portName();
+    const QString reason = port->errorString();
     endAttempt();
+    if (!sent)
+        emit signal_attempt_failed(m_attemptPort, QStringLiteral("команда не ушла целиком: ") + reason);
     const QString outcome = sent ? QStringLiteral("Отправлено. ") : QStringLiteral("Ошибка отправки. ");
     emit signal_show_message(outcome + name + QStringLiteral(" закрыт"));
-    endTransmission();
+    endTransmission(sent ? Outcome::Sent : Outcome::SendFailed);
 }
 
 bool SerialThread::writeCommand(const QByteArray &command) {
@@ -217,7 +255,7 @@ void SerialThread::slot_tWaitAnswer_timeout() {
             return;
         }
     }
-    giveUpOnPort();
+    giveUpOnPort(QStringLiteral("нет ответа"));
 }
 
 // Bytes that reached the line in time count even if the event loop has not yet told of them: reading them now
@@ -227,8 +265,9 @@ void SerialThread::readWaitingBytes() {
     port->clearError(); // the time-out of that zero wait
 }
 
-void SerialThread::giveUpOnPort() {
+void SerialThread::giveUpOnPort(const QString &reason) {
     endAttempt();
+    emit signal_attempt_failed(m_attemptPort, reason);
     emit signal_show_message(QStringLiteral("Устройство не обнаружено"));
     tryNextCandidate();
 }
@@ -254,8 +293,9 @@ void SerialThread::tryNextCandidate() {
         emit signal_Open_Send_Request(port_list.first());
     }
     m_walking = false;
-    if (m_stage == Stage::Idle)
-        endTransmission();
+    // A walk resumed from its timer finds nothing to end when "Отмена" ended the transmission meanwhile.
+    if (m_stage == Stage::Idle && m_transmitting)
+        endTransmission(Outcome::NotFound);
 }
 
 void SerialThread::endAttempt() {
@@ -304,7 +344,7 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
             closePort();
             sendCommand();
         } else {
-            giveUpOnPort();
+            giveUpOnPort(QStringLiteral("линия пропала: ") + port->errorString());
         }
         break;
     case Stage::Sending:
@@ -317,3 +357,7 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
         break;
     }
 }
+
+// The link and the sender carry their own meta-object code, so that a program using them does not pull in the
+// window's (and its start-up objects) through the collected moc file.
+#include "moc_serialthread.cpp"

@@ -15,6 +15,10 @@ class SerialThread : public QObject {
     Q_OBJECT
 
 public:
+    // How a command's transmission ended, for the history and the command-line sender.
+    enum class Outcome { Sent, SendFailed, NotFound, NoPort, Cancelled };
+    Q_ENUM(Outcome)
+
     explicit SerialThread(QObject *parent = nullptr);
     ~SerialThread() override;
 
@@ -41,6 +45,13 @@ signals:
     // The automatic search found no port at all to try (adapter unplugged, driver missing); no report follows.
     void signal_no_port_found();
 
+    // Beyond the reports: each command from its queueing to its end, and why an attempt on a port failed. An
+    // empty command only asks whether a controller answers; nothing is written after the probe.
+    void signal_command_queued(quint64 id, QByteArray command);
+    void signal_transmission_started(quint64 id);
+    void signal_attempt_failed(QString name, QString reason);
+    void signal_transmission_finished(quint64 id, SerialThread::Outcome outcome);
+
 public slots:
     void slot_run();
     void slot_data_recv();
@@ -48,19 +59,26 @@ public slots:
     void slot_tWaitAnswer_timeout();
     void slot_ReadyRead();
     void slot_Open_Send_Request(QString name);
+    // Stops the search, closes the port and drops every command still waiting.
+    void slot_cancel();
 
 private:
     // Where the current attempt on one port stands.
     enum class Stage { Idle, Waiting, Sending };
 
     void startQueuedCommands();
-    void beginTransmission(const QByteArray &command);
-    void endTransmission();
+    struct QueuedCommand {
+        quint64 id;
+        QByteArray bytes;
+    };
+
+    void beginTransmission(const QueuedCommand &command);
+    void endTransmission(Outcome outcome);
     bool openPort(const QString &name);
     void sendCommand();
     bool writeCommand(const QByteArray &command);
     void readWaitingBytes();
-    void giveUpOnPort();
+    void giveUpOnPort(const QString &reason);
     void tryNextCandidate();
     void endAttempt();
     void closePort();
@@ -68,7 +86,10 @@ private:
     void handlePortError(QSerialPort::SerialPortError error);
 
     Stage m_stage = Stage::Idle;
-    QList<QByteArray> m_queue;
+    QList<QueuedCommand> m_queue;
+    quint64 m_lastCommandId = 0;
+    quint64 m_currentCommandId = 0;
+    QString m_attemptPort; // the name the current attempt was asked for; the port object may spell it otherwise
     quint64 m_attempt = 0;
     bool m_transmitting = false;
     bool m_startingQueued = false;

@@ -106,6 +106,13 @@ void tst_statusdisplay::noticeStandsBesideReports() {
     MainWindow window;
     QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
     com_log = 1;
+    // A notice as long as a refused profile's does not widen the window beyond a laptop's screen.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const int leastWidth = window.minimumSizeHint().width();
+    window.showNotice(QStringLiteral("Профиль не открыт: ").repeated(20));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(window.minimumSizeHint().width(), leastWidth);
     window.slot_show_message(QStringLiteral("Устройство не обнаружено"));
     window.showNotice(QStringLiteral("Настройки не сохранены"), QStringLiteral("/tmp/settings.ini: нет места"));
     window.slot_port_notopend(QStringLiteral("COM5"));

@@ -1,17 +1,22 @@
 // Draws the pictures of the user manual from the real windows, with the program's style sheet and
 // example values filled in. Run it on a display (Xvfb does); see screenshots.sh.
 
-#include "mainwindow/mainwindow.h"
 #include "app/stylesheet.h"
 #include "dialogs/about_dl.h"
 #include "dialogs/settings_dlg.h"
+#include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
+#include "serial/serialthread.h"
+#include "tools/zevr-sim/simprocess.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -66,6 +71,60 @@ static void fillMeter(QWidget *window) {
     type(window, "lE_current_val_el_counter", QStringLiteral("0001234.5"));
 }
 
+// Waits, with the event loop running, until the worker has ended `count` more transmissions.
+static bool waitForTransmissions(SerialThread &worker, int count) {
+    QSignalSpy finished(&worker, &SerialThread::signal_transmission_finished);
+    while (finished.count() < count)
+        if (!finished.wait(5000))
+            return false;
+    return true;
+}
+
+// The history after a search across three ports, two commands to the controller and a queue cancelled, and the
+// status bar while that queue waited.
+static bool saveHistory(MainWindow &window, const QDir &out) {
+    SimProcess silent, answering;
+    QString error;
+    if (!silent.start(QStringLiteral(ZEVR_SIM_PATH), {QStringLiteral("--silent")}, &error) ||
+        !answering.start(QStringLiteral(ZEVR_SIM_PATH), {}, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    const QStringList ports = {QStringLiteral("ttyS7"), silent.path().mid(5), answering.path().mid(5)};
+    setPortLister([ports] { return ports; });
+    SerialThread worker;
+    QObject::connect(&window, &MainWindow::signal_data_send, &worker, &SerialThread::slot_data_send);
+    QObject::connect(&worker, &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
+    QObject::connect(&worker, &SerialThread::signal_port_notopend, &window, &MainWindow::slot_port_notopend);
+    QObject::connect(&worker, &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
+    window.attachLink(&worker);
+    auto *tabs = child<QTabWidget>(&window, "tabWidget");
+    tabs->setCurrentIndex(1);
+    click(&window, "pB_Send_2");
+    bool ok = waitForTransmissions(worker, 1);
+    worker.com_auto = false;
+    worker.com_port = ports[2];
+    tabs->setCurrentIndex(0);
+    click(&window, "pB_Send_1");
+    tabs->setCurrentIndex(2);
+    click(&window, "pB_Send_3");
+    ok &= waitForTransmissions(worker, 2);
+    worker.com_port = ports[1];
+    click(&window, "pB_Send_3");
+    click(&window, "pB_Send_2");
+    QTest::qWait(500); // the indicator shows once the link has been busy for a moment
+    ok &= save(&window, out.filePath(QStringLiteral("busy.png")));
+    click(&window, "pB_Cancel");
+    auto *dock = child<QDockWidget>(&window, "dW_History");
+    dock->show();
+    dock->setFloating(true);
+    dock->resize(980, 470);
+    ok &= save(dock, out.filePath(QStringLiteral("history.png")));
+    dock->hide();
+    setPortLister(nullptr);
+    return ok;
+}
+
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     app.setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
@@ -87,6 +146,7 @@ int main(int argc, char **argv) {
         tabs->setCurrentIndex(2);
         fillMeter(&window);
         ok &= save(&window, out.filePath(QStringLiteral("tab_meter.png")));
+        ok &= saveHistory(window, out);
     }
     settings_dlg settings;
     ok &= save(&settings, out.filePath(QStringLiteral("settings.png")));

@@ -51,8 +51,8 @@ public:
     quint32 waitForWindow(const QString &title);
     // Opens the menu "Файл", the first of the menu bar, then presses `keys` (xdotool key names).
     bool chooseFromMenu(quint32 window, const QStringList &keys);
-    // "Выход" is the second entry of "Файл".
-    bool chooseExit(quint32 window) { return chooseFromMenu(window, {"Down", "Down", "Return"}); }
+    // "Выход" is the last entry of "Файл"; Up from a menu just opened goes there, whatever stands above it.
+    bool chooseExit(quint32 window) { return chooseFromMenu(window, {"Up", "Return"}); }
     // "Справка" is the second entry of the menu "Справка", the next menu to the right.
     bool chooseManual(quint32 window) { return chooseFromMenu(window, {"Right", "Down", "Return"}); }
     // Gives the window the keyboard and presses `keys` (xdotool key names, such as "ctrl+Tab").

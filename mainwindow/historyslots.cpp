@@ -1,0 +1,38 @@
+#include "mainwindow/mainwindow.h"
+
+#include "mainwindow/busyindicator.h"
+#include "mainwindow/historypanel.h"
+#include "serial/transmissionjournal.h"
+#include "ui_mainwindow.h"
+
+#include <QDockWidget>
+#include <QStatusBar>
+
+// The history is hidden at start, so the window keeps its size and still fits a 1366×768 screen; its menu entry
+// stands with the other new ones above the connection settings.
+void MainWindow::setUpHistory() {
+    m_busy = new BusyIndicator(this);
+    statusBar()->insertPermanentWidget(0, m_busy);
+    m_history = new HistoryPanel;
+    auto *dock = new QDockWidget(QStringLiteral("История передач"), this);
+    dock->setObjectName(QStringLiteral("dW_History"));
+    dock->setWidget(m_history);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->hide();
+    QAction *toggle = dock->toggleViewAction();
+    toggle->setObjectName(QStringLiteral("action_history"));
+    toggle->setText(QStringLiteral("История передач"));
+    toggle->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    m_ui->menu->insertAction(m_ui->action_settings, toggle);
+}
+
+void MainWindow::attachLink(SerialThread *worker) {
+    auto *journal = new TransmissionJournal(worker, this);
+    m_history->setJournal(journal);
+    connect(journal, &TransmissionJournal::unfinishedCountChanged, m_busy, &BusyIndicator::setCount);
+    connect(m_busy, &BusyIndicator::cancelRequested, this, [this, worker, journal] {
+        const int dropped = journal->unfinishedCount();
+        worker->slot_cancel();
+        showNotice(QStringLiteral("Отправка отменена, порт закрыт; снято команд: %1").arg(dropped));
+    });
+}

@@ -1,0 +1,28 @@
+#ifndef PORTDIAGNOSIS_H
+#define PORTDIAGNOSIS_H
+
+#include <QSerialPort>
+#include <QString>
+
+// Why a port did not open, in words an operator can act on. QSerialPort reports a port that another program holds
+// (its lock file, or an exclusive open) and a missing permission alike as PermissionError, and the two need
+// opposite remedies, so the system is asked further.
+struct OpenFailureFacts {
+    enum class Cause { Missing, LockHeld, LockFolder, Busy, NoPermission, AlreadyOpen, Other };
+
+    Cause cause = Cause::Other;
+    QString device;     // "/dev/ttyUSB0"
+    QString systemText; // QSerialPort's own text, for the causes it alone knows
+    QString lockFile;
+    qint64 holderPid = 0; // the program that holds the port, when it is known
+    QString holderName;
+    QString group;            // the device's group, for a missing permission
+    bool groupListed = false; // the user is listed in that group, but this session started before
+};
+
+OpenFailureFacts gatherOpenFailureFacts(const QString &name, QSerialPort::SerialPortError error,
+                                        const QString &systemText);
+QString describeOpenFailure(const OpenFailureFacts &facts);
+QString describeOpenFailure(const QString &name, QSerialPort::SerialPortError error, const QString &systemText);
+
+#endif // PORTDIAGNOSIS_H

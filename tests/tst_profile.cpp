@@ -1,0 +1,219 @@
+#include "protocol/profile.h"
+#include "protocol/profilefile.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Profiles;
+
+namespace {
+
+// Every field differs from the value the program starts with, so that a key the writer or the reader
+// forgets comes back as the start value and the comparison fails.
+Profile everyFieldSet() {
+    Station station;
+    station.multiChannel = true;
+    const char *checked = "11011010";
+    for (int unit = 0; unit < 8; ++unit)
+        station.units[unit] = {checked[unit] == '1', QString::number(201 + unit * 7), unit % 3 != 1};
+    station.units[7].address = QString(); // an emptied address field goes out as 0
+    const char *cms[] = {"1010", "0100", "0000", "0001"};
+    for (int channel = 0; channel < 4; ++channel) {
+        Channel &record = station.channels[channel];
+        for (int cm = 0; cm < 4; ++cm)
+            record.cm[cm] = cms[channel][cm] == '1';
+        record.date = QStringLiteral("%1/0%2/20%3").arg(11 + channel).arg(channel + 2).arg(30 + channel);
+        record.code = QString(QLatin1Char(char('b' + channel)));
+        record.serialNumber = QString::number(99990 + channel);
+    }
+    station.channels[2].date = QStringLiteral("7/5/2255"); // a date field filled in part
+    station.channels[3].code = QString();
+    Profile profile;
+    profile.station = station;
+    profile.clock = Clock{QStringLiteral("23:59:58"), QStringLiteral("31/12/2099")};
+    profile.meter = Meter{Commands::MeterType::Pulse, QStringLiteral("1234567.8"), QStringLiteral("99999")};
+    return profile;
+}
+
+// The format as the manual describes it and a depot's script would write it: comments, blank lines,
+// blanks around "=", Windows line ends, a byte-order mark, keys in any order and some left out.
+const char *const handWritten = "\xEF\xBB\xBF; станция 14\r\n"
+                                "version = 1\r\n"
+                                "\r\n"
+                                "[station]\r\n"
+                                "# два БУ, второй на 4-20 мА\r\n"
+                                "unit2.control = 4-20\r\n"
+                                "unit1 = on\r\n"
+                                "unit2 = on\r\n"
+                                "unit2.address=17\r\n"
+                                "channel2.cm = 2, 4\r\n"
+                                "[meter]\r\n"
+                                "type=rs485\r\n";
+
+QByteArray profileText(const QString &body) { return (QStringLiteral("version=1\n") + body).toUtf8(); }
+
+} // namespace
+
+class tst_profile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void roundTripEveryField();
+    void readsWhatADepotWrites();
+    void refusesBadProfile_data();
+    void refusesBadProfile();
+    void commandsFollowTheTabRules_data();
+    void commandsFollowTheTabRules();
+    void filesOnDisk();
+};
+
+void tst_profile::roundTripEveryField() {
+    const Profile profile = everyFieldSet();
+    const QByteArray text = writeProfile(profile);
+    const ReadResult read = readProfile(text);
+    QVERIFY2(read.isValid(), qPrintable(read.message() + "\n" + text));
+    QVERIFY2(read.profile == profile, text.constData());
+}
+
+void tst_profile::readsWhatADepotWrites() {
+    const ReadResult read = readProfile(handWritten);
+    QVERIFY2(read.isValid(), qPrintable(read.message()));
+    QVERIFY(!read.profile.clock);
+    Station expected;
+    expected.units[0].checked = true;
+    expected.units[1] = {true, QStringLiteral("17"), true};
+    expected.channels[1].cm = {false, true, false, true};
+    QVERIFY(read.profile.station == expected);
+    QVERIFY(read.profile.meter == (Meter{Commands::MeterType::Rs485, QStringLiteral("0000000.0"), "3200"}));
+}
+
+void tst_profile::refusesBadProfile_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    const QString notDigits = QStringLiteral("«%1»: допустимы только цифры 0–9");
+
+    QTest::newRow("empty file") << QByteArray() << "нет строки «version=1» перед первым разделом: это не профиль";
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n", 8)
+                            << QStringLiteral("строка 1: ожидается «ключ=значение», а стоит «\uFFFDPNG»");
+    QTest::newRow("no version") << QByteArray("[time]\ntime=00:00:00\n")
+                                << "строка 1: перед первым разделом должна стоять строка «version=1»";
+    QTest::newRow("newer version") << QByteArray("version=2\n[time]\n")
+                                   << "строка 1: версия формата «2» не поддерживается; эта программа читает версию 1";
+    QTest::newRow("no section") << profileText("; nothing\n") << "нет ни одного раздела [station], [time] или [meter]";
+    QTest::newRow("unknown section") << profileText("[clock]\n")
+                                     << "строка 2: неизвестный раздел [clock]; бывают [station], [time] и [meter]";
+    QTest::newRow("section twice") << profileText("[time]\n[meter]\n[time]\n")
+                                   << "строка 4: раздел [time] уже был в строке 2";
+    QTest::newRow("key twice") << profileText("[time]\ntime=01:02:03\n\ntime=01:02:04\n")
+                               << "строка 5: ключ «time» уже задан в строке 3";
+    QTest::newRow("unit 9") << profileText("[station]\nunit9=on\n")
+                            << "строка 3: неизвестный ключ «unit9» в разделе [station]";
+    QTest::newRow("key of another tab") << profileText("[time]\ntype=pulse\n")
+                                        << "строка 3: неизвестный ключ «type» в разделе [time]";
+    QTest::newRow("no equals sign") << profileText("[meter]\ntype pulse\n")
+                                    << "строка 3: ожидается «ключ=значение», а стоит «type pulse»";
+    QTest::newRow("Cyrillic code letter") << profileText("[station]\nchannel3.code=А\n")
+                                          << "строка 3: channel3.code — «А»: нужна одна латинская буква A–Z или a–z";
+    QTest::newRow("two letters") << profileText("[station]\nchannel1.code=AB\n")
+                                 << "строка 3: channel1.code — «AB»: нужна одна латинская буква A–Z или a–z";
+    QTest::newRow("address beyond its byte") << profileText("[station]\nunit4.address=300\n")
+                                             << "строка 3: unit4.address — 300 больше 255 и не помещается в команду";
+    QTest::newRow("address of four digits") << profileText("[station]\nunit4.address=0042\n")
+                                            << "строка 3: unit4.address — «0042»: поле принимает только до 3 цифр";
+    QTest::newRow("full-width address") << profileText("[station]\nunit1.address=１２\n")
+                                        << "строка 3: unit1.address — " + notDigits.arg("１２");
+    QTest::newRow("year 1999") << profileText("[time]\ndate=01/01/1999\n")
+                               << "строка 3: date — год 1999 вне диапазона 2000–2255";
+    QTest::newRow("channel date without year") << profileText("[station]\nchannel4.date=01/01/\n")
+                                               << "строка 3: channel4.date — год не указан, нужен 2000–2255";
+    QTest::newRow("date in another order")
+        << profileText("[time]\ndate=2017-01-01\n") << "строка 3: date — " + notDigits.arg("2017-01-01");
+    QTest::newRow("three-digit day") << profileText("[time]\ndate=101/01/2017\n")
+                                     << "строка 3: date — «101/01/2017»: поле принимает только ДД/ММ/ГГГГ";
+    QTest::newRow("time without seconds")
+        << profileText("[time]\ntime=12:30\n") << "строка 3: time — «12:30»: поле принимает только ЧЧ:ММ:СС";
+    QTest::newRow("Arabic-Indic hour") << profileText("[time]\ntime=١٢:00:00\n")
+                                       << "строка 3: time — " + notDigits.arg("١٢");
+    QTest::newRow("six-digit serial") << profileText("[station]\nchannel2.serial=123456\n")
+                                      << "строка 3: channel2.serial — «123456»: поле принимает только до 5 цифр";
+    QTest::newRow("reading with a comma")
+        << profileText("[meter]\nreading=1234,5\n") << "строка 3: reading — " + notDigits.arg("1234,5");
+    QTest::newRow("reading of eight digits") << profileText("[meter]\nreading=12345678.0\n")
+                                             << "строка 3: reading — «12345678.0»: поле принимает только ЦЦЦЦЦЦЦ.Ц";
+    QTest::newRow("coefficient of six digits") << profileText("[meter]\ncoefficient=100000\n")
+                                               << "строка 3: coefficient — «100000»: поле принимает только до 5 цифр";
+    QTest::newRow("unknown word") << profileText("[meter]\ntype=pulsed\n")
+                                  << "строка 3: type — «pulsed»: допустимо none, pulse, rs485";
+    QTest::newRow("unit mode") << profileText("[station]\nunit2.control=analog\n")
+                               << "строка 3: unit2.control — «analog»: допустимо gsm, 4-20";
+    QTest::newRow("CM 5") << profileText("[station]\nchannel1.cm=1,5\n")
+                          << "строка 3: channel1.cm — «1,5»: номера СМ от 1 до 4 через запятую, например 1,3";
+    QTest::newRow("CM in two channels")
+        << profileText("[station]\nchannel1.cm=1,2\nchannel2.cm=3\nchannel4.cm=2,4\n")
+        << "строка 5: channel4.cm — СМ2 уже отмечен в канале 1; один номер СМ принадлежит одному каналу";
+}
+
+// A profile with a problem gives nothing at all, and the message names the line.
+void tst_profile::refusesBadProfile() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    const ReadResult read = readProfile(content);
+    QCOMPARE(read.message(), message);
+    QVERIFY(read.profile == Profile());
+}
+
+void tst_profile::commandsFollowTheTabRules_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("command");
+    const auto row = [](const char *name, const char *body, const char *hex) {
+        QTest::newRow(name) << profileText(QString::fromUtf8(body)) << QByteArray::fromHex(hex);
+    };
+    row("start values", "[station]\n[time]\n", "434D4477 00 00000000");
+    row("units 1-3, unit 2 on 4-20 мА", "[station]\nunit1=on\nunit2=on\nunit3=on\nunit2.control=4-20\n",
+        "434D4477 03 6F7071 00000002");
+    row("a unit behind an unchecked one stays out", "[station]\nunit1=on\nunit3=on\nunit3.control=4-20\nunit4=on\n",
+        "434D4477 01 6F 00000000");
+    row("the lowest CM number is the address",
+        "[station]\ntype=multi\nchannel1.cm=3,1\nchannel1.date=15/06/2016\nchannel1.code=B\nchannel1.serial=99999\n"
+        "channel2.cm=4\n",
+        "434D4478 01020F0610420001869F3000 040101011141000004D20000 000001011141000004D20000"
+        " 000001011141000004D20000");
+    row("time", "[time]\ntime=23:59:59\ndate=31/12/2099\n", "434D4479 173B3B 1F0C63");
+    row("meter", "[meter]\ntype=pulse\nreading=0001234.5\n", "434D447A 01 00003039 0140");
+}
+
+void tst_profile::commandsFollowTheTabRules() {
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, command);
+    const ReadResult read = readProfile(content);
+    QVERIFY2(read.isValid(), qPrintable(read.message()));
+    const Profile &profile = read.profile;
+    const Commands::Encoded encoded = profile.station ? stationCommand(*profile.station)
+                                      : profile.clock ? clockCommand(*profile.clock)
+                                                      : meterCommand(*profile.meter);
+    QCOMPARE(encoded.refusal, QString());
+    QCOMPARE(encoded.bytes.toHex(' '), command.toHex(' '));
+}
+
+void tst_profile::filesOnDisk() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("station.ini");
+    QCOMPARE(writeProfileFile(path, everyFieldSet()), QString());
+    QVERIFY(readProfileFile(path).profile == everyFieldSet());
+
+    // A value that could not be opened again is not saved, and the old file stays.
+    Profile bad = everyFieldSet();
+    bad.clock->date = QStringLiteral("01/01/1999");
+    QCOMPARE(writeProfileFile(path, bad), QStringLiteral("date — год 1999 вне диапазона 2000–2255"));
+    QVERIFY(readProfileFile(path).profile == everyFieldSet());
+
+    QCOMPARE(readProfileFile(dir.filePath("none.ini")).message(), QStringLiteral("файла нет"));
+    QCOMPARE(readProfileFile(dir.path()).message(), QStringLiteral("это не обычный файл"));
+    QFile large(dir.filePath("large.ini"));
+    QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(64 * 1024 + 1));
+    QCOMPARE(readProfileFile(large.fileName()).message(), QStringLiteral("файл больше 64 КиБ: это не профиль"));
+    QVERIFY(writeProfileFile(dir.filePath("no/such/folder.ini"), everyFieldSet()).startsWith("файл не записывается"));
+}
+
+QTEST_APPLESS_MAIN(tst_profile)
+#include "tst_profile.moc"

@@ -1,0 +1,228 @@
+#include "mainwindow/mainwindow.h"
+#include "protocol/profilefile.h"
+#include "support/operatorclick.h"
+#include "support/settingstestsupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Every value and every enabled state of the three tabs, and the commands the three buttons send.
+QString picture(MainWindow &window) {
+    QStringList parts;
+    for (QWidget *widget : window.findChildren<QWidget *>()) {
+        const QString name = widget->objectName();
+        if (!QRegularExpression("^(chB|lE|rB|rb|lb_Adr)_").match(name).hasMatch())
+            continue;
+        QString part = name + (widget->isEnabled() ? '+' : '-');
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            part += button->isChecked() ? 'X' : 'o';
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            part += '=' + edit->text();
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            part += '[' + label->text() + ']';
+        parts << part;
+    }
+    parts.sort();
+    parts << "page " + window.findChild<QStackedWidget *>("stackedWidget")->currentWidget()->objectName();
+    for (const char *button : {"pB_Send_1", "pB_Send_2", "pB_Send_3"}) {
+        QSignalSpy sent(&window, &MainWindow::signal_data_send);
+        window.findChild<QAbstractButton *>(button)->click();
+        parts
+            << QStringLiteral("%1 sends %2").arg(button, sent.isEmpty() ? "nothing" : sent[0][0].toByteArray().toHex());
+    }
+    return parts.join('\n');
+}
+
+// A step clicks a button as the operator would, or types "name=text" into a field.
+void perform(MainWindow &window, const QStringList &steps) {
+    for (const QString &step : steps) {
+        const int equals = step.indexOf('=');
+        if (equals > 0) {
+            QLineEdit *edit = window.findChild<QLineEdit *>(step.left(equals));
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            edit->home(false);
+            QTest::keyClicks(edit, step.mid(equals + 1));
+            continue;
+        }
+        QWidget *widget = window.findChild<QWidget *>(step);
+        QVERIFY2(widget && widget->isEnabled(), qPrintable(step));
+        operatorClick(widget);
+    }
+}
+
+QStringList units(const QString &numbers) {
+    QStringList steps;
+    for (const QString &unit : numbers.split(' ', Qt::SkipEmptyParts))
+        steps << "chB_" + unit;
+    return steps;
+}
+
+// A window that shows something else everywhere, so that a profile must set every part of it.
+const QStringList dirtySteps =
+    units("1 2 3 4 5 6 7 8") + QStringList{"lE_1=7",           "rB_anl_2",           "rb_NChanel",
+                                           "chB_Chanel1_CM_1", "chB_Chanel1_CM_2",   "chB_Chanel1_CM_3",
+                                           "chB_Chanel1_CM_4", "lE_Kod_Ch_2=q",      "lE_Nom_Ch_3=5",
+                                           "lE_Time=11:11:11", "rB_RS485_el_counter"};
+
+const char *const goodStation = "[station]\ntype=multi\nchannel2.cm=1,2\nchannel3.code=Q\n";
+
+QString noticeText(MainWindow &window) { return window.findChild<QLabel *>("noticeLabel")->text(); }
+
+} // namespace
+
+class tst_profilewindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { m_window.reset(); }
+    void restoresWhatClickingGives_data();
+    void restoresWhatClickingGives();
+    void everyFieldComesBack();
+    void badProfileChangesNothing_data();
+    void badProfileChangesNothing();
+    void tabLeftOutStaysAsItIs();
+    void fileMenu();
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<ScopedWorkDir> m_dir;
+};
+
+void tst_profilewindow::init() {
+    m_dir = std::make_unique<ScopedWorkDir>();
+    QVERIFY(m_dir->isValid());
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void tst_profilewindow::restoresWhatClickingGives_data() {
+    QTest::addColumn<QStringList>("clicks");
+    QTest::newRow("start") << QStringList();
+    QTest::newRow("units 1-5, unit 2 off") << units("1 2 3 4 5 2");
+    QTest::newRow("units 1-4, 3 off, 1 off") << units("1 2 3 4 3 1");
+    QTest::newRow("all eight, unit 1 off") << units("1 2 3 4 5 6 7 8 1");
+    QTest::newRow("unit 3 on 4-20 мА, typed address") << units("1 2 3") + QStringList{"rB_anl_3", "lE_3=42", "lE_2="};
+    QTest::newRow("channel 2 СМ2, СМ3, then СМ2 off")
+        << QStringList{"rb_NChanel", "chB_Chanel2_CM_2", "chB_Chanel2_CM_3", "chB_Chanel2_CM_2"};
+    QTest::newRow("every channel, lower CM later")
+        << QStringList{"rb_NChanel",       "chB_Chanel4_CM_4",        "chB_Chanel4_CM_2", "chB_Chanel1_CM_3",
+                       "chB_Chanel2_CM_1", "lE_Date_Ch_3=15/06/2016", "lE_Kod_Ch_1=z",    "lE_Nom_Ch_4=99999"};
+    QTest::newRow("time and pulse meter") << QStringList{"lE_Time=23:59:59", "lE_Date=31/12/2099", "rB_Imp_el_counter",
+                                                         "lE_current_val_el_counter=1234567.8", "lE_coef_el_counter=5"};
+}
+
+// A profile saved from one window and opened in another, whatever that one showed, gives the same tabs: the
+// same values, enabled states, address labels and commands as the clicks that made the first.
+void tst_profilewindow::restoresWhatClickingGives() {
+    QFETCH(QStringList, clicks);
+    perform(*m_window, clicks);
+    QVERIFY(m_window->saveProfile("station.ini"));
+    QCOMPARE(noticeText(*m_window), QStringLiteral("Профиль сохранён: station.ini"));
+    const QString clicked = picture(*m_window);
+
+    MainWindow other;
+    other.show();
+    perform(other, dirtySteps);
+    QVERIFY(other.openProfile("station.ini"));
+    QCOMPARE(noticeText(other), QStringLiteral("Профиль открыт: station.ini"));
+    QCOMPARE(picture(other), clicked);
+}
+
+// Every field of a profile that sets them all reaches its widget and comes back, and the window sends the
+// commands the command-line sender would send for it.
+void tst_profilewindow::everyFieldComesBack() {
+    QByteArray text = "version=1\n[station]\ntype=multi\n";
+    for (int unit = 1; unit <= 8; ++unit)
+        text += QStringLiteral("unit%1=%2\nunit%1.address=%3\nunit%1.control=%4\n")
+                    .arg(unit)
+                    .arg(unit == 4 ? "off" : "on")
+                    .arg(unit == 8 ? QString() : QString::number(200 + unit))
+                    .arg(unit % 3 ? "4-20" : "gsm")
+                    .toUtf8();
+    text += "channel1.cm=1,3\nchannel1.date=15/06/2016\nchannel1.code=b\nchannel1.serial=99999\n"
+            "channel2.cm=2\nchannel2.date=7/5/2255\nchannel2.code=C\nchannel2.serial=0\n"
+            "channel3.cm=\nchannel3.date=31/12/2000\nchannel3.code=\nchannel3.serial=42\n"
+            "channel4.cm=4\nchannel4.date=01/02/2030\nchannel4.code=Z\nchannel4.serial=65536\n"
+            "[time]\ntime=7:5:\ndate=29/02/2024\n"
+            "[meter]\ntype=pulse\nreading=1234567.8\ncoefficient=99999\n";
+    QVERIFY(writeFileBytes("every.ini", text));
+    const Profiles::ReadResult read = Profiles::readProfile(text);
+    QVERIFY2(read.isValid(), qPrintable(read.message()));
+
+    QVERIFY(m_window->openProfile("every.ini"));
+    QCOMPARE(QString(Profiles::writeProfile(m_window->currentProfile())),
+             QString(Profiles::writeProfile(read.profile)));
+    QSignalSpy sent(m_window.get(), &MainWindow::signal_data_send);
+    for (const char *button : {"pB_Send_1", "pB_Send_2", "pB_Send_3"})
+        m_window->findChild<QAbstractButton *>(button)->click();
+    QCOMPARE(sent.size(), 3);
+    QCOMPARE(sent[0][0].toByteArray().toHex(), Profiles::stationCommand(*read.profile.station).bytes.toHex());
+    QCOMPARE(sent[1][0].toByteArray().toHex(), Profiles::clockCommand(*read.profile.clock).bytes.toHex());
+    QCOMPARE(sent[2][0].toByteArray().toHex(), Profiles::meterCommand(*read.profile.meter).bytes.toHex());
+}
+
+void tst_profilewindow::badProfileChangesNothing_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("notice");
+    // The station section is good and comes first: a window that applied as it read would have changed it.
+    QTest::newRow("bad meter after a good station")
+        << QByteArray("version=1\n") + goodStation + "[meter]\ntype=pulse\nreading=12a4.5\n"
+        << "Профиль не открыт: строка 8: reading — «12a4»: допустимы только цифры 0–9";
+    QTest::newRow("CM number in two channels")
+        << QByteArray("version=1\n") + goodStation + "channel4.cm=2\n"
+        << "Профиль не открыт: строка 6: channel4.cm — СМ2 уже отмечен в канале 2; один номер СМ принадлежит "
+           "одному каналу";
+    QTest::newRow("Cyrillic code letter") << QByteArray("version=1\n[time]\n") + goodStation + "channel1.code=В\n"
+                                          << "Профиль не открыт: строка 7: channel1.code — «В»: нужна одна латинская "
+                                             "буква A–Z или a–z";
+}
+
+void tst_profilewindow::badProfileChangesNothing() {
+    QFETCH(QByteArray, content);
+    perform(*m_window, dirtySteps);
+    const QString before = picture(*m_window);
+    QVERIFY(writeFileBytes("bad.ini", content));
+    QVERIFY(!m_window->openProfile("bad.ini"));
+    QTEST(noticeText(*m_window), "notice");
+    QCOMPARE(picture(*m_window), before);
+}
+
+void tst_profilewindow::tabLeftOutStaysAsItIs() {
+    perform(*m_window, dirtySteps);
+    const QString before = picture(*m_window);
+    QVERIFY(writeFileBytes("time.ini", "version=1\n[time]\ntime=01:02:03\n"));
+    QVERIFY(m_window->openProfile("time.ini"));
+    QString expected = before;
+    expected.replace("lE_Time+=11:11:11", "lE_Time+=01:02:03");
+    expected.replace("pB_Send_2 sends 434d44790b0b0b", "pB_Send_2 sends 434d4479010203");
+    QCOMPARE(picture(*m_window), expected);
+}
+
+// The new entries stand above the connection settings, and the menus keep no separators.
+void tst_profilewindow::fileMenu() {
+    QStringList texts;
+    for (QAction *entry : m_window->menuBar()->actions())
+        for (QAction *action : entry->menu()->actions())
+            texts << entry->text() + ": " + (action->isSeparator() ? "separator" : action->text());
+    QCOMPARE(texts, (QStringList{"Файл: Открыть профиль…", "Файл: Сохранить профиль…", "Файл: История передач",
+                                 "Файл: Настройки связи", "Файл: Выход", "Справка: О программе", "Справка: Справка"}));
+}
+
+QTEST_MAIN(tst_profilewindow)
+#include "tst_profilewindow.moc"

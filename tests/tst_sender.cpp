@@ -1,0 +1,358 @@
+#include "support/settingstestsupport.h"
+#include "tools/zevr-sim/simprocess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtTest>
+
+#include <signal.h>
+
+namespace {
+
+const char *const profileText = "version=1\n"
+                                "[station]\nunit1=on\nunit2=on\nunit2.control=4-20\n"
+                                "[time]\ntime=23:59:59\ndate=31/12/2099\n"
+                                "[meter]\ntype=pulse\nreading=0001234.5\n";
+const QString w = "434D4477026F7000000002", y = "434D4479173B3B1F0C63", z = "434D447A01000030390140";
+
+QStringList success(const QString &path) {
+    const QString name = path.mid(5);
+    return {"Открыт " + path + "-115200-8-0-1-Нет", "Обнаружено устройство", "Отправка сообщения",
+            "Отправлено. " + name + " закрыт"};
+}
+
+QStringList notFound(const QString &path) {
+    return {"Открыт " + path + "-115200-8-0-1-Нет", "Устройство не обнаружено"};
+}
+
+struct Run {
+    int code = -1;
+    QStringList out;
+    QString err;
+};
+
+// The sender as a depot runs it: no display, no platform plugin, in a folder of its own.
+Run send(const QStringList &arguments, const QString &folder, const std::function<void(QProcess &)> &during = {}) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("QT_QPA_PLATFORM");
+    process.setProcessEnvironment(environment);
+    process.start(ZEVR_SEND_PATH, arguments);
+    Run run;
+    if (!process.waitForStarted())
+        return run;
+    if (during)
+        during(process);
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+QStringList simCommands(const SimProcess &sim) {
+    QStringList commands;
+    for (const QJsonObject &event : sim.events())
+        if (event.value("event").toString() == "command")
+            commands << event.value("hex").toString();
+    return commands;
+}
+
+int simProbes(const SimProcess &sim) {
+    int probes = 0;
+    for (const QJsonObject &event : sim.events())
+        probes += event.value("event").toString() == "probe" ? 1 : 0;
+    return probes;
+}
+
+QVector<QJsonObject> records(const QString &path) {
+    QVector<QJsonObject> lines;
+    for (const QByteArray &line : readFileBytes(path).split('\n'))
+        if (!line.isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    return lines;
+}
+
+QStringList recordOutcomes(const QJsonObject &record) {
+    QStringList outcomes{record.value("outcome").toString()};
+    for (const QJsonValue &command : record.value("commands").toArray())
+        outcomes << command.toObject().value("outcome").toString();
+    return outcomes;
+}
+
+// Lets the simulator print what it received by the time the sender has ended.
+void settle(SimProcess &sim, int probes) {
+    QSignalSpy spy(&sim, &SimProcess::eventReceived);
+    for (int round = 0; round < 20 && simProbes(sim) < probes; ++round)
+        spy.wait(50);
+    QTest::qWait(100);
+}
+
+} // namespace
+
+class tst_sender : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void faultModes_data();
+    void faultModes();
+    void racyModes_data();
+    void racyModes();
+    void refusedBeforeTheLine_data();
+    void refusedBeforeTheLine();
+    void settingsFileAndNothingWritten();
+    void jsonAndTheWorkstationClock();
+    void depotUnitAfterUnit();
+    void interrupted_data();
+    void interrupted();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_sender::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(writeFileBytes(m_dir->filePath("station.ini"), profileText));
+}
+
+void tst_sender::faultModes_data() {
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("reports"); // "ok" and "none" stand for success() and notFound() on the line
+    QTest::addColumn<QStringList>("received");
+    QTest::addColumn<QStringList>("outcomes"); // the unit's, then each command's in the record
+
+    QTest::newRow("ok, all three tabs") << QStringList() << "all" << 0 << QStringList{"ok", "ok", "ok"}
+                                        << QStringList{w, y, z} << QStringList{"sent", "sent", "sent", "sent"};
+    QTest::newRow("silent") << QStringList{"--silent"} << "time" << 4 << QStringList{"none"} << QStringList()
+                            << QStringList{"not_found", "not_found"};
+    QTest::newRow("answer after 300 ms") << QStringList{"--delay", "300"} << "time" << 0 << QStringList{"ok"}
+                                         << QStringList{y} << QStringList{"sent", "sent"};
+    QTest::newRow("token split by 50 ms") << QStringList{"--split", "50"} << "meter" << 4 << QStringList{"none"}
+                                          << QStringList() << QStringList{"not_found", "not_found"};
+    QTest::newRow("loopback plug") << QStringList{"--echo"} << "meter" << 0 << QStringList{"ok"} << QStringList{z}
+                                   << QStringList{"sent", "sent"};
+    QTest::newRow("answer without the token")
+        << QStringList{"--answer", "ZEVR-2G"} << "time" << 4 << QStringList{"none"} << QStringList()
+        << QStringList{"not_found", "not_found"};
+    QTest::newRow("second command unanswered")
+        << QStringList{"--cycle", "ok,silent"} << "all" << 4 << QStringList{"ok", "none"} << QStringList{w}
+        << QStringList{"not_found", "sent", "not_found", "not_sent"};
+}
+
+// Each way a controller can misbehave ends with its own exit status, the status bar's reports, a record that
+// says the same, and on the line exactly the commands that were reported sent.
+void tst_sender::faultModes() {
+    QFETCH(QStringList, simArguments);
+    QFETCH(QString, tab);
+    QFETCH(QStringList, reports);
+    SimProcess sim;
+    QString error;
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, simArguments, &error), qPrintable(error));
+    const Run run = send({"--profile", "station.ini", "--tab", tab, "--port", sim.path(), "--record", "units.jsonl"},
+                         m_dir->path());
+    QStringList expected;
+    for (const QString &report : reports)
+        expected << (report == "ok" ? success(sim.path()) : notFound(sim.path()));
+    QVERIFY2(run.code >= 0, qPrintable(run.err));
+    QTEST(run.code, "code");
+    QCOMPARE(run.out, expected);
+    settle(sim, reports.size());
+    QTEST(simCommands(sim), "received");
+    const QVector<QJsonObject> lines = records(m_dir->filePath("units.jsonl"));
+    QCOMPARE(lines.size(), 1);
+    QTEST(recordOutcomes(lines.first()), "outcomes");
+    // The port as given; its attempts stay one per port even where the port object names it otherwise.
+    const QJsonObject first = lines.first().value("commands").toArray().first().toObject();
+    QCOMPARE(first.value("attempts").toArray().size(), 1);
+    QCOMPARE(first.value("attempts").toArray().first().toObject().value("port").toString(), sim.path());
+}
+
+void tst_sender::racyModes_data() {
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::newRow("line dropped after the answer") << QStringList{"--hangup"};
+    QTest::newRow("answer that never pauses") << QStringList{"--stream"};
+}
+
+// A line that drops right after the answer, or an answer followed by filler bytes less than the quiet gap apart,
+// race with the worker's 20 ms gap: a busy machine lets the line drop late, or the filler pause, and the answer
+// is then taken. Whichever way it goes, the exit status, the reports and what reached the controller agree.
+void tst_sender::racyModes() {
+    QFETCH(QStringList, simArguments);
+    SimProcess sim;
+    QString error;
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, simArguments, &error), qPrintable(error));
+    const Run run = send({"--profile", "station.ini", "--tab", "time", "--port", sim.path()}, m_dir->path());
+    settle(sim, 1);
+    const bool received = simCommands(sim) == QStringList{y};
+    if (run.code == 0)
+        QVERIFY2(received && run.out == success(sim.path()), qPrintable(run.out.join('\n')));
+    else if (run.code == 1)
+        QVERIFY2(run.out.last().startsWith("Ошибка отправки. "), qPrintable(run.out.join('\n')));
+    else
+        QVERIFY2(run.code == 4 && run.out == notFound(sim.path()) && !received, qPrintable(run.out.join('\n')));
+}
+
+void tst_sender::refusedBeforeTheLine_data() {
+    QTest::addColumn<QByteArray>("profile");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    const QStringList all = {"--tab", "all", "--port", "%1"};
+    QTest::newRow("Cyrillic code letter") << QByteArray(profileText).replace("unit1=on", "channel2.code=Б") << all << 3
+                                          << "строка 3: channel2.code — «Б»: нужна одна латинская буква A–Z или a–z";
+    QTest::newRow("no such profile") << QByteArray() << all << 3 << "профиль none.ini не открыт: файла нет";
+    QTest::newRow("tab the profile lacks")
+        << QByteArray("version=1\n[time]\n") << all << 3 << "в профиле нет раздела [station]";
+    QTest::newRow("no tab") << QByteArray(profileText) << QStringList{"--port", "%1"} << 2 << "нужны --profile и --tab";
+    QTest::newRow("unknown tab") << QByteArray(profileText) << QStringList{"--tab", "clock"} << 2
+                                 << "--tab: station, time, meter или all, а не «clock»";
+    QTest::newRow("port and search") << QByteArray(profileText) << QStringList{"--tab", "all", "--auto", "--port", "x"}
+                                     << 2 << "--port и --auto исключают друг друга";
+    QTest::newRow("units without wait") << QByteArray(profileText) << QStringList{"--tab", "all", "--units", "2"} << 2
+                                        << "--units действует только вместе с --wait";
+    QTest::newRow("settings file missing")
+        << QByteArray(profileText) << QStringList{"--tab", "all", "--settings", "other.ini"} << 2
+        << "файл настроек other.ini не читается: файла нет";
+}
+
+// Nothing reaches the line before the whole run is known to be sound.
+void tst_sender::refusedBeforeTheLine() {
+    QFETCH(QByteArray, profile);
+    QFETCH(QStringList, arguments);
+    SimProcess sim;
+    QString error;
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, {}, &error), qPrintable(error));
+    const QString name = profile.isEmpty() ? "none.ini" : "bad.ini";
+    if (!profile.isEmpty())
+        QVERIFY(writeFileBytes(m_dir->filePath(name), profile));
+    arguments.replaceInStrings("%1", sim.path());
+    const Run run = send(QStringList{"--profile", name} + arguments, m_dir->path());
+    QTEST(run.code, "code");
+    QFETCH(QString, message);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QTest::qWait(100);
+    QCOMPARE(simProbes(sim), 0);
+}
+
+// Without a port the settings file decides, as in the program; the sender creates nothing of its own.
+void tst_sender::settingsFileAndNothingWritten() {
+    SimProcess sim;
+    QString error;
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, {}, &error), qPrintable(error));
+    const QByteArray settings = "COM Port\r\n" + sim.path().toUtf8() +
+                                "\r\nBaudRate\r\n9600\r\nParity\r\nnone\r\n"
+                                "Lenght\r\n8 bit\r\nStop Bit\r\n1 bit\r\nCOM Auto\r\nfalse\r\n";
+    QVERIFY(writeFileBytes(m_dir->filePath("line.ini"), settings));
+    Run run = send({"--profile", "station.ini", "--tab", "time", "--settings", "line.ini"}, m_dir->path());
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out.first(), "Открыт " + sim.path() + "-9600-8-0-1-Нет");
+
+    QVERIFY(QFile::rename(m_dir->filePath("line.ini"), m_dir->filePath("settings.ini")));
+    run = send({"--profile", "station.ini", "--tab", "time"}, m_dir->path());
+    QCOMPARE(run.code, 0);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"settings.ini", "station.ini"}));
+    QCOMPARE(readFileBytes(m_dir->filePath("settings.ini")), settings);
+    settle(sim, 2);
+    QCOMPARE(simCommands(sim), QStringList({y, y}));
+}
+
+void tst_sender::jsonAndTheWorkstationClock() {
+    SimProcess sim;
+    QString error;
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, {}, &error), qPrintable(error));
+    const QDateTime before = QDateTime::currentDateTime().addMSecs(-999);
+    const Run run =
+        send({"--profile", "station.ini", "--tab", "time", "--port", sim.path(), "--now", "--json"}, m_dir->path());
+    const QDateTime after = QDateTime::currentDateTime();
+    QCOMPARE(run.code, 0);
+    QStringList texts;
+    QJsonObject last;
+    for (const QString &line : run.out) {
+        QJsonParseError parse;
+        last = QJsonDocument::fromJson(line.toUtf8(), &parse).object();
+        QVERIFY2(parse.error == QJsonParseError::NoError, qPrintable(line));
+        if (last.value("event") == "report")
+            texts << last.value("text").toString();
+    }
+    QCOMPARE(texts, success(sim.path()));
+    QCOMPARE(last, (QJsonObject{{"event", "exit"}, {"code", 0}, {"t", last.value("t")}}));
+    settle(sim, 1);
+    const QJsonObject command = [&sim] {
+        for (const QJsonObject &event : sim.events())
+            if (event.value("event") == "command")
+                return event;
+        return QJsonObject();
+    }();
+    const QDateTime sent = QDateTime::fromString(
+        command.value("date").toString() + ' ' + command.value("time").toString(), "dd/MM/yyyy hh:mm:ss");
+    QVERIFY2(sent >= before && sent <= after, qPrintable(sent.toString()));
+}
+
+// A depot swaps units on one line: each is served once, and the next only after the line fell quiet.
+void tst_sender::depotUnitAfterUnit() {
+    SimProcess sim;
+    QString error;
+    // Three commands, a probe that finds the unit still there, one that finds the line quiet, and again.
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, {"--cycle", "ok,ok,ok,ok,silent"}, &error), qPrintable(error));
+    const Run run = send({"--profile", "station.ini", "--tab", "all", "--port", sim.path(), "--wait", "--units", "2",
+                          "--gone", "0", "--poll", "20", "--record", "units.jsonl"},
+                         m_dir->path());
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, success(sim.path()) + success(sim.path()) + success(sim.path()) + success(sim.path()) +
+                          success(sim.path()) + success(sim.path()));
+    settle(sim, 8);
+    QCOMPARE(simCommands(sim), QStringList({w, y, z, w, y, z}));
+    const QVector<QJsonObject> lines = records(m_dir->filePath("units.jsonl"));
+    QCOMPARE(lines.size(), 2);
+    for (const QJsonObject &record : lines) {
+        QCOMPARE(recordOutcomes(record), QStringList({"sent", "sent", "sent", "sent"}));
+        QCOMPARE(record.value("port").toString(), sim.path());
+        QCOMPARE(record.value("profile").toString(), m_dir->filePath("station.ini"));
+        QCOMPARE(record.value("commands").toArray().at(1).toObject().value("bytes").toString(),
+                 "43 4D 44 79 17 3B 3B 1F 0C 63");
+    }
+}
+
+void tst_sender::interrupted_data() {
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("outcomes");
+    // Waiting for a unit loses nothing; a unit cut short is recorded as such.
+    QTest::newRow("while waiting for a unit") << QStringList{"--silent"} << 0 << QStringList();
+    QTest::newRow("in the middle of a unit")
+        << QStringList{"--cycle", "ok,delay:900"} << 5 << QStringList{"interrupted", "sent", "interrupted", "not_sent"};
+}
+
+void tst_sender::interrupted() {
+    QFETCH(QStringList, simArguments);
+    QFETCH(QStringList, outcomes);
+    SimProcess sim;
+    QString error;
+    QVERIFY2(sim.start(ZEVR_SIM_PATH, simArguments, &error), qPrintable(error));
+    const Run run =
+        send({"--profile", "station.ini", "--tab", "all", "--port", sim.path(), "--wait", "--record", "units.jsonl"},
+             m_dir->path(), [&sim](QProcess &process) {
+                 QSignalSpy spy(&sim, &SimProcess::eventReceived);
+                 while (simProbes(sim) < 2 && spy.wait(2000)) {
+                 }
+                 ::kill(pid_t(process.processId()), SIGINT);
+             });
+    QTEST(run.code, "code");
+    const QVector<QJsonObject> lines = records(m_dir->filePath("units.jsonl"));
+    QCOMPARE(lines.isEmpty() ? QStringList() : recordOutcomes(lines.first()), outcomes);
+    QCOMPARE(lines.size(), outcomes.isEmpty() ? 0 : 1);
+}
+
+QTEST_GUILESS_MAIN(tst_sender)
+#include "tst_sender.moc"
