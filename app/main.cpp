@@ -39,11 +39,6 @@ int main(int argc, char **argv) {
     // Declared after the window so that it is gone before the window, which is the only sender of commands.
     auto worker = std::make_unique<SerialThread>(nullptr);
     serial_thread = worker.get();
-    QObject::connect(&window, &MainWindow::signal_data_send, worker.get(), &SerialThread::slot_data_send);
-    QObject::connect(worker.get(), &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
-    QObject::connect(worker.get(), &SerialThread::signal_port_notopend, &window, &MainWindow::slot_port_notopend);
-    QObject::connect(worker.get(), &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
-    QObject::connect(worker.get(), &SerialThread::signal_no_port_found, &window, &MainWindow::slot_no_port_found);
     window.attachLink(worker.get());
     worker->slot_run();
     QObject::connect(&window, &MainWindow::signal_quit, &app, &QApplication::quit);

@@ -2,6 +2,7 @@
 
 #include "mainwindow/busyindicator.h"
 #include "mainwindow/historypanel.h"
+#include "serial/serialthread.h"
 #include "serial/transmissionjournal.h"
 #include "ui_mainwindow.h"
 
@@ -26,7 +27,14 @@ void MainWindow::setUpHistory() {
     m_ui->menu->insertAction(m_ui->action_settings, toggle);
 }
 
+// The window's commands go to the worker and the worker's reports to the status bar; the journal connects after the
+// window, so a report stands in the status bar before the history shows it.
 void MainWindow::attachLink(SerialThread *worker) {
+    connect(this, &MainWindow::signal_data_send, worker, &SerialThread::slot_data_send);
+    connect(worker, &SerialThread::signal_port_opend, this, &MainWindow::slot_port_opend);
+    connect(worker, &SerialThread::signal_port_notopend, this, &MainWindow::slot_port_notopend);
+    connect(worker, &SerialThread::signal_show_message, this, &MainWindow::slot_show_message);
+    connect(worker, &SerialThread::signal_no_port_found, this, &MainWindow::slot_no_port_found);
     auto *journal = new TransmissionJournal(worker, this);
     m_history->setJournal(journal);
     connect(journal, &TransmissionJournal::unfinishedCountChanged, m_busy, &BusyIndicator::setCount);

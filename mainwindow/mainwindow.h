@@ -41,7 +41,8 @@ public:
     bool openProfile(const QString &path);
     bool saveProfile(const QString &path);
 
-    // The transmission history and the busy indicator follow this worker; "Отмена" stops it.
+    // Joins the window and the link worker: commands, reports, the transmission history and the busy indicator,
+    // whose "Отмена" stops the worker.
     void attachLink(SerialThread *worker);
 
 signals:

@@ -241,8 +241,6 @@ void tst_history::windowShowsBusyAndCancels() {
     SerialThread worker;
     worker.com_auto = false;
     worker.com_port = silent.portName();
-    connect(&window, &MainWindow::signal_data_send, &worker, &SerialThread::slot_data_send);
-    connect(&worker, &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
     window.attachLink(&worker);
     window.show();
     auto *dock = window.findChild<QDockWidget *>("dW_History");

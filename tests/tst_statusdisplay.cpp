@@ -8,6 +8,7 @@
 #include "support/settingstestsupport.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
@@ -165,9 +166,7 @@ void tst_statusdisplay::noPortFound() {
     MainWindow window;
     SerialThread worker;
     worker.com_auto = true;
-    connect(&worker, &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
-    connect(&worker, &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
-    connect(&worker, &SerialThread::signal_no_port_found, &window, &MainWindow::slot_no_port_found);
+    window.attachLink(&worker);
     LinkRecorder recorder(&worker);
     QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
     com_log = 1;
@@ -182,10 +181,13 @@ void tst_statusdisplay::noPortFound() {
 
     if (!later.isEmpty())
         window.showNotice(later);
-    listed = QStringList{device.portName()};
-    worker.slot_data_send("CMDy");
-    QVERIFY(recorder.waitForCount(4, 5000));
+    // Now through the window: a port that does not open, then one that answers.
+    listed = QStringList{QStringLiteral("zevr-missing"), device.portName()};
+    window.findChild<QPushButton *>(QStringLiteral("pB_Send_1"))->click();
+    QVERIFY(recorder.waitForCount(5, 5000));
     QCOMPARE(notice->text(), later);
+    QCOMPARE(logged.value(0).value(0).toString(), QStringLiteral("zevr-missing  не открыт"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Отправлено. %1 закрыт").arg(device.portName()));
 }
 
 QTEST_MAIN(tst_statusdisplay)

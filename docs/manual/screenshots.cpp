@@ -93,10 +93,6 @@ static bool saveHistory(MainWindow &window, const QDir &out) {
     const QStringList ports = {QStringLiteral("ttyS7"), silent.path().mid(5), answering.path().mid(5)};
     setPortLister([ports] { return ports; });
     SerialThread worker;
-    QObject::connect(&window, &MainWindow::signal_data_send, &worker, &SerialThread::slot_data_send);
-    QObject::connect(&worker, &SerialThread::signal_port_opend, &window, &MainWindow::slot_port_opend);
-    QObject::connect(&worker, &SerialThread::signal_port_notopend, &window, &MainWindow::slot_port_notopend);
-    QObject::connect(&worker, &SerialThread::signal_show_message, &window, &MainWindow::slot_show_message);
     window.attachLink(&worker);
     auto *tabs = child<QTabWidget>(&window, "tabWidget");
     tabs->setCurrentIndex(1);
