@@ -96,7 +96,16 @@ void tst_applog::keepsItsFileWhileTheFolderComesAndGoes() {
     QCOMPARE(readFileBytes(file), QByteArray("07.12.2026 00:42:00:    after\r\n"));
 }
 
-enum Obstacle { FileLinkToFile, FileLinkToNothing, FolderLink, FileForFolder, Fifo, ReadOnlyFolder, SharedLog };
+enum Obstacle {
+    FileLinkToFile,
+    FileLinkToNothing,
+    FolderLink,
+    FileForFolder,
+    FolderForFile,
+    Fifo,
+    ReadOnlyFolder,
+    SharedLog
+};
 
 void tst_applog::refusesWhatIsNotItsFile_data() {
     QTest::addColumn<int>("obstacle");
@@ -106,6 +115,7 @@ void tst_applog::refusesWhatIsNotItsFile_data() {
     QTest::newRow("file links to no file") << int(FileLinkToNothing) << linkRefused << false;
     QTest::newRow("folder links to another folder") << int(FolderLink) << linkRefused << true;
     QTest::newRow("a file where the folder should be") << int(FileForFolder) << "это не папка" << true;
+    QTest::newRow("a folder in place of the file") << int(FolderForFile) << "это папка, а не файл" << false;
     QTest::newRow("FIFO in place of the file") << int(Fifo) << "это не обычный файл" << false;
     QTest::newRow("read-only folder") << int(ReadOnlyFolder) << QString::fromLocal8Bit(strerror(EACCES)) << false;
     // No owner check: a log that colleagues share stays theirs and ours.
@@ -133,6 +143,8 @@ void tst_applog::refusesWhatIsNotItsFile() {
         QVERIFY(makeLink(obstacle == FileLinkToFile ? target : target + "-new", file));
     if (obstacle == Fifo)
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
+    if (obstacle == FolderForFile)
+        QVERIFY(QDir().mkdir(file));
     if (obstacle == SharedLog)
         QVERIFY(writeFileBytes(file, "") && ::chown(QFile::encodeName(file).constData(), nobody, nobody) == 0 &&
                 setMode(file, 0666));
