@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
@@ -78,6 +80,7 @@ private slots:
     void meterFields();
     void stationTab_data();
     void stationTab();
+    void onlyTheTallPageScrolls();
     void typing_data();
     void typing();
     void sendsOneCommand_data();
@@ -265,6 +268,21 @@ void tst_form::stationTab() {
     QTEST(unitsPicture(), "units");
     QTEST(channelsPicture(), "channels");
     QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget(), child<QWidget>(multi ? "page_2" : "page"));
+}
+
+// In a window too low for one station page and high enough for the other, only the taller page scrolls.
+void tst_form::onlyTheTallPageScrolls() {
+    auto *area = child<QScrollArea>("scrollArea");
+    const int single = child<QWidget>("page")->minimumSizeHint().height();
+    const int multi = child<QWidget>("page_2")->minimumSizeHint().height();
+    m_window->resize(m_window->width(), m_window->height() - area->viewport()->height() + (single + multi) / 2);
+    QStringList scrolls;
+    for (const char *click : {"rb_1Chanel", "rb_NChanel", "rb_1Chanel"}) {
+        perform(click);
+        QApplication::processEvents();
+        scrolls << QString::number(area->verticalScrollBar()->maximum() > 0);
+    }
+    QCOMPARE(scrolls.join(' '), single > multi ? "1 0 1" : "0 1 0");
 }
 
 void tst_form::typing_data() {
