@@ -6,6 +6,7 @@
 #include "support/ptypair.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QLabel>
 #include <QPushButton>
@@ -68,8 +69,10 @@ private slots:
     void portHeldByAnotherProgram();
     void missingPermission_data();
     void missingPermission();
+    void missingDeviceWhateverTheError();
     void cancelDropsTheQueue();
     void windowShowsBusyAndCancels();
+    void copyTakesRowsInOrder();
 };
 
 void tst_history::describesCommands_data() {
@@ -210,6 +213,13 @@ void tst_history::missingPermission() {
     QTEST(describeOpenFailure(facts), "reason");
 }
 
+// Not root, QSerialPort fails on the lock file before it looks for the device, and says so as for a port in use.
+void tst_history::missingDeviceWhateverTheError() {
+    const OpenFailureFacts facts =
+        gatherOpenFailureFacts("ttyZEVR9", QSerialPort::PermissionError, "Permission error while locking the device");
+    QCOMPARE(int(facts.cause), int(OpenFailureFacts::Cause::Missing));
+}
+
 // "Отмена" stops the search at once, closes the port and drops what waits; each dropped command has its row.
 void tst_history::cancelDropsTheQueue() {
     PtyPair silent;
@@ -221,6 +231,7 @@ void tst_history::cancelDropsTheQueue() {
         link.worker.slot_data_send(bytes(command));
     QVERIFY(silent.waitForReceived(14, 2000));
     QVERIFY(link.worker.port->isOpen());
+    QCOMPARE(link.rows().section('\n', 0, 0).section('\t', 3, 3), silent.portName() + ": ждёт ответа");
     link.worker.slot_cancel();
     QVERIFY(!link.worker.port->isOpen());
     QCOMPARE(counts, (QVector<int>{1, 2, 3, 2, 1, 0}));
@@ -265,6 +276,28 @@ void tst_history::windowShowsBusyAndCancels() {
     QAbstractItemModel *rows = window.findChild<QTableView *>("tV_History")->model();
     QCOMPARE(rows->rowCount(), 2);
     QCOMPARE(rows->index(1, TransmissionJournal::OutcomeColumn).data().toString(), QStringLiteral("отменено"));
+}
+
+// "Копировать" takes the selected rows in the table's order, whatever order they were selected in, or every row.
+void tst_history::copyTakesRowsInOrder() {
+    MainWindow window;
+    SerialThread worker;
+    worker.com_auto = false; // no port named: each command ends at once
+    window.attachLink(&worker);
+    for (const char *button : {"pB_Send_1", "pB_Send_2", "pB_Send_3"})
+        window.findChild<QPushButton *>(button)->click();
+    auto *table = window.findChild<QTableView *>("tV_History");
+    const auto copied = [&](const QList<int> &rows) {
+        table->clearSelection();
+        for (int row : rows)
+            table->selectionModel()->select(table->model()->index(row, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        window.findChild<QPushButton *>("pB_Copy")->click();
+        return QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    };
+    const QStringList all = copied({});
+    QCOMPARE(all.size(), 3);
+    QCOMPARE(copied({2, 0}), QStringList({all[0], all[2]}));
 }
 
 QTEST_MAIN(tst_history)

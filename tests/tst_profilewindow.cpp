@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -97,6 +98,7 @@ private slots:
     void badProfileChangesNothing();
     void tabLeftOutStaysAsItIs();
     void fileMenu();
+    void savedFromTheMenuAsIni();
 
 private:
     std::unique_ptr<MainWindow> m_window;
@@ -222,6 +224,18 @@ void tst_profilewindow::fileMenu() {
             texts << entry->text() + ": " + (action->isSeparator() ? "separator" : action->text());
     QCOMPARE(texts, (QStringList{"Файл: Открыть профиль…", "Файл: Сохранить профиль…", "Файл: История передач",
                                  "Файл: Настройки связи", "Файл: Выход", "Справка: О программе", "Справка: Справка"}));
+}
+
+// A name typed without an extension is saved as a profile, with ".ini" added.
+void tst_profilewindow::savedFromTheMenuAsIni() {
+    QTimer::singleShot(0, [this] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            dialog->selectFile(QDir(m_dir->path()).filePath("station"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    m_window->findChild<QAction *>("action_save_profile")->trigger();
+    QVERIFY(Profiles::readProfileFile(QDir(m_dir->path()).filePath("station.ini")).isValid());
 }
 
 QTEST_MAIN(tst_profilewindow)

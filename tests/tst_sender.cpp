@@ -219,6 +219,9 @@ void tst_sender::refusedBeforeTheLine_data() {
                                      << 2 << "--port и --auto исключают друг друга";
     QTest::newRow("units without wait") << QByteArray(profileText) << QStringList{"--tab", "all", "--units", "2"} << 2
                                         << "--units действует только вместе с --wait";
+    QTest::newRow("too many units") << QByteArray(profileText)
+                                    << QStringList{"--tab", "all", "--wait", "--units", "1000001"} << 2
+                                    << "--units: нужно целое число от 1 до 1000000";
     QTest::newRow("settings file missing")
         << QByteArray(profileText) << QStringList{"--tab", "all", "--settings", "other.ini"} << 2
         << "файл настроек other.ini не читается: файла нет";
@@ -272,8 +275,10 @@ void tst_sender::jsonAndTheWorkstationClock() {
     QString error;
     QVERIFY2(sim.start(ZEVR_SIM_PATH, {}, &error), qPrintable(error));
     const QDateTime before = QDateTime::currentDateTime().addMSecs(-999);
+    // The workstation's clock needs no [time] in the profile.
+    QVERIFY(writeFileBytes(m_dir->filePath("clockless.ini"), "version=1\n[meter]\n"));
     const Run run =
-        send({"--profile", "station.ini", "--tab", "time", "--port", sim.path(), "--now", "--json"}, m_dir->path());
+        send({"--profile", "clockless.ini", "--tab", "time", "--port", sim.path(), "--now", "--json"}, m_dir->path());
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(run.code, 0);
     QStringList texts;
