@@ -14,7 +14,9 @@
 # then applied alone to the sources, build-mutate/ is rebuilt incrementally, and ctest runs until its first failure.
 # A fault is killed when a test fails (the failing tests are named), survives when the suite passes, and does not
 # count when it does not build. The file is put back after each fault, also on an interrupt. Given fault numbers,
-# only those faults run. MUTATE_CTEST_ARGS adds ctest options, e.g. "-R tst_form" to see what one test kills alone.
+# only those faults run. MUTATE_CTEST_ARGS adds ctest options, e.g. "-R tst_form" to see what one test kills alone;
+# MUTATE_TARGETS then limits the rebuild to those targets, and MUTATE_BUILD_DIR reuses a tree that is already built
+# (e.g. build/) instead of build-mutate/.
 set -u
 source "$(dirname "$0")/common.sh"
 
@@ -23,6 +25,8 @@ shift $(($# > 0 ? 1 : 0))
 only=" $* "
 [ -f "$list" ] || { echo "usage: $0 [FAULT-LIST] [FAULT-NUMBER...]" >&2; exit 2; }
 read -r -a ctest_extra <<<"${MUTATE_CTEST_ARGS:-}"
+build_targets=()
+for target_name in ${MUTATE_TARGETS:-}; do build_targets+=(--target "$target_name"); done
 
 # The list, parsed: files[i], olds[i], news[i].
 files=() olds=() news=()
@@ -67,7 +71,7 @@ echo "== ${#files[@]} faults in $list"
 ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool
 private_runtime_dir
 export QT_QPA_PLATFORM=offscreen
-tree=$ZEVR_ROOT/build-mutate
+tree=${MUTATE_BUILD_DIR:-$ZEVR_ROOT/build-mutate}
 echo "== build: $tree"
 build_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || { echo "the unchanged sources do not build" >&2; exit 1; }
 (cd "$tree" && ctest --parallel "$(nproc)" --timeout 300 "${ctest_extra[@]}" >/dev/null) ||
@@ -94,7 +98,7 @@ for i in "${!files[@]}"; do
     cp "$path" "$backup"
     target=$path
     apply_fault "${files[i]}" "${olds[i]}" "${news[i]}"
-    if ! cmake --build "$tree" --parallel "$(nproc)" >/dev/null 2>&1; then
+    if ! cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}" >/dev/null 2>&1; then
         verdict="does not build"
         broken=$((broken + 1))
     elif (cd "$tree" && ctest --parallel "$(nproc)" --timeout 120 --stop-on-failure "${ctest_extra[@]}" \
