@@ -1,5 +1,6 @@
 // Runs the built program as the operator would, on a private X server, and drives it from outside.
 
+#include "app/settingsfile.h"
 #include "support/settingstestsupport.h"
 #include "support/xsession.h"
 #include "tools/zevr-sim/simprocess.h"
@@ -31,53 +32,28 @@ bool canLock(const QString &path, int operation) {
 class tst_process : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void twoCopiesSideBySide();
-    void sendsWithTheStoredSettings();
-
-private:
-    QString lockPath() const { return m_runtimeDir.filePath(QStringLiteral("ZEVR3GMutex")); }
-
-    QTemporaryDir m_runtimeDir; // private, so no other run's copies hold our lock
-    XServer m_x;
+    void twoCopiesOneSending();
 };
 
-void tst_process::initTestCase() {
-    QVERIFY(m_runtimeDir.isValid());
-    QVERIFY2(m_x.isValid(), "Xvfb did not start; scripts/test.sh installs the package xvfb");
-    QVERIFY2(!xdotool(m_x.display(), {"getdisplaygeometry"}).isEmpty(), "xdotool cannot reach the X server");
-}
-
-// The first copy starts in an empty directory and writes the default settings; a second copy is neither refused nor
-// does it disturb the first.
-void tst_process::twoCopiesSideBySide() {
-    QTemporaryDir workDir;
-    ProgramUnderX first(m_x.display(), workDir.path(), m_runtimeDir.path());
+// The first copy starts in an empty directory and writes the default settings. A second copy, in a directory with
+// stored settings, is neither refused nor does it disturb the first; it shows the program as started: settings.ini
+// reaches the worker, the log switch is read, and the worker's reports reach the status bar and, through it, the log.
+// The simulated controller sees the line as the settings set it up.
+void tst_process::twoCopiesOneSending() {
+    QTemporaryDir runtimeDir; // private, so no other run's copies hold our lock
+    const QString lockPath = runtimeDir.filePath(QStringLiteral("ZEVR3GMutex"));
+    XServer x;
+    QVERIFY2(x.isValid(), "Xvfb did not start; scripts/test.sh installs the package xvfb");
+    QVERIFY2(!xdotool(x.display(), {"getdisplaygeometry"}).isEmpty(), "xdotool cannot reach the X server");
+    QTemporaryDir firstDir;
+    ProgramUnderX first(x.display(), firstDir.path(), runtimeDir.path());
     const quint32 firstWindow = first.waitForWindow(windowTitle);
     QVERIFY2(firstWindow, "no main window with the program's title");
-    const QDir dir(workDir.path());
-    QCOMPARE(readFileBytes(dir.filePath("settings.ini")),
-             "COM Log\r\n1\r\nCOM Port\r\n\r\nBaudRate\r\n115200\r\nParity\r\nnone\r\nLenght\r\n8 bit\r\nStop Bit\r\n1 "
-             "bit\r\nCOM Auto\r\ntrue\r\n");
-    QVERIFY2(QFileInfo(dir.filePath("LOGS_ZEVR_3G_Config")).isDir(), "no log folder at first start");
-    QVERIFY2(!canLock(lockPath(), LOCK_EX), "the running copy does not hold the instance lock");
-    QVERIFY2(canLock(lockPath(), LOCK_SH), "the instance lock is exclusive, so a second copy could not hold it");
+    QCOMPARE(readFileBytes(QDir(firstDir.path()).filePath("settings.ini")), defaultSettingsContent());
+    QVERIFY2(QFileInfo(QDir(firstDir.path()).filePath("LOGS_ZEVR_3G_Config")).isDir(), "no log folder at first start");
+    QVERIFY2(!canLock(lockPath, LOCK_EX), "the running copy does not hold the instance lock");
+    QVERIFY2(canLock(lockPath, LOCK_SH), "the instance lock is exclusive, so a second copy could not hold it");
 
-    ProgramUnderX second(m_x.display(), workDir.path(), m_runtimeDir.path());
-    const quint32 secondWindow = second.waitForWindow(windowTitle);
-    QVERIFY2(secondWindow, "the second copy shows no main window");
-    QVERIFY2(first.isRunning(), "the second copy ended the first");
-    QVERIFY2(first.chooseExit(firstWindow), "the menu \"Файл\" did not open");
-    QCOMPARE(first.waitForExit(), 0);
-    QVERIFY2(!canLock(lockPath(), LOCK_EX), "the second copy does not hold the instance lock");
-    QVERIFY2(second.chooseExit(secondWindow), "the menu \"Файл\" did not open");
-    QCOMPARE(second.waitForExit(), 0);
-    QVERIFY2(canLock(lockPath(), LOCK_EX), "the instance lock outlived the program");
-}
-
-// The program as started: settings.ini reaches the worker, the log switch is read, and the worker's reports reach the
-// status bar and, through it, the log. The simulated controller sees the line as the settings set it up.
-void tst_process::sendsWithTheStoredSettings() {
     SimProcess sim;
     QString error;
     QVERIFY2(sim.start(QStringLiteral(ZEVR_BINARY_DIR "/tools/zevr-sim/zevr-sim"), {}, &error), qPrintable(error));
@@ -88,16 +64,17 @@ void tst_process::sendsWithTheStoredSettings() {
         writeFileBytes(dir.filePath("settings.ini"), "COM Log\r\n1\r\nCOM Port\r\n" + port.toLatin1() +
                                                          "\r\nBaudRate\r\n9600\r\nParity\r\nodd\r\nLenght\r\n7 bit\r\n"
                                                          "Stop Bit\r\n2 bit\r\nCOM Auto\r\nfalse\r\n"));
-    ProgramUnderX program(m_x.display(), workDir.path(), m_runtimeDir.path());
+    ProgramUnderX program(x.display(), workDir.path(), runtimeDir.path());
     const quint32 window = program.waitForWindow(windowTitle);
-    QVERIFY2(window, "no main window with the program's title");
+    QVERIFY2(window, "the second copy shows no main window");
+    QVERIFY2(first.isRunning(), "the second copy ended the first");
 
-    const QRect geometry = windowGeometry(m_x.display(), window);
+    const QRect geometry = windowGeometry(x.display(), window);
     QVERIFY(geometry.isValid());
     // The style sheet's grey face, in the margin left of the tabs.
     QVERIFY2(waitUntil(5000,
                        [&] {
-                           return grabWindow(m_x.display(), window).pixel(3, geometry.height() / 2) ==
+                           return grabWindow(x.display(), window).pixel(3, geometry.height() / 2) ==
                                   qRgb(205, 205, 205);
                        }),
              "the window does not wear the style sheet");
@@ -111,9 +88,8 @@ void tst_process::sendsWithTheStoredSettings() {
     // around it, from where it usually is outwards, until one reaches it. What else they may hit there is blank or
     // disabled at start.
     for (int up : {60, 52, 68, 44, 76, 36, 84, 92, 100}) {
-        xdotool(m_x.display(),
-                {"mousemove", "--window", QString::number(window), QString::number(geometry.width() - 40),
-                 QString::number(geometry.height() - up), "click", "1"});
+        xdotool(x.display(), {"mousemove", "--window", QString::number(window), QString::number(geometry.width() - 40),
+                              QString::number(geometry.height() - up), "click", "1"});
         if (waitUntil(3000, [&] { return !events("probe").isEmpty(); }))
             break;
     }
@@ -139,8 +115,13 @@ void tst_process::sendsWithTheStoredSettings() {
     waitUntil(5000, [&] { return logged() == expected; });
     QCOMPARE(logged(), expected);
     QCOMPARE(events("probe").size(), 1);
+
+    QVERIFY2(first.chooseExit(firstWindow), "the menu \"Файл\" did not open");
+    QCOMPARE(first.waitForExit(), 0);
+    QVERIFY2(!canLock(lockPath, LOCK_EX), "the second copy does not hold the instance lock");
     QVERIFY2(program.chooseExit(window), "the menu \"Файл\" did not open");
     QCOMPARE(program.waitForExit(), 0);
+    QVERIFY2(canLock(lockPath, LOCK_EX), "the instance lock outlived the program");
 }
 
 QTEST_GUILESS_MAIN(tst_process)
