@@ -61,13 +61,10 @@ void tst_simdecoder::decodesStream_data() {
     using Chunks = QList<QByteArray>;
 
     QTest::newRow("y") << Chunks{y} << QStringList{yText};
-    QTest::newRow("y as typed, no range check")
-        << Chunks{hex("434D4479 636363 6363FF")} << QStringList{"y time=99:99:99 date=99/99/2255"};
     QTest::newRow("z") << Chunks{z} << QStringList{zText};
     QTest::newRow("z unknown type") << Chunks{hex("434D447A 07 00000001 0001")}
                                     << QStringList{"z type=unknown(7) reading=0.1 coef=10"};
     QTest::newRow("w") << Chunks{w} << QStringList{"w units=3 addr=111,112,113 analog=2"};
-    QTest::newRow("w no unit") << Chunks{hex("434D4477 00 00000000")} << QStringList{"w units=0 addr=none analog=none"};
     QTest::newRow("w address bytes that spell CMD")
         << Chunks{hex("434D4477 03 434D44 00000000")} << QStringList{"w units=3 addr=67,77,68 analog=none"};
     QTest::newRow("w mask bit of a unit not sent")
