@@ -139,7 +139,7 @@ void tst_serialthread::manualSuccess() {
              QVector<int>({baud, baud, lenght, parity, stopbit, QSerialPort::NoFlowControl}));
 }
 
-// The search walks the list in order, the configured port in no special place: a busy line; a device that chatters
+// The search walks the list in order, the configured port in no favoured place: a busy line; a device that chatters
 // the token's start without a pause until the answer time is up; one that had the token waiting on its line before
 // the probe and answers the probe with the token's end; then the device.
 void tst_serialthread::automaticSearch() {
