@@ -72,7 +72,7 @@ QList<int> wholeLines(const QByteArray &content) {
 const QByteArray foreign = "root:x:0:0:root:/root:/bin/bash\n";
 const QString linkRefused = QStringLiteral("это символическая ссылка, программа не пишет через ссылки");
 const QString folderRefused = QStringLiteral("это папка, а не файл");
-const QString specialRefused = QStringLiteral("это не обычный файл");
+const QString typeRefused = QStringLiteral("это не обычный файл");
 
 enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, NoSpace, Link, DeadLink };
 enum LogObstacle { DirLink = DeadLink + 1, FileForDir, SharedLog }; // only the log has a folder of its own
@@ -196,7 +196,7 @@ void tst_workfiles::fileInTheWay_data() {
     // Replacing a file that could not be read would lose every pair the dialog does not show.
     const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
     QTest::newRow("directory named settings.ini") << int(Folder) << folderRefused << folderRefused + kept;
-    QTest::newRow("FIFO, whose open would wait for a writer") << int(Fifo) << specialRefused << specialRefused + kept;
+    QTest::newRow("FIFO, whose open would wait for a writer") << int(Fifo) << typeRefused << typeRefused + kept;
     QTest::newRow("unreadable file") << int(Unreadable) << denied << denied + kept;
     QTest::newRow("read-only file") << int(ReadOnly) << "" << denied;
     QTest::newRow("read-only folder") << int(ReadOnlyDir) << "" << denied;
@@ -315,7 +315,7 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::newRow("folder links to another folder") << int(DirLink) << linkRefused << true;
     QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка" << true;
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused << false;
-    QTest::newRow("FIFO in place of the file") << int(Fifo) << specialRefused << false;
+    QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused << false;
     QTest::newRow("read-only folder") << int(ReadOnlyDir) << QString::fromLocal8Bit(strerror(EACCES)) << false;
     // No owner check: a log that colleagues share stays theirs and ours.
     QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString() << false;
