@@ -106,10 +106,8 @@ private slots:
     void presets();
     void unreadableFile();
     void systemPorts();
-    void okWritesWorkerAndFile_data();
-    void okWritesWorkerAndFile();
-    void failedSaveIsNoticed_data();
-    void failedSaveIsNoticed();
+    void endingTheDialog_data();
+    void endingTheDialog();
     void portToolTips();
     void popupHighlightReadable();
 
@@ -195,108 +193,84 @@ void tst_settingsdialog::systemPorts() {
     QCOMPARE(picture(dialog).section(QLatin1Char(','), 0, 0), system.join(QLatin1Char('/')));
 }
 
-enum Ending { Ok, CloseButton, Escape };
+enum Ending { Ok, OkOnFullDisk, OkOnUnreadableFile, CloseButton, Escape };
 
-void tst_settingsdialog::okWritesWorkerAndFile_data() {
+void tst_settingsdialog::endingTheDialog_data() {
     QTest::addColumn<QStringList>("choice"); // port, "Авто", baud, data bits, parity, stop bits
     QTest::addColumn<int>("ending");
-    QTest::addColumn<QString>("codes");
-    QTest::newRow("odd") << QStringList({"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"}) << int(Ok)
-                         << "2400 7 3 2";
+    QTest::addColumn<QString>("codes");  // what the worker gets; empty: it keeps its own
+    QTest::addColumn<QString>("reason"); // why the file was not saved
+    const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
+    QTest::newRow("odd") << odd << int(Ok) << "2400 7 3 2" << QString();
     QTest::newRow("even") << QStringList({"ttyS0", "true", "19200", "8 bit", "even", "1 bit"}) << int(Ok)
-                          << "19200 8 2 1";
-    QTest::newRow("none") << QStringList({"", "false", "4800", "8 bit", "none", "1 bit"}) << int(Ok) << "4800 8 0 1";
+                          << "19200 8 2 1" << QString();
+    QTest::newRow("none") << QStringList({"", "false", "4800", "8 bit", "none", "1 bit"}) << int(Ok) << "4800 8 0 1"
+                          << QString();
     // The file names an unplugged adapter that the port list lacks; "OK" must keep it.
     QTest::newRow("port not listed") << QStringList({"ttyACM7", "true", "38400", "7 bit", "even", "2 bit"}) << int(Ok)
-                                     << "38400 7 2 2";
-    // Closed without "OK", the dialog changes neither the worker nor a byte of the file.
-    const QStringList changed{"ttyS0", "false", "9600", "7 bit", "odd", "2 bit"};
-    QTest::newRow("close button") << changed << int(CloseButton) << QString();
-    QTest::newRow("Escape") << changed << int(Escape) << QString();
+                                     << "38400 7 2 2" << QString();
+    // The values apply for this run either way; a file that could not be written is left whole.
+    QTest::newRow("full disk") << odd << int(OkOnFullDisk) << "2400 7 3 2" << QString::fromLocal8Bit(strerror(ENOSPC));
+    // Its pairs could not be read, so writing the dialog's six would lose them.
+    QTest::newRow("file that cannot be read")
+        << odd << int(OkOnUnreadableFile) << "2400 7 3 2"
+        << QString::fromLocal8Bit(strerror(EACCES)) + " — прочитать не удалось, файл оставлен как есть";
+    QTest::newRow("close button") << odd << int(CloseButton) << QString() << QString();
+    QTest::newRow("Escape") << odd << int(Escape) << QString() << QString();
 }
 
-// "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show.
-void tst_settingsdialog::okWritesWorkerAndFile() {
+// "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show, and
+// withdraws an earlier notice of a failed save or renews it with the reason. Closed without "OK", the dialog changes
+// nothing at all.
+void tst_settingsdialog::endingTheDialog() {
     QFETCH(QStringList, choice);
     QFETCH(int, ending);
     QFETCH(QString, codes);
-    const QStringList extra = {"Zeta key", "z value", "Alpha", "a value", "COM Log", "0"};
-    const QByteArray before = content(withValue(defaultLines, 3, "ttyACM7") + extra);
-    QVERIFY(writeFileBytes(fileName, before));
-    MainWindow window;
-    runDialog(window, [&](settings_dlg *dialog) {
-        dialog->chB_Auto->setChecked(choice[1] == QLatin1String("true"));
-        dialog->cB_COM->setCurrentText(choice[0]);
-        dialog->cB_BaudRate->setCurrentText(choice[2]);
-        dialog->cB_Lenght->setCurrentText(choice[3]);
-        dialog->cB_Parity->setCurrentText(choice[4]);
-        dialog->cB_stop_bit->setCurrentText(choice[5]);
-        if (ending == Ok)
-            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
-        else if (ending == Escape)
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        else
-            dialog->close();
-    });
-    if (ending != Ok) {
-        QCOMPARE(readFileBytes(fileName), before);
-        QCOMPARE(workerValues(*m_worker), QStringList({"before", "true", "1", "5", "9", "9"}));
-        return;
-    }
-    QCOMPARE(workerValues(*m_worker), choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
-    QCOMPARE(readFileBytes(fileName), content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1],
-                                               "COM Log", "0", "COM Port", choice[0], "Lenght", choice[3], "Parity",
-                                               choice[4], "Stop Bit", choice[5], "Zeta key", "z value"}));
-}
-
-enum Obstacle { None, FullDisk, UnreadableFile };
-
-void tst_settingsdialog::failedSaveIsNoticed_data() {
-    QTest::addColumn<int>("obstacle");
-    QTest::addColumn<QString>("reason"); // empty: saved
-    QTest::newRow("saved, an earlier notice withdrawn") << int(None) << QString();
-    QTest::newRow("full disk") << int(FullDisk) << QString::fromLocal8Bit(strerror(ENOSPC));
-    // Its pairs could not be read, so writing the dialog's six would lose them.
-    QTest::newRow("file that cannot be read")
-        << int(UnreadableFile)
-        << QString::fromLocal8Bit(strerror(EACCES)) + " — прочитать не удалось, файл оставлен как есть";
-}
-
-// The values apply for this run either way; a file that could not be written is left whole and the notice says why.
-void tst_settingsdialog::failedSaveIsNoticed() {
-    QFETCH(int, obstacle);
     QFETCH(QString, reason);
-    if (obstacle == UnreadableFile && !modesApply())
+    if (ending == OkOnUnreadableFile && !modesApply())
         QSKIP("file modes do not stop this process from reading");
     std::optional<SmallTmpfs> tmpfs;
-    if (obstacle == FullDisk && !tmpfs.emplace(m_dir->path(), "16k").isMounted())
+    if (ending == OkOnFullDisk && !tmpfs.emplace(m_dir->path(), "16k").isMounted())
         QSKIP("cannot mount a small tmpfs here");
-    const QByteArray before = content(defaultLines + QStringList{"X", "y"});
-    QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, obstacle == UnreadableFile ? 0200 : 0666));
+    const QStringList extra = {"Zeta key", "z value", "Alpha", "a value", "COM Log", "0"};
+    const QByteArray before = content(withValue(defaultLines, 3, "ttyACM7") + extra);
+    QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, ending == OkOnUnreadableFile ? 0200 : 0666));
     QVERIFY(setMode(m_dir->path(), 0777));
-    if (obstacle == FullDisk)
+    if (ending == OkOnFullDisk)
         writeFileBytes(QStringLiteral("filler"), QByteArray(64 * 1024, 'x')); // stops where the space runs out
 
     MainWindow window;
     const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
     window.showNotice(notSaved, QStringLiteral("an earlier save"));
     {
-        const auto access = fileAccessAs(obstacle == UnreadableFile ? nobody : uid_t(-1));
-        runDialog(window, [](settings_dlg *dialog) {
-            dialog->cB_Parity->setCurrentText(QStringLiteral("odd"));
-            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+        const auto access = fileAccessAs(ending == OkOnUnreadableFile ? nobody : uid_t(-1));
+        runDialog(window, [&](settings_dlg *dialog) {
+            dialog->chB_Auto->setChecked(choice[1] == QLatin1String("true"));
+            dialog->cB_COM->setCurrentText(choice[0]);
+            dialog->cB_BaudRate->setCurrentText(choice[2]);
+            dialog->cB_Lenght->setCurrentText(choice[3]);
+            dialog->cB_Parity->setCurrentText(choice[4]);
+            dialog->cB_stop_bit->setCurrentText(choice[5]);
+            if (ending == Escape)
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else if (ending == CloseButton)
+                dialog->close();
+            else
+                QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
         });
     }
-    QCOMPARE(m_worker->parity, quint8(3));
+    const QStringList untouched{"before", "true", "1", "5", "9", "9"};
+    QCOMPARE(workerValues(*m_worker), codes.isEmpty() ? untouched : choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
     auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
     QVERIFY(notice);
-    QCOMPARE(notice->text(), reason.isEmpty() ? QString() : notSaved);
-    if (reason.isEmpty()) {
-        QCOMPARE(read_settings_map().value(QStringLiteral("Parity")), QStringLiteral("odd"));
-        return;
-    }
-    QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
-    QCOMPARE(readFileBytes(fileName), before);
+    QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
+    if (!reason.isEmpty())
+        QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
+    QCOMPARE(readFileBytes(fileName),
+             ending != Ok ? before
+                          : content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1], "COM Log", "0",
+                                     "COM Port", choice[0], "Lenght", choice[3], "Parity", choice[4], "Stop Bit",
+                                     choice[5], "Zeta key", "z value"}));
 }
 
 // The entries stay the bare names; what the system tells about each adapter is in its tooltip, and the closed
