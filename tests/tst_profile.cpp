@@ -123,6 +123,7 @@ void tst_profile::refusesBadProfile_data() {
     badValue("coefficient of six digits", "meter", "coefficient", "100000",
              "«100000»: поле принимает только до 5 цифр");
     badValue("unknown word", "meter", "type", "pulsed", "«pulsed»: допустимо none, pulse, rs485");
+    badValue("unit mode", "station", "unit2.control", "analog", "«analog»: допустимо gsm, 4-20");
     badValue("CM 5", "station", "channel1.cm", "1,5", "«1,5»: номера СМ от 1 до 4 через запятую, например 1,3");
     QTest::newRow("CM in two channels")
         << profileText("[station]\nchannel1.cm=1,2\nchannel2.cm=3\nchannel4.cm=2,4\n")
