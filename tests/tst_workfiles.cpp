@@ -242,10 +242,7 @@ void tst_workfiles::fileInTheWay() {
     QString values;
     {
         const auto access = fileAccessAs(byModes ? nobody : uid_t(-1));
-        // Start-up's steps, with a link to no file taken for no file, so that the defaults are tried through it.
-        start = QFileInfo::exists(fileName) ? FileResult() : create_default_settings();
-        if (start.ok())
-            start = check_settings_file();
+        start = settings_at_start();
         values = loadedValues();
         const QString note(obstacle == TooLarge ? 4 << 20 : 1, QLatin1Char('n'));
         saved = store_settings(read_settings_snapshot(), {{QStringLiteral("Note"), note}, {"COM Port", "COM3"}});
