@@ -24,11 +24,9 @@ int main(int argc, char **argv) {
     app.setWindowIcon(QIcon(QStringLiteral(":/Icon/zevr-3g-config.png")));
 #endif
 
-    FileResult settings = settings_file.exists() ? FileResult() : create_default_settings();
+    const FileResult settings = settings_at_start();
     com_log = 0;
     load_com_log();
-    if (settings.ok())
-        settings = check_settings_file();
 
     MainWindow window;
     window.show();

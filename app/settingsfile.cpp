@@ -195,6 +195,11 @@ SettingsSnapshot read_settings_snapshot() {
     return snapshot;
 }
 
+FileResult settings_at_start() {
+    const FileResult created = QFileInfo::exists(settings_file.fileName()) ? FileResult() : create_default_settings();
+    return created.ok() ? check_settings_file() : created;
+}
+
 FileResult check_settings_file() {
     const SettingsSnapshot snapshot = read_settings_snapshot();
     if (!snapshot.read.ok())

@@ -37,6 +37,9 @@ SettingsSnapshot read_settings_snapshot();
 // Whether the file can give the program its values at start: it must be readable and hold at least one of the
 // known keys. The file is only read.
 FileResult check_settings_file();
+// Start-up's steps: the defaults for a missing file, then the check. A symbolic link to no file counts as missing,
+// so the operator reads that the defaults were not written through it rather than a complaint about its content.
+FileResult settings_at_start();
 // Puts the changed pairs into the file as `before` held it and replaces the file with the result (see
 // mergeSettings). The old file stays whole unless the new content was written completely; a file that could not
 // be read, a symbolic link, anything but a regular file and a file that may not be written are left as they are.

@@ -73,7 +73,8 @@ private_runtime_dir
 export QT_QPA_PLATFORM=offscreen
 tree=${MUTATE_BUILD_DIR:-$ZEVR_ROOT/build-mutate}
 echo "== build: $tree"
-build_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || { echo "the unchanged sources do not build" >&2; exit 1; }
+{ configure_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}"; } \
+    >/dev/null || { echo "the unchanged sources do not build" >&2; exit 1; }
 (cd "$tree" && ctest --parallel "$(nproc)" --timeout 300 "${ctest_extra[@]}" >/dev/null) ||
     { echo "the suite fails without any fault" >&2; exit 1; }
 
@@ -115,7 +116,7 @@ for i in "${!files[@]}"; do
     printf '%3d %-40s %s: %s\n' "$number" "$verdict" "${files[i]}" "$(printf '%s' "${olds[i]}" | head -n 1 | sed 's/^ *//')"
 done
 # The build tree goes back to the unchanged sources.
-cmake --build "$tree" --parallel "$(nproc)" >/dev/null 2>&1
+cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}" >/dev/null 2>&1
 
 total=$((killed + survived))
 echo "== $killed of $total faults killed, $survived survived (${survivors[*]:-none}), $broken did not build"

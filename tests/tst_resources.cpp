@@ -11,11 +11,6 @@ namespace {
 
 const QString sheetPath = QStringLiteral(":/style/app.qss");
 
-QByteArray fileBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString withoutComments(QString sheet) {
     return sheet.remove(
         QRegularExpression(QStringLiteral("/\\*.*?\\*/"), QRegularExpression::DotMatchesEverythingOption));
@@ -33,7 +28,7 @@ private slots:
 
 // Read as Latin-1, the sheet is drawn as written only while its rules are ASCII; every image it names is there.
 void tst_resources::styleSheet() {
-    const QString rules = withoutComments(QString::fromUtf8(fileBytes(sheetPath)));
+    const QString rules = withoutComments(::readStyleSheet(sheetPath));
     QVERIFY(rules.contains(QLatin1String("QComboBox::down-arrow")));
     QVERIFY(std::all_of(rules.cbegin(), rules.cend(), [](QChar c) { return c.unicode() < 0x80; }));
     const QRegularExpression url(QStringLiteral("url\\(([^)]*)\\)"));

@@ -36,7 +36,7 @@ static QByteArray content(const QStringList &lines) {
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-// Port entries, the chosen port, "Авто" and the four line settings, as one text to compare.
+// Port entries, the chosen port, "Авто", the four line settings and the port box's tooltip, as one text to compare.
 static QString picture(const settings_dlg &dialog) {
     QStringList ports;
     for (int i = 0; i < dialog.cB_COM->count(); ++i)
@@ -44,7 +44,7 @@ static QString picture(const settings_dlg &dialog) {
     return QStringList({ports.join(QLatin1Char('/')), dialog.cB_COM->currentText(),
                         dialog.chB_Auto->isChecked() ? "auto" : "manual", dialog.cB_BaudRate->currentText(),
                         dialog.cB_Lenght->currentText(), dialog.cB_Parity->currentText(),
-                        dialog.cB_stop_bit->currentText()})
+                        dialog.cB_stop_bit->currentText(), dialog.cB_COM->toolTip()})
         .join(QLatin1Char(','));
 }
 
@@ -106,14 +106,9 @@ private slots:
     void presets();
     void unreadableFile();
     void systemPorts();
-    void okWritesWorkerAndFile_data();
-    void okWritesWorkerAndFile();
-    void rejectChangesNothing_data();
-    void rejectChangesNothing();
-    void failedSaveIsNoticed_data();
-    void failedSaveIsNoticed();
+    void endingTheDialog_data();
+    void endingTheDialog();
     void portToolTips();
-    void popupHighlightReadable_data();
     void popupHighlightReadable();
 
 private:
@@ -151,15 +146,18 @@ void tst_settingsdialog::presets_data() {
     const QStringList strange = {"BaudRate", "12345", "Parity", "Even", "Lenght", "8bit", "Stop Bit", "3 bit"};
     const QStringList unplugged = withValue(defaultLines, 3, "ttyACM7");
 
-    QTest::newRow("no file") << QStringList() << "/ttyS0/ttyUSB0,,auto,115200,8 bit,none,1 bit";
-    QTest::newRow("default file") << defaultLines << "/ttyS0/ttyUSB0,,auto,115200,8 bit,none,1 bit";
+    QTest::newRow("no file") << QStringList() << "/ttyS0/ttyUSB0,,auto,115200,8 bit,none,1 bit,";
+    QTest::newRow("default file") << defaultLines << "/ttyS0/ttyUSB0,,auto,115200,8 bit,none,1 bit,";
     QTest::newRow("COM Auto false") << withValue(defaultLines, 13, "false")
-                                    << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit";
+                                    << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,";
     QTest::newRow("COM Auto missing") << QStringList(defaultLines.mid(0, 12))
-                                      << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit";
-    QTest::newRow("stored values") << stored << "/ttyS0/ttyUSB0,ttyUSB0,manual,9600,7 bit,even,2 bit";
-    QTest::newRow("values that are no entries") << strange << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit";
-    QTest::newRow("port not listed") << unplugged << "/ttyS0/ttyUSB0/ttyACM7,ttyACM7,auto,115200,8 bit,none,1 bit";
+                                      << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,";
+    QTest::newRow("stored values") << stored << "/ttyS0/ttyUSB0,ttyUSB0,manual,9600,7 bit,even,2 bit,";
+    QTest::newRow("values that are no entries") << strange << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,";
+    // A stored port that is unplugged now keeps its entry, and says so.
+    QTest::newRow("port not listed") << unplugged
+                                     << "/ttyS0/ttyUSB0/ttyACM7,ttyACM7,auto,115200,8 bit,none,1 bit,"
+                                        "Порт сейчас не найден в системе";
 }
 
 void tst_settingsdialog::presets() {
@@ -181,7 +179,7 @@ void tst_settingsdialog::presets() {
 void tst_settingsdialog::unreadableFile() {
     QVERIFY(QDir().mkdir(fileName));
     settings_dlg dialog;
-    QCOMPARE(picture(dialog), QStringLiteral("/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit"));
+    QCOMPARE(picture(dialog), QStringLiteral("/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,"));
     QVERIFY(dialog.cB_COM->isEnabled());
 }
 
@@ -195,111 +193,84 @@ void tst_settingsdialog::systemPorts() {
     QCOMPARE(picture(dialog).section(QLatin1Char(','), 0, 0), system.join(QLatin1Char('/')));
 }
 
-void tst_settingsdialog::okWritesWorkerAndFile_data() {
+enum Ending { Ok, OkOnFullDisk, OkOnUnreadableFile, CloseButton, Escape };
+
+void tst_settingsdialog::endingTheDialog_data() {
     QTest::addColumn<QStringList>("choice"); // port, "Авто", baud, data bits, parity, stop bits
-    QTest::addColumn<QString>("codes");
-    QTest::newRow("odd") << QStringList({"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"}) << "2400 7 3 2";
-    QTest::newRow("even") << QStringList({"ttyS0", "true", "19200", "8 bit", "even", "1 bit"}) << "19200 8 2 1";
-    QTest::newRow("none") << QStringList({"", "false", "4800", "8 bit", "none", "1 bit"}) << "4800 8 0 1";
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<QString>("codes");  // what the worker gets; empty: it keeps its own
+    QTest::addColumn<QString>("reason"); // why the file was not saved
+    const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
+    QTest::newRow("odd") << odd << int(Ok) << "2400 7 3 2" << QString();
+    QTest::newRow("even") << QStringList({"ttyS0", "true", "19200", "8 bit", "even", "1 bit"}) << int(Ok)
+                          << "19200 8 2 1" << QString();
+    QTest::newRow("none") << QStringList({"", "false", "4800", "8 bit", "none", "1 bit"}) << int(Ok) << "4800 8 0 1"
+                          << QString();
     // The file names an unplugged adapter that the port list lacks; "OK" must keep it.
-    QTest::newRow("port not listed") << QStringList({"ttyACM7", "true", "38400", "7 bit", "even", "2 bit"})
-                                     << "38400 7 2 2";
-}
-
-// "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show.
-void tst_settingsdialog::okWritesWorkerAndFile() {
-    QFETCH(QStringList, choice);
-    QFETCH(QString, codes);
-    const QStringList extra = {"Zeta key", "z value", "Alpha", "a value", "COM Log", "0"};
-    QVERIFY(writeFileBytes(fileName, content(withValue(defaultLines, 3, "ttyACM7") + extra)));
-    MainWindow window;
-    runDialog(window, [&](settings_dlg *dialog) {
-        dialog->chB_Auto->setChecked(choice[1] == QLatin1String("true"));
-        dialog->cB_COM->setCurrentText(choice[0]);
-        dialog->cB_BaudRate->setCurrentText(choice[2]);
-        dialog->cB_Lenght->setCurrentText(choice[3]);
-        dialog->cB_Parity->setCurrentText(choice[4]);
-        dialog->cB_stop_bit->setCurrentText(choice[5]);
-        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
-    });
-    QCOMPARE(workerValues(*m_worker), choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
-    QCOMPARE(readFileBytes(fileName), content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1],
-                                               "COM Log", "0", "COM Port", choice[0], "Lenght", choice[3], "Parity",
-                                               choice[4], "Stop Bit", choice[5], "Zeta key", "z value"}));
-}
-
-void tst_settingsdialog::rejectChangesNothing_data() {
-    QTest::addColumn<bool>("byEscape");
-    QTest::newRow("close button") << false;
-    QTest::newRow("Escape") << true;
-}
-
-void tst_settingsdialog::rejectChangesNothing() {
-    QFETCH(bool, byEscape);
-    const QByteArray before = content(defaultLines + QStringList({"Extra", "kept"}));
-    QVERIFY(writeFileBytes(fileName, before));
-    MainWindow window;
-    runDialog(window, [&](settings_dlg *dialog) {
-        dialog->chB_Auto->click();
-        dialog->cB_COM->setCurrentText(QStringLiteral("ttyS0"));
-        dialog->cB_Parity->setCurrentText(QStringLiteral("odd"));
-        if (byEscape)
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        else
-            dialog->close();
-    });
-    QCOMPARE(readFileBytes(fileName), before);
-    QCOMPARE(workerValues(*m_worker), QStringList({"before", "true", "1", "5", "9", "9"}));
-}
-
-enum Obstacle { None, FullDisk, UnreadableFile };
-
-void tst_settingsdialog::failedSaveIsNoticed_data() {
-    QTest::addColumn<int>("obstacle");
-    QTest::addColumn<QString>("reason"); // empty: saved
-    QTest::newRow("saved, an earlier notice withdrawn") << int(None) << QString();
-    QTest::newRow("full disk") << int(FullDisk) << QString::fromLocal8Bit(strerror(ENOSPC));
+    QTest::newRow("port not listed") << QStringList({"ttyACM7", "true", "38400", "7 bit", "even", "2 bit"}) << int(Ok)
+                                     << "38400 7 2 2" << QString();
+    // The values apply for this run either way; a file that could not be written is left whole.
+    QTest::newRow("full disk") << odd << int(OkOnFullDisk) << "2400 7 3 2" << QString::fromLocal8Bit(strerror(ENOSPC));
     // Its pairs could not be read, so writing the dialog's six would lose them.
     QTest::newRow("file that cannot be read")
-        << int(UnreadableFile)
+        << odd << int(OkOnUnreadableFile) << "2400 7 3 2"
         << QString::fromLocal8Bit(strerror(EACCES)) + " — прочитать не удалось, файл оставлен как есть";
+    QTest::newRow("close button") << odd << int(CloseButton) << QString() << QString();
+    QTest::newRow("Escape") << odd << int(Escape) << QString() << QString();
 }
 
-// The values apply for this run either way; a file that could not be written is left whole and the notice says why.
-void tst_settingsdialog::failedSaveIsNoticed() {
-    QFETCH(int, obstacle);
+// "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show, and
+// withdraws an earlier notice of a failed save or renews it with the reason. Closed without "OK", the dialog changes
+// nothing at all.
+void tst_settingsdialog::endingTheDialog() {
+    QFETCH(QStringList, choice);
+    QFETCH(int, ending);
+    QFETCH(QString, codes);
     QFETCH(QString, reason);
-    if (obstacle == UnreadableFile && !modesApply())
+    if (ending == OkOnUnreadableFile && !modesApply())
         QSKIP("file modes do not stop this process from reading");
     std::optional<SmallTmpfs> tmpfs;
-    if (obstacle == FullDisk && !tmpfs.emplace(m_dir->path(), "16k").isMounted())
+    if (ending == OkOnFullDisk && !tmpfs.emplace(m_dir->path(), "16k").isMounted())
         QSKIP("cannot mount a small tmpfs here");
-    const QByteArray before = content(defaultLines + QStringList{"X", "y"});
-    QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, obstacle == UnreadableFile ? 0200 : 0666));
+    const QStringList extra = {"Zeta key", "z value", "Alpha", "a value", "COM Log", "0"};
+    const QByteArray before = content(withValue(defaultLines, 3, "ttyACM7") + extra);
+    QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, ending == OkOnUnreadableFile ? 0200 : 0666));
     QVERIFY(setMode(m_dir->path(), 0777));
-    if (obstacle == FullDisk)
+    if (ending == OkOnFullDisk)
         writeFileBytes(QStringLiteral("filler"), QByteArray(64 * 1024, 'x')); // stops where the space runs out
 
     MainWindow window;
     const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
     window.showNotice(notSaved, QStringLiteral("an earlier save"));
     {
-        const auto access = fileAccessAs(obstacle == UnreadableFile ? nobody : uid_t(-1));
-        runDialog(window, [](settings_dlg *dialog) {
-            dialog->cB_Parity->setCurrentText(QStringLiteral("odd"));
-            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+        const auto access = fileAccessAs(ending == OkOnUnreadableFile ? nobody : uid_t(-1));
+        runDialog(window, [&](settings_dlg *dialog) {
+            dialog->chB_Auto->setChecked(choice[1] == QLatin1String("true"));
+            dialog->cB_COM->setCurrentText(choice[0]);
+            dialog->cB_BaudRate->setCurrentText(choice[2]);
+            dialog->cB_Lenght->setCurrentText(choice[3]);
+            dialog->cB_Parity->setCurrentText(choice[4]);
+            dialog->cB_stop_bit->setCurrentText(choice[5]);
+            if (ending == Escape)
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else if (ending == CloseButton)
+                dialog->close();
+            else
+                QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
         });
     }
-    QCOMPARE(m_worker->parity, quint8(3));
+    const QStringList untouched{"before", "true", "1", "5", "9", "9"};
+    QCOMPARE(workerValues(*m_worker), codes.isEmpty() ? untouched : choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
     auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
     QVERIFY(notice);
-    QCOMPARE(notice->text(), reason.isEmpty() ? QString() : notSaved);
-    if (reason.isEmpty()) {
-        QCOMPARE(read_settings_map().value(QStringLiteral("Parity")), QStringLiteral("odd"));
-        return;
-    }
-    QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
-    QCOMPARE(readFileBytes(fileName), before);
+    QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
+    if (!reason.isEmpty())
+        QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
+    QCOMPARE(readFileBytes(fileName),
+             ending != Ok ? before
+                          : content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1], "COM Log", "0",
+                                     "COM Port", choice[0], "Lenght", choice[3], "Parity", choice[4], "Stop Bit",
+                                     choice[5], "Zeta key", "z value"}));
 }
 
 // The entries stay the bare names; what the system tells about each adapter is in its tooltip, and the closed
@@ -312,7 +283,7 @@ void tst_settingsdialog::portToolTips() {
     });
     QVERIFY(writeFileBytes(fileName, content(withValue(withValue(defaultLines, 3, "ttyUSB0"), 13, "false"))));
     settings_dlg dialog;
-    QCOMPARE(picture(dialog), QStringLiteral("/ttyUSB0/ttyACM0/ttyS0,ttyUSB0,manual,115200,8 bit,none,1 bit"));
+    QCOMPARE(picture(dialog).section(QLatin1Char(','), 0, 1), QStringLiteral("/ttyUSB0/ttyACM0/ttyS0,ttyUSB0"));
     QStringList tips;
     for (int i = 0; i < dialog.cB_COM->count(); ++i)
         tips << dialog.cB_COM->itemData(i, Qt::ToolTipRole).toString();
@@ -321,35 +292,19 @@ void tst_settingsdialog::portToolTips() {
     QCOMPARE(dialog.cB_COM->toolTip(), tips[1]);
     dialog.cB_COM->setCurrentIndex(2);
     QCOMPARE(dialog.cB_COM->toolTip(), tips[2]);
-
-    // A stored port that is unplugged now keeps its entry, and says so.
-    QVERIFY(writeFileBytes(fileName, content(withValue(defaultLines, 3, "ttyACM7"))));
-    settings_dlg unplugged;
-    QCOMPARE(unplugged.cB_COM->currentText(), QStringLiteral("ttyACM7"));
-    QCOMPARE(unplugged.cB_COM->toolTip(), QStringLiteral("Порт сейчас не найден в системе"));
-}
-
-void tst_settingsdialog::popupHighlightReadable_data() {
-    QTest::addColumn<QString>("name");
-    for (const char *name : {"cB_COM", "cB_BaudRate", "cB_Lenght", "cB_Parity", "cB_stop_bit"})
-        QTest::newRow(name) << QString::fromLatin1(name);
 }
 
 // With the list open, the current value and the entry that the keys or the mouse move to stand out from the
-// other entries, and their text can be read on the highlight.
+// other entries, and their text can be read on the highlight. The style sheet styles every box alike.
 void tst_settingsdialog::popupHighlightReadable() {
-    QFETCH(QString, name);
     // Fusion, like the desktops' styles, draws the open list as a menu.
     QApplication::setStyle(QStringLiteral("Fusion"));
     qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
     const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
     settings_dlg dialog;
-    dialog.chB_Auto->setChecked(false);
-    dialog.cB_COM->setCurrentIndex(1);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    auto *box = dialog.findChild<QComboBox *>(name);
-    QVERIFY(box && box->currentIndex() >= 0 && box->count() >= 2);
+    QComboBox *box = dialog.cB_Parity;
     box->showPopup();
     QAbstractItemView *list = box->view();
     QVERIFY(QTest::qWaitForWindowExposed(list->window()));

@@ -14,14 +14,11 @@ namespace {
 // sanitizers' settings. The rest of a developer's desktop session (its platform theme and style, scale
 // factors, font DPI, session bus) would change how the program looks and behaves from one machine to another.
 QProcessEnvironment programEnvironment() {
+    const QRegularExpression kept(QStringLiteral("^(PATH|HOME|TMPDIR|LANG|LANGUAGE|LC_.*|.*SAN_OPTIONS)$"));
     const QProcessEnvironment inherited = QProcessEnvironment::systemEnvironment();
     QProcessEnvironment env;
-    for (const QString &name : inherited.keys()) {
-        if (name == QLatin1String("PATH") || name == QLatin1String("HOME") || name == QLatin1String("TMPDIR") ||
-            name == QLatin1String("LANG") || name == QLatin1String("LANGUAGE") ||
-            name.startsWith(QLatin1String("LC_")) || name.endsWith(QLatin1String("SAN_OPTIONS")))
-            env.insert(name, inherited.value(name));
-    }
+    for (const QString &name : inherited.keys().filter(kept))
+        env.insert(name, inherited.value(name));
     return env;
 }
 
@@ -33,11 +30,8 @@ const int toolTimeoutMs = 10000;
 std::optional<QStringList> runTool(const QString &display, const QString &program, const QStringList &arguments,
                                    const QStringList &extraEnvironment = {}) {
     QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    for (const QString &assignment : extraEnvironment)
-        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
-    tool.setProcessEnvironment(env);
+    // A later assignment wins.
+    tool.setEnvironment(QProcess::systemEnvironment() + QStringList{"DISPLAY=" + display} + extraEnvironment);
     tool.start(program, arguments);
     if (!tool.waitForFinished(toolTimeoutMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
         return std::nullopt; // ~QProcess kills it
@@ -79,13 +73,9 @@ QSize minimumWindowSize(const QString &display, quint32 window) {
     const QStringList hints =
         runTool(display, QStringLiteral("xprop"), {"-id", QString::number(window), "WM_NORMAL_HINTS"})
             .value_or(QStringList());
-    const QRegularExpression minimum(QStringLiteral("minimum size: (\\d+) by (\\d+)"));
-    for (const QString &line : hints) {
-        const QRegularExpressionMatch match = minimum.match(line);
-        if (match.hasMatch())
-            return QSize(match.captured(1).toInt(), match.captured(2).toInt());
-    }
-    return QSize();
+    const QRegularExpressionMatch minimum =
+        QRegularExpression(QStringLiteral("minimum size: (\\d+) by (\\d+)")).match(hints.join(QLatin1Char('\n')));
+    return minimum.hasMatch() ? QSize(minimum.captured(1).toInt(), minimum.captured(2).toInt()) : QSize();
 }
 
 QRect windowGeometry(const QString &display, quint32 window) {
@@ -136,9 +126,7 @@ ProgramUnderX::ProgramUnderX(const QString &display, const QString &workDir, con
     // installed, and Mesa keeps a buffer of that set-up for the life of the process: the leak checker of a
     // sanitizer build would report it, and the exit code with it, on any machine that has Mesa.
     env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
-    for (const QString &assignment : extraEnvironment)
-        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
-    m_process.setProcessEnvironment(env);
+    m_process.setEnvironment(env.toStringList() + extraEnvironment); // a later assignment wins
     m_process.setWorkingDirectory(workDir);
     // The sanitizer reports go to the test log.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

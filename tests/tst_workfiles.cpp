@@ -1,0 +1,392 @@
+#include "app/applog.h"
+#include "app/instancemutex.h"
+#include "app/settingsfile.h"
+#include "support/settingstestsupport.h"
+
+#include <QtTest>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+// The files the program keeps in its working folder: settings.ini, the log, and the instance lock beside them.
+namespace {
+
+const QString fileName = QStringLiteral("settings.ini");
+const QByteArray defaultBytes = "COM Log\r\n1\r\nCOM Port\r\n\r\nBaudRate\r\n115200\r\nParity\r\nnone\r\n"
+                                "Lenght\r\n8 bit\r\nStop Bit\r\n1 bit\r\nCOM Auto\r\ntrue\r\n";
+const QByteArray allKeys = "COM Port\r\nCOM7\r\nBaudRate\r\n9600\r\nLenght\r\n7 bit\r\nParity\r\neven\r\n"
+                           "Stop Bit\r\n2 bit\r\nCOM Auto\r\nfalse\r\nCOM Log\r\n1\r\n";
+const QByteArray invalidUtf8("\xC3\x28\xFF\xFE\xED\xA0\x80\xF8\x88\x80\x80\x80", 12);
+
+// Every allocation costs far more under the sanitizers. A reader quadratic in the size would still run into the
+// test's time limit.
+#ifdef __SANITIZE_ADDRESS__
+const int largeFileSize = 8 << 20;
+#else
+const int largeFileSize = 50 << 20;
+#endif
+
+// Every byte value in a scattered order, starting without a byte-order mark that would switch the decoder.
+QByteArray junk() {
+    QByteArray bytes("x");
+    for (int i = 0; i < 64 * 1024; ++i)
+        bytes += char(i * 7919 >> 3);
+    return bytes;
+}
+
+// What start-up and the worker take from the file: port/baud/lenght/parity/stopbit/auto/com_log.
+QString loadedValues() {
+    const ConnectionValues v = connectionValuesFromMap(read_settings_map());
+    com_log = 0;
+    load_com_log();
+    return v.com_port +
+           QString::asprintf("/%d/%d/%d/%d/%d/%d", v.baud, v.lenght, v.parity, v.stopbit, v.com_auto, com_log);
+}
+
+// A file as Notepad saves "Unicode": UTF-16, little-endian, with a byte-order mark (the codec writes one unless told
+// not to).
+QByteArray utf16(const QString &text) { return QTextCodec::codecForName("UTF-16LE")->fromUnicode(text); }
+
+const QString folder = QStringLiteral("LOGS_ZEVR_3G_Config");
+
+QDateTime at(int day, int month, int year, int hour, int minute, int second) {
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+const QString stopped = QStringLiteral("Журнал не записывается");
+
+// The numbers of the messages in the log's lines, in file order; -1 for a line that is not whole.
+QList<int> wholeLines(const QByteArray &content) {
+    const QRegularExpression whole(QStringLiteral("^06\\.12\\.2026 21:13:12:    /dev/ttyS9  не открыт (\\d+)\r$"));
+    QList<int> numbers;
+    for (const QString &line : QString::fromLocal8Bit(content).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = whole.match(line);
+        numbers << (match.hasMatch() ? match.captured(1).toInt() : -1);
+    }
+    return numbers;
+}
+
+// Someone else's file, which a planted link points to.
+const QByteArray foreign = "root:x:0:0:root:/root:/bin/bash\n";
+const QString linkRefused = QStringLiteral("это символическая ссылка, программа не пишет через ссылки");
+const QString folderRefused = QStringLiteral("это папка, а не файл");
+const QString typeRefused = QStringLiteral("это не обычный файл");
+
+enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, NoSpace, Link, DeadLink };
+enum LogObstacle { DirLink = DeadLink + 1, FileForDir, SharedLog }; // only the log has a folder of its own
+
+} // namespace
+
+class tst_workfiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init() {
+        m_dir.emplace();
+        QVERIFY(m_dir->isValid());
+    }
+    void cleanup() { m_dir.reset(); }
+    void values_data();
+    void values();
+    void rewriteKeepsBytes_data();
+    void rewriteKeepsBytes();
+    void fileInTheWay_data();
+    void fileInTheWay();
+    void lockNotTakenThroughALink();
+    void keepsItsFileWhileTheFolderComesAndGoes();
+    void refusesWhatIsNotItsFile_data();
+    void refusesWhatIsNotItsFile();
+    void fullDiskKeepsLinesWhole();
+
+private:
+    std::optional<ScopedWorkDir> m_dir; // each case starts in a fresh working folder
+};
+
+// Linux workstations read the file as UTF-8, so bytes from a Windows-era file are what it cannot read.
+void tst_workfiles::initTestCase() { QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8")); }
+
+void tst_workfiles::values_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<bool>("usable"); // holds a key the program knows
+
+    const QString keysValues = QStringLiteral("COM7/9600/7/2/2/0/1");
+    const QString otherText = QStringLiteral("/0/7/3/2/0/0");
+    QTest::newRow("default file") << defaultBytes << "/115200/8/0/1/1/1" << true;
+    QTest::newRow("every key") << allKeys << keysValues << true;
+    QTest::newRow("LF-only lines") << QByteArray(allKeys).replace("\r\n", "\n") << keysValues << true;
+    QTest::newRow("no final line end") << allKeys.chopped(2) << keysValues << true;
+    QTest::newRow("Even with a capital E") << QByteArray("Parity\r\nEven\r\n") << otherText << true;
+    QTest::newRow("COM Port key with a trailing space") << QByteArray("COM Port \r\nCOM3\r\n") << otherText << false;
+    QTest::newRow("last duplicate wins") << QByteArray("BaudRate\r\n2400\r\nBaudRate\r\n38400\r\n")
+                                         << "/38400/7/3/2/0/0" << true;
+    QTest::newRow("blank line shifts the pairs")
+        << QByteArray("COM Log\r\n1\r\n\r\nBaudRate\r\n9600\r\n") << "/0/7/3/2/0/1" << true;
+    QTest::newRow("unknown pair") << QByteArray("Colour\r\nblue\r\nCOM Log\r\n1\r\n") << "/0/7/3/2/0/1" << true;
+    QTest::newRow("binary junk") << junk() << otherText << false;
+    QTest::newRow("empty file") << QByteArray() << otherText << false;
+    QTest::newRow("invalid UTF-8") << QByteArray("COM Port\r\n" + invalidUtf8 + "\r\nCOM Log\r\n1\r\n")
+                                   << QString::fromLocal8Bit(invalidUtf8) + "/0/7/3/2/0/1" << true;
+    const QByteArray manyPairs =
+        QByteArray("COM Log\r\n0\r\nParity\r\neven\r\n").repeated(largeFileSize / 26) + "COM Log\r\n1\r\n";
+    QTest::newRow("large file") << manyPairs << "/0/7/2/2/0/1" << true;
+}
+
+void tst_workfiles::values() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, usable);
+    QVERIFY(writeFileBytes(fileName, content));
+    QTEST(loadedValues(), "values");
+    // A file that gives the program nothing is diagnosed at start, and left as it is.
+    const FileResult check = check_settings_file();
+    QCOMPARE(check.ok(), usable);
+    QCOMPARE(readFileBytes(fileName), content);
+
+    // A rewrite keeps every pair that was read, unknown and damaged ones included.
+    QVERIFY(store_settings(read_settings_snapshot(), {}).ok());
+    QTEST(loadedValues(), "values");
+}
+
+void tst_workfiles::rewriteKeepsBytes_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("port"); // what the dialog stores under "COM Port"
+    QTest::addColumn<QByteArray>("stored");
+    const QString com3 = QStringLiteral("COM3");
+
+    const QByteArray sorted = "BaudRate\r\n115200\r\nCOM Auto\r\ntrue\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM3\r\n"
+                              "Colour\r\nblue\r\nLenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n";
+    QTest::newRow("pairs in key order, CR LF") << defaultBytes + "Colour\nblue\n" << com3 << sorted;
+    const QByteArray note = "\xCF\xF0\xE8\xEC\xE5\xF7\xE0\xED\xE8\xE5\r\n\xD8\xEA\xE0\xF4 2\r\n"; // CP1251
+    QTest::newRow("CP1251 comment pair") << "COM Port\r\nCOM1\r\n" + note << com3 << "COM Port\r\nCOM3\r\n" + note;
+    QTest::newRow("NUL, lone CR, last line without its end")
+        << QByteArray("x\ry\r\n\x01\0z\r\nCOM Port\r\nCOM1", 24) << com3
+        << QByteArray("COM Port\r\nCOM3\r\nx\ry\r\n\x01\0z\r\n", 26);
+    const QByteArray unreadablePort = QByteArray("COM Port\r\n/dev/\xD2\xD2\xDF") + "1\r\n";
+    QTest::newRow("port shown as read keeps its bytes")
+        << unreadablePort << "/dev/\uFFFD\uFFFD\uFFFD1" << unreadablePort;
+    // Both keys read as U+FFFD; they keep the order of their bytes whichever came first.
+    QTest::newRow("keys that read the same") << QByteArray("\xFF\r\n1\r\n\xFE\r\n2\r\nCOM Port\r\nCOM1\r\n") << "COM1"
+                                             << QByteArray("COM Port\r\nCOM1\r\n\xFE\r\n2\r\n\xFF\r\n1\r\n");
+    const QByteArray utf8Mark = "\xEF\xBB\xBF";
+    QTest::newRow("UTF-8 with a byte-order mark") << utf8Mark + "Z\r\n\xFF\r\nCOM Port\r\nCOM1\r\n"
+                                                  << com3 << utf8Mark + "COM Port\r\nCOM3\r\nZ\r\n\xFF\r\n";
+    QTest::newRow("UTF-16 with a byte-order mark") << utf16("Заметка\r\nтекст\r\nCOM Port\r\nCOM1\r\n") << com3
+                                                   << utf16("COM Port\r\nCOM3\r\nЗаметка\r\nтекст\r\n");
+}
+
+// "OK" in the settings dialog rewrites the file; a pair it does not change keeps its bytes.
+void tst_workfiles::rewriteKeepsBytes() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, port);
+    QVERIFY(writeFileBytes(fileName, content));
+    QVERIFY(store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), port}}).ok());
+    QTEST(readFileBytes(fileName), "stored");
+    QCOMPARE(read_settings_map().value(QStringLiteral("COM Port")), port);
+}
+
+void tst_workfiles::fileInTheWay_data() {
+    QTest::addColumn<int>("obstacle");
+    QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
+    QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
+    const QString denied = QString::fromLocal8Bit(strerror(EACCES));
+    const QString full = QString::fromLocal8Bit(strerror(ENOSPC));
+    // Replacing a file that could not be read would lose every pair the dialog does not show.
+    const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
+    QTest::newRow("directory named settings.ini") << int(Folder) << folderRefused << folderRefused + kept;
+    QTest::newRow("FIFO, whose open would wait for a writer") << int(Fifo) << typeRefused << typeRefused + kept;
+    QTest::newRow("unreadable file") << int(Unreadable) << denied << denied + kept;
+    QTest::newRow("read-only file") << int(ReadOnly) << "" << denied;
+    QTest::newRow("read-only folder") << int(ReadOnlyDir) << "" << denied;
+    QTest::newRow("read-only folder, no file") << int(NoFileReadOnlyDir) << denied << denied;
+    QTest::newRow("content larger than the free space") << int(TooLarge) << "" << full;
+    QTest::newRow("no space left at all") << int(NoSpace) << "" << full;
+    QTest::newRow("link to a file") << int(Link) << "в файле нет ни одной известной настройки" << linkRefused;
+    QTest::newRow("link to no file") << int(DeadLink) << linkRefused << linkRefused;
+}
+
+// Start-up goes on with the values for a missing file, whatever is in the way, and says why. A rewrite that cannot be
+// done completely leaves the old file whole and says why. Whoever can write the working folder may plant links there:
+// nothing is written through them, whatever they point to.
+void tst_workfiles::fileInTheWay() {
+    QFETCH(int, obstacle);
+    QFETCH(QString, atStart);
+    const bool byModes =
+        obstacle == Unreadable || obstacle == ReadOnly || obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir;
+    const bool linked = obstacle == Link || obstacle == DeadLink;
+    if (byModes && !modesApply())
+        QSKIP("file modes do not stop this process");
+    std::optional<SmallTmpfs> tmpfs;
+    if ((obstacle == TooLarge || obstacle == NoSpace) && !tmpfs.emplace(m_dir->path(), "256k").isMounted())
+        QSKIP("cannot mount a small tmpfs here");
+    const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
+    if (obstacle == Folder)
+        QVERIFY(QDir().mkdir(fileName));
+    else if (obstacle == Fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0644), 0);
+    else if (linked)
+        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) &&
+                (obstacle == DeadLink || writeFileBytes(target, foreign)) && makeLink(target, fileName));
+    else if (obstacle != NoFileReadOnlyDir)
+        QVERIFY(create_default_settings().ok() && setMode(fileName, obstacle == Unreadable ? 0200
+                                                                    : obstacle == ReadOnly ? 0444
+                                                                                           : 0666));
+    QVERIFY(setMode(m_dir->path(), obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir ? 0755 : 0777));
+    if (obstacle == NoSpace)
+        writeFileBytes(QStringLiteral("filler"), QByteArray(1 << 20, 'x')); // stops where the space runs out
+    const QByteArray before = QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray();
+
+    FileResult start, saved;
+    QString values;
+    {
+        const auto access = fileAccessAs(byModes ? nobody : uid_t(-1));
+        start = settings_at_start();
+        values = loadedValues();
+        const QString note(obstacle == TooLarge ? 4 << 20 : 1, QLatin1Char('n'));
+        saved = store_settings(read_settings_snapshot(), {{QStringLiteral("Note"), note}, {"COM Port", "COM3"}});
+    }
+    const QString path = QDir(m_dir->path()).filePath(fileName);
+    QCOMPARE(start.reason, atStart);
+    QCOMPARE(start.path, path);
+    QCOMPARE(values, atStart.isEmpty() ? QStringLiteral("/115200/8/0/1/1/1") : QStringLiteral("/0/7/3/2/0/0"));
+    QVERIFY(!saved.ok());
+    QTEST(saved.reason, "onSave");
+    QCOMPARE(saved.path, path);
+    QCOMPARE(QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray(), before);
+    // Nothing left behind, such as a half-written replacement.
+    QStringList left = QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    left.removeOne(QStringLiteral("elsewhere"));
+    left.removeOne(QStringLiteral("filler"));
+    QCOMPARE(left, obstacle == NoFileReadOnlyDir ? QStringList() : QStringList{fileName});
+    QCOMPARE(QFileInfo(fileName).isSymLink(), linked);
+    QCOMPARE(readFileBytes(target), obstacle == Link ? foreign : QByteArray());
+    QCOMPARE(QFileInfo::exists(target), obstacle == Link);
+}
+
+// Whoever can write the temporary folder may plant a link in the lock's place; the lock never creates its target.
+void tst_workfiles::lockNotTakenThroughALink() {
+    const QString target = QDir(m_dir->path()).filePath(QStringLiteral("target"));
+    QVERIFY(makeLink(target, QStringLiteral("ZEVR3GMutex")));
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(m_dir->path()));
+    createInstanceMutex();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", tmp);
+    QVERIFY(!QFileInfo::exists(target));
+    QVERIFY(QFileInfo(QStringLiteral("ZEVR3GMutex")).isSymLink());
+}
+
+// The name is taken once at start, from the date and the minutes: later lines go to the same file, even after
+// midnight. While the folder is gone lines are dropped; once it is back the next line starts the file again.
+void tst_workfiles::keepsItsFileWhileTheFolderComesAndGoes() {
+    QDateTime time = at(6, 2, 2026, 23, 5, 7);
+    AppLog log(nullptr, [&time] { return time; });
+    const QString file = folder + QStringLiteral("/log_06022026_05.log");
+    QCOMPARE(log.fileName(), file);
+    log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
+    time = time.addSecs(3660);
+    log.slot_write_to_log_file(QString());
+    QCOMPARE(readFileBytes(file),
+             QStringLiteral("06.02.2026 23:05:07:    Устройство не обнаружено\r\n07.02.2026 00:06:07:    \r\n")
+                 .toLocal8Bit());
+
+    QVERIFY(QDir(folder).removeRecursively());
+    log.slot_write_to_log_file(QStringLiteral("dropped"));
+    QVERIFY(!QFileInfo::exists(folder));
+    QVERIFY(QDir().mkdir(folder));
+    log.slot_write_to_log_file(QStringLiteral("after"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+    QCOMPARE(readFileBytes(file), QByteArray("07.02.2026 00:06:07:    after\r\n"));
+}
+
+void tst_workfiles::refusesWhatIsNotItsFile_data() {
+    QTest::addColumn<int>("obstacle");
+    QTest::addColumn<QString>("reason"); // empty: the lines are written
+    QTest::addColumn<bool>("atFolder");  // the reason is the folder's, not the file's
+    QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused << false;
+    QTest::newRow("file links to no file") << int(DeadLink) << linkRefused << false;
+    QTest::newRow("folder links to another folder") << int(DirLink) << linkRefused << true;
+    QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка" << true;
+    QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused << false;
+    QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused << false;
+    QTest::newRow("read-only folder") << int(ReadOnlyDir) << QString::fromLocal8Bit(strerror(EACCES)) << false;
+    // No owner check: a log that colleagues share stays theirs and ours.
+    QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString() << false;
+}
+
+// Whoever can write the working folder may plant names there; nothing is written through them, the line is dropped
+// and the notice says once that logging has stopped.
+void tst_workfiles::refusesWhatIsNotItsFile() {
+    QFETCH(int, obstacle);
+    QFETCH(QString, reason);
+    QFETCH(bool, atFolder);
+    const QString file = folder + QStringLiteral("/log_06122026_41.log");
+    const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
+    QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
+    QVERIFY(obstacle == FileForDir ? writeFileBytes(folder, "not a folder")
+                                   : QDir().mkdir(obstacle == DirLink ? "other" : folder));
+    if (obstacle == DirLink)
+        QVERIFY(makeLink(QDir(m_dir->path()).filePath(QStringLiteral("other")), folder));
+    if (obstacle == Link || obstacle == DeadLink)
+        QVERIFY(makeLink(obstacle == Link ? target : target + "-new", file));
+    if (obstacle == Fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
+    if (obstacle == Folder)
+        QVERIFY(QDir().mkdir(file));
+    if (obstacle == SharedLog)
+        QVERIFY(writeFileBytes(file, "") && ::chown(QFile::encodeName(file).constData(), nobody, nobody) == 0 &&
+                setMode(file, 0666));
+    QVERIFY(setMode(m_dir->path(), 0777) && (obstacle == FileForDir || setMode(folder, 0755)));
+    if (obstacle == ReadOnlyDir && !modesApply())
+        QSKIP("file modes do not stop this process from writing");
+
+    AppLog log(nullptr, [] { return at(6, 12, 2026, 1, 41, 0); });
+    QSignalSpy notices(&log, &AppLog::signal_notice);
+    {
+        const auto access = fileAccessAs(obstacle == ReadOnlyDir || obstacle == SharedLog ? nobody : uid_t(-1));
+        log.slot_write_to_log_file(QStringLiteral("$(command)  не открыт"));
+        log.slot_write_to_log_file(QStringLiteral("second"));
+    }
+    QCOMPARE(readFileBytes(target), foreign);
+    QVERIFY(!QFileInfo::exists(target + "-new"));
+    QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
+    const QString path = QDir(m_dir->path()).filePath(atFolder ? folder : file);
+    QCOMPARE(QList<QVariantList>(notices),
+             (reason.isEmpty() ? QList<QVariantList>() : QList<QVariantList>{{stopped, path + ": " + reason}}));
+    if (reason.isEmpty())
+        QCOMPARE(readFileBytes(file), QByteArray("06.12.2026 01:41:00:    $(command)  не открыт\r\n"
+                                                 "06.12.2026 01:41:00:    second\r\n"));
+}
+
+// A full disk drops lines but never tears one: the file holds whole lines only, in order, and once there is room
+// again the next line goes in and the notice is withdrawn.
+void tst_workfiles::fullDiskKeepsLinesWhole() {
+    SmallTmpfs tmpfs(m_dir->path(), "16k");
+    if (!tmpfs.isMounted())
+        QSKIP("cannot mount a small tmpfs here");
+    QVERIFY(writeFileBytes(QStringLiteral("filler"), QByteArray(8 * 1024, 'x')));
+    AppLog log(nullptr, [] { return at(6, 12, 2026, 21, 13, 12); });
+    QSignalSpy notices(&log, &AppLog::signal_notice);
+    QSignalSpy withdrawn(&log, &AppLog::signal_notice_withdrawn);
+    const int messages = 400; // far more than the space holds
+    for (int i = 0; i < messages; ++i)
+        log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(i));
+    const QList<int> kept = wholeLines(readFileBytes(log.fileName()));
+    QVERIFY(!kept.isEmpty() && kept.size() < messages && !kept.contains(-1));
+    QVERIFY(std::is_sorted(kept.begin(), kept.end()));
+    const QString details =
+        QDir(m_dir->path()).filePath(log.fileName()) + ": " + QString::fromLocal8Bit(strerror(ENOSPC));
+    QCOMPARE(QList<QVariantList>(notices), (QList<QVariantList>{{stopped, details}}));
+
+    QVERIFY(QFile::remove(QStringLiteral("filler")));
+    log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
+    QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
+    QCOMPARE(wholeLines(readFileBytes(log.fileName())), kept + QList<int>{messages});
+}
+
+QTEST_GUILESS_MAIN(tst_workfiles)
+#include "tst_workfiles.moc"
