@@ -60,11 +60,8 @@ void tst_simdecoder::decodesStream_data() {
     QTest::addColumn<QStringList>("texts");
     using Chunks = QList<QByteArray>;
 
-    QTest::newRow("y") << Chunks{y} << QStringList{yText};
-    QTest::newRow("z") << Chunks{z} << QStringList{zText};
     QTest::newRow("z unknown type") << Chunks{hex("434D447A 07 00000001 0001")}
                                     << QStringList{"z type=unknown(7) reading=0.1 coef=10"};
-    QTest::newRow("w") << Chunks{w} << QStringList{"w units=3 addr=111,112,113 analog=2"};
     QTest::newRow("w address bytes that spell CMD")
         << Chunks{hex("434D4477 03 434D44 00000000")} << QStringList{"w units=3 addr=67,77,68 analog=none"};
     QTest::newRow("w mask bit of a unit not sent")
