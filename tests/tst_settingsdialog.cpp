@@ -21,7 +21,6 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <optional>
 
 static const QString fileName = QStringLiteral("settings.ini");
 static const QStringList defaultLines = {"COM Log", "1",      "COM Port", "",         "BaudRate", "115200",   "Parity",
@@ -104,7 +103,6 @@ private slots:
     void cleanup();
     void presets_data();
     void presets();
-    void unreadableFile();
     void systemPorts();
     void endingTheDialog_data();
     void endingTheDialog();
@@ -150,9 +148,8 @@ void tst_settingsdialog::presets_data() {
     QTest::newRow("default file") << defaultLines << "/ttyS0/ttyUSB0,,auto,115200,8 bit,none,1 bit,";
     QTest::newRow("COM Auto false") << withValue(defaultLines, 13, "false")
                                     << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,";
-    QTest::newRow("COM Auto missing") << QStringList(defaultLines.mid(0, 12))
-                                      << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,";
     QTest::newRow("stored values") << stored << "/ttyS0/ttyUSB0,ttyUSB0,manual,9600,7 bit,even,2 bit,";
+    // No "COM Auto" either: only "true" checks the box.
     QTest::newRow("values that are no entries") << strange << "/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,";
     // A stored port that is unplugged now keeps its entry, and says so.
     QTest::newRow("port not listed") << unplugged
@@ -175,14 +172,6 @@ void tst_settingsdialog::presets() {
     }
 }
 
-// A file that exists but cannot be read gives the picture of an empty map.
-void tst_settingsdialog::unreadableFile() {
-    QVERIFY(QDir().mkdir(fileName));
-    settings_dlg dialog;
-    QCOMPARE(picture(dialog), QStringLiteral("/ttyS0/ttyUSB0,,manual,115200,8 bit,none,1 bit,"));
-    QVERIFY(dialog.cB_COM->isEnabled());
-}
-
 // Without a list of the test's own, the dialog offers what the system lists, after the empty entry.
 void tst_settingsdialog::systemPorts() {
     setPortLister(nullptr);
@@ -193,30 +182,22 @@ void tst_settingsdialog::systemPorts() {
     QCOMPARE(picture(dialog).section(QLatin1Char(','), 0, 0), system.join(QLatin1Char('/')));
 }
 
-enum Ending { Ok, OkOnFullDisk, OkOnUnreadableFile, CloseButton, Escape };
+enum Ending { Ok, OkOnUnreadableFile, Escape };
 
 void tst_settingsdialog::endingTheDialog_data() {
     QTest::addColumn<QStringList>("choice"); // port, "Авто", baud, data bits, parity, stop bits
     QTest::addColumn<int>("ending");
-    QTest::addColumn<QString>("codes");  // what the worker gets; empty: it keeps its own
-    QTest::addColumn<QString>("reason"); // why the file was not saved
-    const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
-    QTest::newRow("odd") << odd << int(Ok) << "2400 7 3 2" << QString();
-    QTest::newRow("even") << QStringList({"ttyS0", "true", "19200", "8 bit", "even", "1 bit"}) << int(Ok)
-                          << "19200 8 2 1" << QString();
-    QTest::newRow("none") << QStringList({"", "false", "4800", "8 bit", "none", "1 bit"}) << int(Ok) << "4800 8 0 1"
-                          << QString();
+    QTest::addColumn<QString>("codes"); // what the worker gets; empty: it keeps its own
     // The file names an unplugged adapter that the port list lacks; "OK" must keep it.
-    QTest::newRow("port not listed") << QStringList({"ttyACM7", "true", "38400", "7 bit", "even", "2 bit"}) << int(Ok)
-                                     << "38400 7 2 2" << QString();
-    // The values apply for this run either way; a file that could not be written is left whole.
-    QTest::newRow("full disk") << odd << int(OkOnFullDisk) << "2400 7 3 2" << QString::fromLocal8Bit(strerror(ENOSPC));
-    // Its pairs could not be read, so writing the dialog's six would lose them.
-    QTest::newRow("file that cannot be read")
-        << odd << int(OkOnUnreadableFile) << "2400 7 3 2"
-        << QString::fromLocal8Bit(strerror(EACCES)) + " — прочитать не удалось, файл оставлен как есть";
-    QTest::newRow("close button") << odd << int(CloseButton) << QString() << QString();
-    QTest::newRow("Escape") << odd << int(Escape) << QString() << QString();
+    QTest::newRow("port not listed, manual")
+        << QStringList({"ttyACM7", "false", "4800", "7 bit", "odd", "2 bit"}) << int(Ok) << "4800 7 3 2";
+    QTest::newRow("listed port, automatic")
+        << QStringList({"ttyS0", "true", "19200", "8 bit", "even", "1 bit"}) << int(Ok) << "19200 8 2 1";
+    // The values apply for this run either way. One failure shows the notice's wiring; the settings file's own test
+    // has the other reasons a save fails for.
+    const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
+    QTest::newRow("file that cannot be read") << odd << int(OkOnUnreadableFile) << "2400 7 3 2";
+    QTest::newRow("Escape") << odd << int(Escape) << QString();
 }
 
 // "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show, and
@@ -226,18 +207,12 @@ void tst_settingsdialog::endingTheDialog() {
     QFETCH(QStringList, choice);
     QFETCH(int, ending);
     QFETCH(QString, codes);
-    QFETCH(QString, reason);
     if (ending == OkOnUnreadableFile && !modesApply())
         QSKIP("file modes do not stop this process from reading");
-    std::optional<SmallTmpfs> tmpfs;
-    if (ending == OkOnFullDisk && !tmpfs.emplace(m_dir->path(), "16k").isMounted())
-        QSKIP("cannot mount a small tmpfs here");
     const QStringList extra = {"Zeta key", "z value", "Alpha", "a value", "COM Log", "0"};
     const QByteArray before = content(withValue(defaultLines, 3, "ttyACM7") + extra);
     QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, ending == OkOnUnreadableFile ? 0200 : 0666));
     QVERIFY(setMode(m_dir->path(), 0777));
-    if (ending == OkOnFullDisk)
-        writeFileBytes(QStringLiteral("filler"), QByteArray(64 * 1024, 'x')); // stops where the space runs out
 
     MainWindow window;
     const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
@@ -253,8 +228,6 @@ void tst_settingsdialog::endingTheDialog() {
             dialog->cB_stop_bit->setCurrentText(choice[5]);
             if (ending == Escape)
                 QTest::keyClick(dialog, Qt::Key_Escape);
-            else if (ending == CloseButton)
-                dialog->close();
             else
                 QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
         });
@@ -264,8 +237,11 @@ void tst_settingsdialog::endingTheDialog() {
     auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
     QVERIFY(notice);
     QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
-    if (!reason.isEmpty())
-        QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " + reason);
+    // Its pairs could not be read, so writing the dialog's six would lose them.
+    if (ending == OkOnUnreadableFile)
+        QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " +
+                                        QString::fromLocal8Bit(strerror(EACCES)) +
+                                        " — прочитать не удалось, файл оставлен как есть");
     QCOMPARE(readFileBytes(fileName),
              ending != Ok ? before
                           : content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1], "COM Log", "0",
