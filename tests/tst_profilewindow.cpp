@@ -161,8 +161,8 @@ void tst_profilewindow::openChangesOnlyWhatTheProfileSays_data() {
                        "pB_Send_2 sends 434d4479010203"};
     // The station section is good and comes first: a window that applied as it read would have changed it.
     QTest::newRow("bad meter after a good station")
-        << QByteArray("version=1\n[station]\ntype=multi\nchannel2.cm=1,2\nchannel3.code=Q\n[meter]\ntype="
-                      "pulse\nreading=12a4.5\n")
+        << QByteArray("version=1\n[station]\ntype=multi\nchannel2.cm=1,2\nchannel3.code=Q\n"
+                      "[meter]\ntype=pulse\nreading=12a4.5\n")
         << "Профиль не открыт: строка 8: reading — «12a4»: допустимы только цифры 0–9" << QStringList();
 }
 
