@@ -60,10 +60,6 @@ QString refusal(const QString &field, const QString &problem) {
     return QStringLiteral("Команда не отправлена: %1 — %2").arg(field, problem);
 }
 
-QString badYear(const QString &field, const char *year) {
-    return refusal(field, QStringLiteral("год %1 вне диапазона 2000–2255").arg(year));
-}
-
 } // namespace
 
 // The main window as the operator first sees it and as it answers clicks, typing, pasting and the send buttons.
@@ -199,11 +195,8 @@ void tst_form::stationTab_data() {
 
     unitRow("start", "", StartUnits);
     unitRow("БУ1 enables chB_2 only", "1", "X+++ o--- .--- .--- .--- .--- .--- .---");
-    unitRow("БУ1, БУ2", "1 2", "X+++ X+++ o--- .--- .--- .--- .--- .---");
-    unitRow("БУ1..БУ5", "1 2 3 4 5", "X+++ X+++ X+++ X+++ X+++ o--- .--- .---");
     unitRow("БУ1..БУ5, БУ2 off", "1 2 3 4 5 2", "X+++ o--- #--- #--- #--- .--- .--- .---");
     unitRow("БУ1..БУ5, БУ2 off, on", "1 2 3 4 5 2 2", "X+++ X+++ X+++ X+++ X+++ o--- .--- .---");
-    unitRow("БУ1..БУ3, БУ1 off", "1 2 3 1", "o-++ #--- #--- .--- .--- .--- .--- .---");
     // The walk stops at the first unchecked box, so a checked unit behind it stays as it was.
     unitRow("БУ1..БУ4, БУ3 off, БУ1 off", "1 2 3 4 3 1", "o-++ #--- .--- #--- .--- .--- .--- .---");
     unitRow("all eight, БУ1 off", "1 2 3 4 5 6 7 8 1", "o-++ #--- #--- #--- #--- #--- #--- #---");
@@ -216,7 +209,6 @@ void tst_form::stationTab_data() {
     cmRow("and off again", "11 11", "oooo[ ] oooo[] oooo[] oooo[]");
     cmRow("channel 2 СМ2, СМ3", "22 23", "o..o[] oXXo[2] o..o[] o..o[]");
     cmRow("then СМ2 off", "22 23 22", "oo.o[] ooXo[3] oo.o[] oo.o[]");
-    cmRow("then СМ4 on", "22 23 22 24", "oo..[] ooXX[3] oo..[] oo..[]");
     cmRow("lower one checked later", "44 41", ".oo.[] .oo.[] .oo.[] XooX[1]");
     // Each of the sixteen boxes writes its own channel's label and locks its own column elsewhere.
     for (int channel = 1; channel <= 4; ++channel) {
@@ -264,15 +256,10 @@ void tst_form::typing_data() {
     typeRow("code: Latin b", {"lE_Kod_Ch_1=b"}, "b");
     typeRow("code: Cyrillic А pasted", {"lE_Kod_Ch_2+=А"}, "");
     typeRow("serial: Arabic-Indic", {"lE_Nom_Ch_1=١٢٣"}, "");
-    typeRow("serial: full-width", {"lE_Nom_Ch_2=１２３"}, "");
     typeRow("serial: each digit on its own", {"lE_Nom_Ch_3=1١2٣3"}, "123");
-    typeRow("serial: Arabic-Indic pasted", {"lE_Nom_Ch_4+=١٢٣"}, "");
     typeRow("serial: ASCII pasted", {"lE_Nom_Ch_4+=987"}, "987");
-    typeRow("channel date: Arabic-Indic", {"lE_Date_Ch_2=١٢٣"}, "//");
     typeRow("channel date: ASCII", {"lE_Date_Ch_2=15062016"}, "15/06/2016");
-    typeRow("date: Arabic-Indic", {"#1", "lE_Date=١٢٣"}, "//");
     typeRow("time: Arabic-Indic, then ASCII", {"#1", "lE_Time=١2٢3"}, "23::");
-    typeRow("meter reading: Arabic-Indic", meter + QStringList{"lE_current_val_el_counter=١٢٣"}, ".");
     typeRow("meter reading: ASCII", meter + QStringList{"lE_current_val_el_counter=12345678"}, "1234567.8");
     typeRow("meter constant: full-width", meter + QStringList{"lE_coef_el_counter=３２"}, "");
     // Only a pulse meter's fields take keys; without one they keep what they hold.
@@ -282,7 +269,6 @@ void tst_form::typing_data() {
     typeRow("meter constant: pulse, then RS485", meter + QStringList{"rB_RS485_el_counter", "lE_coef_el_counter=1"},
             "3200");
     typeRow("address: Arabic-Indic", {"lE_1=١٢٣"}, "");
-    typeRow("address: full-width pasted", {"lE_1+=１２"}, "");
     typeRow("address: sign and group separator", {"lE_1=+1,5"}, "15");
     // Three digits above 250 stand; the command refuses what its byte cannot carry.
     typeRow("address: 300 stands", {"chB_1", "chB_2", "lE_2=300"}, "300");
@@ -302,12 +288,7 @@ void tst_form::sendsOneCommand_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("expected");
 
-    // The form's own texts and states go out as they stand at start.
-    const QString form = "00 00 01 01 11 41 00 00 04 D2 00 00 ";
-    sendRow("station at start", {}, "pB_Send_1", "434D4477 00 00000000");
-    sendRow("channels at start", {"rb_NChanel"}, "pB_Send_1", "434D4478 " + form + form + form + form);
-    sendRow("clock at start", {"#1"}, "pB_Send_2", "434D4479 000000 010111");
-    sendRow("pulse meter at start", {"#2", "rB_Imp_el_counter"}, "pB_Send_3", "434D447A 01 00000000 0140");
+    // One row per page and button, and a refusal on two of them: which values go out is the encoders' business.
     sendRow("units 1-3, unit 2 analog", {"chB_1", "chB_2", "chB_3", "rB_anl_2"}, "pB_Send_1",
             "434D4477 03 6F7071 00000002");
     sendRow("unit 3 checked but disabled", {"chB_1", "chB_2", "chB_3", "rB_anl_3", "chB_2"}, "pB_Send_1",
@@ -320,10 +301,8 @@ void tst_form::sendsOneCommand_data() {
             units << QStringLiteral("rB_anl_%1").arg(unit);
     }
     sendRow("all eight typed, odd ones analog", units, "pB_Send_1", "434D4477 08 6E78828C96A0AAB4 00000055");
-    const QStringList two{"chB_1", "chB_2"};
-    sendRow("address 256", two + QStringList{"lE_2=256"}, "pB_Send_1",
+    sendRow("address 256", {"chB_1", "chB_2", "lE_2=256"}, "pB_Send_1",
             refusal("адрес БУ2", "256 больше 255 и не помещается в команду"));
-    sendRow("address 255 goes out", two + QStringList{"lE_2=255"}, "pB_Send_1", "434D4477 02 6FFF 00000000");
     QStringList channels{"rb_NChanel", "chB_Chanel1_CM_1", "chB_Chanel1_CM_3", "chB_Chanel2_CM_2", "chB_Chanel4_CM_4"};
     for (int k = 1; k <= 4; ++k)
         channels << QStringLiteral("lE_Date_Ch_%1=0%1/0%2/201%1").arg(k).arg(k + 1)
@@ -332,20 +311,17 @@ void tst_form::sendsOneCommand_data() {
     sendRow("every field of every channel", channels, "pB_Send_1",
             "434D4478 01 02 01 02 0B 42 00 01 86 97 30 00  02 01 02 03 0C 43 00 01 86 98 00 00"
             "         00 00 03 04 0D 44 00 01 86 99 00 00  04 01 04 05 0E 45 00 01 86 9A 00 00");
-    sendRow("channel year 1999", {"rb_NChanel", "lE_Date_Ch_2=01011999"}, "pB_Send_1",
-            badYear("дата выпуска канала 2", "1999"));
     // The masks put in the separators and the decimal point.
     sendRow("time and date", {"#1", "lE_Time=235959", "lE_Date=31122099"}, "pB_Send_2", "434D4479 173B3B 1F0C63");
-    sendRow("year 1999", {"#1", "lE_Date=01011999"}, "pB_Send_2", badYear("дата", "1999"));
-    sendRow("day 99 goes out", {"#1", "lE_Date=99012017"}, "pB_Send_2", "434D4479 000000 630111");
+    sendRow("year 1999", {"#1", "lE_Date=01011999"}, "pB_Send_2",
+            refusal("дата", QStringLiteral("год 1999 вне диапазона 2000–2255")));
     // One reading of the clock, in ASCII digits: a second reading would already be in 2027.
     sendRow("clock", {"#1", "clock"}, "pB_Send_2", "434D4479 173B3B 1F0C1A");
-    const QStringList pulse{"#2", "rB_Imp_el_counter", "lE_current_val_el_counter=12345678",
-                            "lE_coef_el_counter=99999"};
     sendRow("no meter", {"#2"}, "pB_Send_3", "434D447A 00 00000000 0000");
-    sendRow("pulse meter", pulse, "pB_Send_3", "434D447A 01 00BC614E 270F");
-    sendRow("RS485 ignores the fields", pulse + QStringList{"rB_RS485_el_counter"}, "pB_Send_3",
-            "434D447A 02 00000000 0000");
+    sendRow("pulse meter",
+            {"#2", "rB_Imp_el_counter", "lE_current_val_el_counter=12345678", "lE_coef_el_counter=99999"}, "pB_Send_3",
+            "434D447A 01 00BC614E 270F");
+    sendRow("RS485", {"#2", "rB_RS485_el_counter"}, "pB_Send_3", "434D447A 02 00000000 0000");
 }
 
 // A refused command never reaches the link: the status bar says which field and why.

@@ -1,5 +1,6 @@
 #include "protocol/profile.h"
 #include "protocol/profilefile.h"
+#include "support/everyfieldprofile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -7,33 +8,6 @@
 using namespace Profiles;
 
 namespace {
-
-// Every field differs from the value the program starts with, so that a key the writer or the reader
-// forgets comes back as the start value and the comparison fails.
-Profile everyFieldSet() {
-    Station station;
-    station.multiChannel = true;
-    const char *checked = "11011010";
-    for (int unit = 0; unit < 8; ++unit)
-        station.units[unit] = {checked[unit] == '1', QString::number(201 + unit * 7), unit % 3 != 1};
-    station.units[7].address = QString(); // an emptied address field goes out as 0
-    const char *cms[] = {"1010", "0100", "0000", "0001"};
-    for (int channel = 0; channel < 4; ++channel) {
-        Channel &record = station.channels[channel];
-        for (int cm = 0; cm < 4; ++cm)
-            record.cm[cm] = cms[channel][cm] == '1';
-        record.date = QStringLiteral("%1/0%2/20%3").arg(11 + channel).arg(channel + 2).arg(30 + channel);
-        record.code = QString(QLatin1Char(char('b' + channel)));
-        record.serialNumber = QString::number(99990 + channel);
-    }
-    station.channels[2].date = QStringLiteral("7/5/2255"); // a date field filled in part
-    station.channels[3].code = QString();
-    Profile profile;
-    profile.station = station;
-    profile.clock = Clock{QStringLiteral("23:59:58"), QStringLiteral("31/12/2099")};
-    profile.meter = Meter{Commands::MeterType::Pulse, QStringLiteral("1234567.8"), QStringLiteral("99999")};
-    return profile;
-}
 
 // The format as the manual describes it and a depot's script would write it: comments, blank lines,
 // blanks around "=", Windows line ends, a byte-order mark, keys in any order and some left out.
@@ -101,8 +75,6 @@ void tst_profile::refusesBadProfile_data() {
                             << "строка 3: неизвестный ключ «unit9» в разделе [station]";
     QTest::newRow("key of another tab") << profileText("[time]\ntype=pulse\n")
                                         << "строка 3: неизвестный ключ «type» в разделе [time]";
-    QTest::newRow("no equals sign") << profileText("[meter]\ntype pulse\n")
-                                    << "строка 3: ожидается «ключ=значение», а стоит «type pulse»";
     // A value its key refuses, alone on line 3 under its section.
     const auto badValue = [](const char *name, const char *section, const QString &key, const QString &value,
                              const QString &problem) {
@@ -154,19 +126,14 @@ void tst_profile::commandsFollowTheTabRules_data() {
         "channel2.cm=4\n",
         "434D4478 01020F0610420001869F3000 040101011141000004D20000 000001011141000004D20000"
         " 000001011141000004D20000");
-    row("time", "[time]\ntime=23:59:59\ndate=31/12/2099\n", "434D4479 173B3B 1F0C63");
-    row("meter", "[meter]\ntype=pulse\nreading=0001234.5\n", "434D447A 01 00003039 0140");
 }
 
 void tst_profile::commandsFollowTheTabRules() {
     QFETCH(QByteArray, content);
     QFETCH(QByteArray, command);
     const ReadResult read = readProfile(content);
-    QVERIFY2(read.isValid(), qPrintable(read.message()));
-    const Profile &profile = read.profile;
-    const Commands::Encoded encoded = profile.station ? stationCommand(*profile.station)
-                                      : profile.clock ? clockCommand(*profile.clock)
-                                                      : meterCommand(*profile.meter);
+    QVERIFY2(read.isValid() && read.profile.station, qPrintable(read.message()));
+    const Commands::Encoded encoded = stationCommand(*read.profile.station);
     QCOMPARE(encoded.refusal, QString());
     QCOMPARE(encoded.bytes.toHex(' '), command.toHex(' '));
 }

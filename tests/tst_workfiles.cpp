@@ -28,14 +28,6 @@ const int largeFileSize = 8 << 20;
 const int largeFileSize = 50 << 20;
 #endif
 
-// Every byte value in a scattered order, starting without a byte-order mark that would switch the decoder.
-QByteArray junk() {
-    QByteArray bytes("x");
-    for (int i = 0; i < 64 * 1024; ++i)
-        bytes += char(i * 7919 >> 3);
-    return bytes;
-}
-
 // What start-up and the worker take from the file: port/baud/lenght/parity/stopbit/auto/com_log.
 QString loadedValues() {
     const ConnectionValues v = connectionValuesFromMap(read_settings_map());
@@ -50,10 +42,6 @@ QString loadedValues() {
 QByteArray utf16(const QString &text) { return QTextCodec::codecForName("UTF-16LE")->fromUnicode(text); }
 
 const QString folder = QStringLiteral("LOGS_ZEVR_3G_Config");
-
-QDateTime at(int day, int month, int year, int hour, int minute, int second) {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
-}
 
 const QString stopped = QStringLiteral("Журнал не записывается");
 
@@ -74,7 +62,7 @@ const QString linkRefused = QStringLiteral("это символическая с
 const QString folderRefused = QStringLiteral("это папка, а не файл");
 const QString typeRefused = QStringLiteral("это не обычный файл");
 
-enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, NoSpace, Link, DeadLink };
+enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, Link, DeadLink };
 enum LogObstacle { DirLink = DeadLink + 1, FileForDir, SharedLog }; // only the log has a folder of its own
 
 } // namespace
@@ -125,8 +113,6 @@ void tst_workfiles::values_data() {
                                          << "/38400/7/3/2/0/0" << true;
     QTest::newRow("blank line shifts the pairs")
         << QByteArray("COM Log\r\n1\r\n\r\nBaudRate\r\n9600\r\n") << "/0/7/3/2/0/1" << true;
-    QTest::newRow("unknown pair") << QByteArray("Colour\r\nblue\r\nCOM Log\r\n1\r\n") << "/0/7/3/2/0/1" << true;
-    QTest::newRow("binary junk") << junk() << otherText << false;
     QTest::newRow("empty file") << QByteArray() << otherText << false;
     QTest::newRow("invalid UTF-8") << QByteArray("COM Port\r\n" + invalidUtf8 + "\r\nCOM Log\r\n1\r\n")
                                    << QString::fromLocal8Bit(invalidUtf8) + "/0/7/3/2/0/1" << true;
@@ -137,12 +123,10 @@ void tst_workfiles::values_data() {
 
 void tst_workfiles::values() {
     QFETCH(QByteArray, content);
-    QFETCH(bool, usable);
     QVERIFY(writeFileBytes(fileName, content));
     QTEST(loadedValues(), "values");
     // A file that gives the program nothing is diagnosed at start, and left as it is.
-    const FileResult check = check_settings_file();
-    QCOMPARE(check.ok(), usable);
+    QTEST(check_settings_file().ok(), "usable");
     QCOMPARE(readFileBytes(fileName), content);
 
     // A rewrite keeps every pair that was read, unknown and damaged ones included.
@@ -159,8 +143,6 @@ void tst_workfiles::rewriteKeepsBytes_data() {
     const QByteArray sorted = "BaudRate\r\n115200\r\nCOM Auto\r\ntrue\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM3\r\n"
                               "Colour\r\nblue\r\nLenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n";
     QTest::newRow("pairs in key order, CR LF") << defaultBytes + "Colour\nblue\n" << com3 << sorted;
-    const QByteArray note = "\xCF\xF0\xE8\xEC\xE5\xF7\xE0\xED\xE8\xE5\r\n\xD8\xEA\xE0\xF4 2\r\n"; // CP1251
-    QTest::newRow("CP1251 comment pair") << "COM Port\r\nCOM1\r\n" + note << com3 << "COM Port\r\nCOM3\r\n" + note;
     QTest::newRow("NUL, lone CR, last line without its end")
         << QByteArray("x\ry\r\n\x01\0z\r\nCOM Port\r\nCOM1", 24) << com3
         << QByteArray("COM Port\r\nCOM3\r\nx\ry\r\n\x01\0z\r\n", 26);
@@ -202,7 +184,6 @@ void tst_workfiles::fileInTheWay_data() {
     QTest::newRow("read-only folder") << int(ReadOnlyDir) << "" << denied;
     QTest::newRow("read-only folder, no file") << int(NoFileReadOnlyDir) << denied << denied;
     QTest::newRow("content larger than the free space") << int(TooLarge) << "" << full;
-    QTest::newRow("no space left at all") << int(NoSpace) << "" << full;
     QTest::newRow("link to a file") << int(Link) << "в файле нет ни одной известной настройки" << linkRefused;
     QTest::newRow("link to no file") << int(DeadLink) << linkRefused << linkRefused;
 }
@@ -219,7 +200,7 @@ void tst_workfiles::fileInTheWay() {
     if (byModes && !modesApply())
         QSKIP("file modes do not stop this process");
     std::optional<SmallTmpfs> tmpfs;
-    if ((obstacle == TooLarge || obstacle == NoSpace) && !tmpfs.emplace(m_dir->path(), "256k").isMounted())
+    if (obstacle == TooLarge && !tmpfs.emplace(m_dir->path(), "256k").isMounted())
         QSKIP("cannot mount a small tmpfs here");
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
     if (obstacle == Folder)
@@ -234,8 +215,6 @@ void tst_workfiles::fileInTheWay() {
                                                                     : obstacle == ReadOnly ? 0444
                                                                                            : 0666));
     QVERIFY(setMode(m_dir->path(), obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir ? 0755 : 0777));
-    if (obstacle == NoSpace)
-        writeFileBytes(QStringLiteral("filler"), QByteArray(1 << 20, 'x')); // stops where the space runs out
     const QByteArray before = QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray();
 
     FileResult start, saved;
@@ -258,24 +237,20 @@ void tst_workfiles::fileInTheWay() {
     // Nothing left behind, such as a half-written replacement.
     QStringList left = QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     left.removeOne(QStringLiteral("elsewhere"));
-    left.removeOne(QStringLiteral("filler"));
     QCOMPARE(left, obstacle == NoFileReadOnlyDir ? QStringList() : QStringList{fileName});
     QCOMPARE(QFileInfo(fileName).isSymLink(), linked);
     QCOMPARE(readFileBytes(target), obstacle == Link ? foreign : QByteArray());
     QCOMPARE(QFileInfo::exists(target), obstacle == Link);
 }
 
-// Whoever can write the temporary folder may plant a link in the lock's place; the lock never creates its target.
+// In a shared temporary folder anyone may plant a link in the lock's place; the lock never creates its target.
 void tst_workfiles::lockNotTakenThroughALink() {
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("target"));
     QVERIFY(makeLink(target, QStringLiteral("ZEVR3GMutex")));
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    const QByteArray tmp = qgetenv("TMPDIR");
-    qunsetenv("XDG_RUNTIME_DIR");
-    qputenv("TMPDIR", QFile::encodeName(m_dir->path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir->path()));
     createInstanceMutex();
     qputenv("XDG_RUNTIME_DIR", runtime);
-    qputenv("TMPDIR", tmp);
     QVERIFY(!QFileInfo::exists(target));
     QVERIFY(QFileInfo(QStringLiteral("ZEVR3GMutex")).isSymLink());
 }
@@ -283,7 +258,7 @@ void tst_workfiles::lockNotTakenThroughALink() {
 // The name is taken once at start, from the date and the minutes: later lines go to the same file, even after
 // midnight. While the folder is gone lines are dropped; once it is back the next line starts the file again.
 void tst_workfiles::keepsItsFileWhileTheFolderComesAndGoes() {
-    QDateTime time = at(6, 2, 2026, 23, 5, 7);
+    QDateTime time(QDate(2026, 2, 6), QTime(23, 5, 7));
     AppLog log(nullptr, [&time] { return time; });
     const QString file = folder + QStringLiteral("/log_06022026_05.log");
     QCOMPARE(log.fileName(), file);
@@ -306,16 +281,14 @@ void tst_workfiles::keepsItsFileWhileTheFolderComesAndGoes() {
 void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::addColumn<int>("obstacle");
     QTest::addColumn<QString>("reason"); // empty: the lines are written
-    QTest::addColumn<bool>("atFolder");  // the reason is the folder's, not the file's
-    QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused << false;
-    QTest::newRow("file links to no file") << int(DeadLink) << linkRefused << false;
-    QTest::newRow("folder links to another folder") << int(DirLink) << linkRefused << true;
-    QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка" << true;
-    QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused << false;
-    QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused << false;
-    QTest::newRow("read-only folder") << int(ReadOnlyDir) << QString::fromLocal8Bit(strerror(EACCES)) << false;
+    QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused;
+    QTest::newRow("folder links to another folder") << int(DirLink) << linkRefused;
+    QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
+    QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
+    QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused;
+    QTest::newRow("read-only folder") << int(ReadOnlyDir) << QString::fromLocal8Bit(strerror(EACCES));
     // No owner check: a log that colleagues share stays theirs and ours.
-    QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString() << false;
+    QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
 }
 
 // Whoever can write the working folder may plant names there; nothing is written through them, the line is dropped
@@ -323,7 +296,7 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
 void tst_workfiles::refusesWhatIsNotItsFile() {
     QFETCH(int, obstacle);
     QFETCH(QString, reason);
-    QFETCH(bool, atFolder);
+    const bool atFolder = obstacle == DirLink || obstacle == FileForDir; // the reason is the folder's, not the file's
     const QString file = folder + QStringLiteral("/log_06122026_41.log");
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
     QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
@@ -331,8 +304,8 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
                                    : QDir().mkdir(obstacle == DirLink ? "other" : folder));
     if (obstacle == DirLink)
         QVERIFY(makeLink(QDir(m_dir->path()).filePath(QStringLiteral("other")), folder));
-    if (obstacle == Link || obstacle == DeadLink)
-        QVERIFY(makeLink(obstacle == Link ? target : target + "-new", file));
+    if (obstacle == Link)
+        QVERIFY(makeLink(target, file));
     if (obstacle == Fifo)
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
     if (obstacle == Folder)
@@ -344,7 +317,7 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     if (obstacle == ReadOnlyDir && !modesApply())
         QSKIP("file modes do not stop this process from writing");
 
-    AppLog log(nullptr, [] { return at(6, 12, 2026, 1, 41, 0); });
+    AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(1, 41)); });
     QSignalSpy notices(&log, &AppLog::signal_notice);
     {
         const auto access = fileAccessAs(obstacle == ReadOnlyDir || obstacle == SharedLog ? nobody : uid_t(-1));
@@ -352,7 +325,6 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
         log.slot_write_to_log_file(QStringLiteral("second"));
     }
     QCOMPARE(readFileBytes(target), foreign);
-    QVERIFY(!QFileInfo::exists(target + "-new"));
     QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
     const QString path = QDir(m_dir->path()).filePath(atFolder ? folder : file);
     QCOMPARE(QList<QVariantList>(notices),
@@ -369,7 +341,7 @@ void tst_workfiles::fullDiskKeepsLinesWhole() {
     if (!tmpfs.isMounted())
         QSKIP("cannot mount a small tmpfs here");
     QVERIFY(writeFileBytes(QStringLiteral("filler"), QByteArray(8 * 1024, 'x')));
-    AppLog log(nullptr, [] { return at(6, 12, 2026, 21, 13, 12); });
+    AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(21, 13, 12)); });
     QSignalSpy notices(&log, &AppLog::signal_notice);
     QSignalSpy withdrawn(&log, &AppLog::signal_notice_withdrawn);
     const int messages = 400; // far more than the space holds
