@@ -93,6 +93,12 @@ void tst_process::twoCopiesOneSending() {
     }
     QVERIFY2(waitUntil(5000, [&] { return !events("command").isEmpty(); }), "the controller received no command");
     QCOMPARE(events("command").first().value("hex").toString(), QStringLiteral("434D44770000000000"));
+    // The stored settings on the line itself, as far as a pseudo-terminal keeps them: the report could be right
+    // while the port was opened with the worker's defaults.
+    const QJsonObject line = events("probe").first().value("line").toObject();
+    QCOMPARE(line.value("baud").toInt(), 9600);
+    QCOMPARE(line.value("stop_bits").toInt(), 2);
+    QVERIFY(line.value("parity_odd").toBool());
 
     const QStringList reports = {"Открыт " + port + "-9600-7-3-2-Нет", "Обнаружено устройство", "Отправка сообщения",
                                  "Отправлено. " + port + " закрыт"};
