@@ -27,6 +27,7 @@ only=" $* "
 read -r -a ctest_extra <<<"${MUTATE_CTEST_ARGS:-}"
 build_targets=()
 for target_name in ${MUTATE_TARGETS:-}; do build_targets+=(--target "$target_name"); done
+rebuild() { cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}"; }
 
 # The list, parsed: files[i], olds[i], news[i].
 files=() olds=() news=()
@@ -73,8 +74,8 @@ private_runtime_dir
 export QT_QPA_PLATFORM=offscreen
 tree=${MUTATE_BUILD_DIR:-$ZEVR_ROOT/build-mutate}
 echo "== build: $tree"
-{ configure_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}"; } \
-    >/dev/null || { echo "the unchanged sources do not build" >&2; exit 1; }
+{ configure_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo && rebuild; } >/dev/null ||
+    { echo "the unchanged sources do not build" >&2; exit 1; }
 (cd "$tree" && ctest --parallel "$(nproc)" --timeout 300 "${ctest_extra[@]}" >/dev/null) ||
     { echo "the suite fails without any fault" >&2; exit 1; }
 
@@ -99,7 +100,7 @@ for i in "${!files[@]}"; do
     cp "$path" "$backup"
     target=$path
     apply_fault "${files[i]}" "${olds[i]}" "${news[i]}"
-    if ! cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}" >/dev/null 2>&1; then
+    if ! rebuild >/dev/null 2>&1; then
         verdict="does not build"
         broken=$((broken + 1))
     elif (cd "$tree" && ctest --parallel "$(nproc)" --timeout 120 --stop-on-failure "${ctest_extra[@]}" \
@@ -116,7 +117,7 @@ for i in "${!files[@]}"; do
     printf '%3d %-40s %s: %s\n' "$number" "$verdict" "${files[i]}" "$(printf '%s' "${olds[i]}" | head -n 1 | sed 's/^ *//')"
 done
 # The build tree goes back to the unchanged sources.
-cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}" >/dev/null 2>&1
+rebuild >/dev/null 2>&1
 
 total=$((killed + survived))
 echo "== $killed of $total faults killed, $survived survived (${survivors[*]:-none}), $broken did not build"
