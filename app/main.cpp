@@ -1,8 +1,8 @@
 #include "app/instancemutex.h"
-#include "app/settingsfile.h"
 #include "app/stylesheet.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
+#include "workfiles/settingsfile.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,7 +1,7 @@
 #ifndef SETTINGS_DLG_H
 #define SETTINGS_DLG_H
 
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 #include "ui_settings_dlg.h"
 
 #include <QDialog>

@@ -1,5 +1,5 @@
 // libFuzzer target for the settings reader. Built and run by scripts/fuzz.sh.
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 
 #include <QTextCodec>
 

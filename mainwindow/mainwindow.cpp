@@ -1,6 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
-#include "app/applog.h"
+#include "workfiles/applog.h"
 #include "dialogs/manualopener.h"
 #include "mainwindow/addressvalidator.h"
 #include "mainwindow/asciiinputvalidator.h"

@@ -1,6 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 #include "serial/linkreports.h"
 #include "ui_mainwindow.h"
 

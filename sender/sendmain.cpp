@@ -3,7 +3,7 @@
 #include "sender/sendoptions.h"
 #include "sender/sendoutput.h"
 #include "sender/sendsession.h"
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 #include "protocol/profilefile.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "sender/sendsession.h"
 
 #include "sender/sendoutput.h"
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 #include "protocol/commanddescription.h"
 #include "serial/linkreports.h"
 

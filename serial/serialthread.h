@@ -1,6 +1,8 @@
 #ifndef SERIALTHREAD_H
 #define SERIALTHREAD_H
 
+#include "serial/linefailurewatch.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -82,7 +84,6 @@ private:
     void tryNextCandidate();
     void endAttempt();
     void closePort();
-    bool lineFailed(QSerialPort::SerialPortError error);
     void handlePortError(QSerialPort::SerialPortError error);
 
     Stage m_stage = Stage::Idle;
@@ -97,8 +98,7 @@ private:
     bool m_sendFailed = false;
     bool m_answerLate = false; // the answer time is over; an answer begun in it is being collected
     bool m_walking = false;    // tryNextCandidate() is walking the candidates
-    QElapsedTimer m_readErrorClock;
-    int m_readErrors = 0;
+    LineFailureWatch m_lineFailure;
 };
 
 extern SerialThread *serial_thread;

@@ -1,6 +1,6 @@
 // Runs the built program as the operator would, on a private X server, and drives it from outside.
 
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 #include "support/settingstestsupport.h"
 #include "support/xsession.h"
 #include "tools/zevr-sim/simprocess.h"

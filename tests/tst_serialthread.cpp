@@ -1,4 +1,4 @@
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/linkrecorder.h"

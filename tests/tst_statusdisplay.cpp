@@ -1,5 +1,5 @@
-#include "app/applog.h"
-#include "app/settingsfile.h"
+#include "workfiles/applog.h"
+#include "workfiles/settingsfile.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"

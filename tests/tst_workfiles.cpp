@@ -1,6 +1,6 @@
-#include "app/applog.h"
+#include "workfiles/applog.h"
 #include "app/instancemutex.h"
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 #include "support/settingstestsupport.h"
 
 #include <QtTest>

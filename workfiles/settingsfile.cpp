@@ -1,6 +1,6 @@
-#include "app/settingsfile.h"
+#include "workfiles/settingsfile.h"
 
-#include "app/posixfile.h"
+#include "workfiles/posixfile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

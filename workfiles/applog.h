@@ -1,7 +1,7 @@
 #ifndef APPLOG_H
 #define APPLOG_H
 
-#include "app/fileresult.h"
+#include "workfiles/fileresult.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,7 +1,7 @@
 #ifndef SETTINGSFILE_H
 #define SETTINGSFILE_H
 
-#include "app/fileresult.h"
+#include "workfiles/fileresult.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/posixfile.h"
+#include "workfiles/posixfile.h"
 
 #ifndef Q_OS_WIN
 #include <cerrno>

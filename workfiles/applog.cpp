@@ -1,6 +1,6 @@
-#include "app/applog.h"
+#include "workfiles/applog.h"
 
-#include "app/posixfile.h"
+#include "workfiles/posixfile.h"
 
 #include <QDir>
 #include <QFileInfo>

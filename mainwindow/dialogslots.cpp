@@ -1,11 +1,11 @@
 #include "mainwindow/mainwindow.h"
 
-#include "app/settingsfile.h"
 #include "dialogs/about_dl.h"
 #include "dialogs/manualfile.h"
 #include "dialogs/manualopener.h"
 #include "dialogs/settings_dlg.h"
 #include "serial/serialthread.h"
+#include "workfiles/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QDir>

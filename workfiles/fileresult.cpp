@@ -1,4 +1,4 @@
-#include "app/fileresult.h"
+#include "workfiles/fileresult.h"
 
 #include <QDir>
 #include <QFileInfo>
