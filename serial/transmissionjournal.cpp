@@ -4,9 +4,12 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
-// A window left running all week keeps the latest rows; the oldest give way.
+// A window left running all week keeps the latest rows; the oldest finished ones give way. A transmission that has not
+// ended keeps its row however many wait, so that its end is still counted.
 constexpr int maxRows = 1000;
 
 const QString stillWaiting = QStringLiteral("ждёт ответа");
@@ -50,8 +53,6 @@ TransmissionJournal::TransmissionJournal(SerialThread *worker, QObject *parent) 
 }
 
 void TransmissionJournal::queue(quint64 id, const QByteArray &command) {
-    if (m_transmissions.size() >= maxRows)
-        dropOldest();
     beginInsertRows(QModelIndex(), m_transmissions.size(), m_transmissions.size());
     Transmission transmission;
     transmission.id = id;
@@ -60,6 +61,7 @@ void TransmissionJournal::queue(quint64 id, const QByteArray &command) {
     m_transmissions.append(transmission);
     endInsertRows();
     emit unfinishedCountChanged(++m_unfinished);
+    dropOldestFinished();
 }
 
 void TransmissionJournal::start(quint64 id) {
@@ -103,23 +105,31 @@ void TransmissionJournal::finish(quint64 id, SerialThread::Outcome outcome) {
     rowChanged(row);
     emit unfinishedCountChanged(--m_unfinished);
     emit transmissionFinished(transmission);
+    dropOldestFinished();
 }
 
+// The worker numbers its commands in the order they are queued, so the rows stand in the order of their ids.
 int TransmissionJournal::rowOf(quint64 id) const {
-    for (int row = m_transmissions.size() - 1; row >= 0; --row)
-        if (m_transmissions.at(row).id == id)
-            return row;
-    return -1;
+    const auto found = std::lower_bound(m_transmissions.cbegin(), m_transmissions.cend(), id,
+                                        [](const Transmission &row, quint64 wanted) { return row.id < wanted; });
+    return found != m_transmissions.cend() && found->id == id ? int(found - m_transmissions.cbegin()) : -1;
 }
 
 void TransmissionJournal::rowChanged(int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); }
 
-void TransmissionJournal::dropOldest() {
-    beginRemoveRows(QModelIndex(), 0, 0);
-    m_transmissions.removeFirst();
-    if (m_current >= 0)
-        --m_current;
-    endRemoveRows();
+void TransmissionJournal::dropOldestFinished() {
+    int row = 0;
+    while (m_transmissions.size() > maxRows) {
+        while (row < m_transmissions.size() && m_transmissions.at(row).state != Transmission::State::Done)
+            ++row;
+        if (row == m_transmissions.size())
+            return;
+        beginRemoveRows(QModelIndex(), row, row);
+        m_transmissions.remove(row);
+        if (m_current > row)
+            --m_current;
+        endRemoveRows();
+    }
 }
 
 int TransmissionJournal::rowCount(const QModelIndex &parent) const {

@@ -63,7 +63,7 @@ private:
     void finish(quint64 id, SerialThread::Outcome outcome);
     int rowOf(quint64 id) const;
     void rowChanged(int row);
-    void dropOldest();
+    void dropOldestFinished();
     QString cellText(const Transmission &transmission, int column, const QString &separator) const;
 
     QVector<Transmission> m_transmissions;

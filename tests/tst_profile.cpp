@@ -1,5 +1,5 @@
 #include "protocol/profile.h"
-#include "protocol/profilefile.h"
+#include "workfiles/profilefile.h"
 #include "support/everyfieldprofile.h"
 
 #include <QTemporaryDir>

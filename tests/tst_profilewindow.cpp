@@ -1,5 +1,5 @@
 #include "mainwindow/mainwindow.h"
-#include "protocol/profilefile.h"
+#include "workfiles/profilefile.h"
 #include "support/everyfieldprofile.h"
 #include "support/operatorclick.h"
 #include "support/settingstestsupport.h"
