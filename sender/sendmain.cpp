@@ -91,7 +91,7 @@ bool readConnection(const SendOptions &options, ConnectionValues *values, QStrin
         *values = connectionValuesFromMap(parseSettings(defaultSettingsContent()));
     } else {
         QByteArray content;
-        const FileResult read = SafeFile::readRegular(path, 1 << 20, &content);
+        const FileResult read = SafeFile::readRegular(path, 64 << 20, &content);
         if (!read.ok()) {
             *problem = QStringLiteral("файл настроек %1 не читается: %2").arg(path, read.reason);
             return false;

@@ -121,6 +121,7 @@ private slots:
     void recordOnAFullDisk();
     void waitingTellsWhatTheLineDoes();
     void portHeldForTheRun();
+    void signalsCaughtBeforeAnyFile();
 
 private:
     bool startSim(const QStringList &arguments = {});
@@ -501,6 +502,40 @@ void tst_sender::portHeldForTheRun() {
     QVERIFY(first.waitForFinished(5000));
     QCOMPARE(first.exitCode(), 0);
     QCOMPARE(simCommands(*m_sim), QStringList{y});
+}
+
+// Ctrl+C is caught before the sender opens its settings, its profile, its record or its port: nothing it opens can
+// leave it to die of the signal with a port or a record half done. The system calls tell the order.
+void tst_sender::signalsCaughtBeforeAnyFile() {
+    const QString strace = QStandardPaths::findExecutable("strace");
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    QVERIFY(startSim());
+    QVERIFY(writeFileBytes(m_dir->filePath("settings.ini"), "COM Auto\r\nfalse\r\n"));
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(strace, {"-f", "-e", "trace=rt_sigaction,open,openat", "-o", "calls.txt", ZEVR_SEND_PATH, "--profile",
+                           "station.ini", "--tab", "time", "--port", m_sim->path(), "--record", "units.jsonl"});
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 0);
+    const QStringList calls = QString::fromLocal8Bit(readFileBytes(m_dir->filePath("calls.txt"))).split('\n');
+    const auto firstIndex = [&](const std::function<bool(const QString &)> &match) {
+        for (int index = 0; index < calls.size(); ++index)
+            if (match(calls.at(index)))
+                return index;
+        return -1;
+    };
+    const int caught = firstIndex([](const QString &call) {
+        return call.contains(QRegularExpression("rt_sigaction\\(SIGINT, \\{sa_handler=0x"));
+    });
+    QVERIFY2(caught >= 0, qPrintable(calls.join('\n')));
+    for (const QString &name : {QStringLiteral("settings.ini"), QStringLiteral("station.ini"),
+                                QStringLiteral("units.jsonl"), m_sim->path()}) {
+        const int opened =
+            firstIndex([&](const QString &call) { return call.contains("open") && call.contains('"' + name + '"'); });
+        QVERIFY2(opened > caught,
+                 qPrintable(name + " opened before SIGINT was caught:\n" + calls.mid(0, caught + 1).join('\n')));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_sender)

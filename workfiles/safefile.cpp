@@ -34,8 +34,10 @@ FileResult SafeFile::readRegular(const QString &path, qint64 maxSize, QByteArray
     } else if (!S_ISREG(status.st_mode)) {
         result = FileResult::failure(path, PosixFile::typeRefusal(status.st_mode));
     } else {
-        QByteArray buffer(int(qMin<qint64>(maxSize + 1, 64 << 20)), Qt::Uninitialized);
+        // As much as the file holds, and one byte more to tell a file that has grown past the limit.
+        QByteArray buffer(int(qMin<qint64>(maxSize, qint64(status.st_size)) + 1), Qt::Uninitialized);
         qint64 done = 0;
+        const qint64 most = maxSize + 1;
         while (done < buffer.size()) {
             const ssize_t n = ::read(fd, buffer.data() + done, size_t(buffer.size() - done));
             if (n < 0 && errno == EINTR)
@@ -47,6 +49,9 @@ FileResult SafeFile::readRegular(const QString &path, qint64 maxSize, QByteArray
             if (n == 0)
                 break;
             done += n;
+            // A file that grew since, or one that tells no size (as under /proc), is read on up to the limit.
+            if (done == buffer.size() && done < most)
+                buffer.resize(int(qMin(most, 2 * done)));
         }
         buffer.truncate(int(done));
         if (result.ok())
