@@ -1,10 +1,10 @@
 #include "workfiles/safefile.h"
 
 #include "workfiles/posixfile.h"
+#include "workfiles/winfile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -111,44 +111,9 @@ FileResult SafeFile::readRegular(const QString &path, qint64 maxSize, QByteArray
     return FileResult::success(path);
 }
 
-FileResult SafeFile::replace(const QString &path, const QByteArray &content) {
-    const FileResult type = notRegular(path);
-    if (!type.ok())
-        return type;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileResult::failure(path, file.errorString());
-    // commit() in Qt 5 misses a flush that fails while closing (a full disk) and would put a truncated file in
-    // place, so the flush is checked here.
-    if (file.write(content) != content.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        file.commit();
-        return FileResult::failure(path, reason);
-    }
-    return file.commit() ? FileResult::success(path) : FileResult::failure(path, file.errorString());
-}
+FileResult SafeFile::replace(const QString &path, const QByteArray &content) { return WinFile::replace(path, content); }
 
-FileResult SafeFile::checkAppendable(const QString &path) {
-    const FileResult type = notRegular(path);
-    if (!type.ok())
-        return type;
-    QFile file(path);
-    return file.open(QIODevice::Append) ? FileResult::success(path) : FileResult::failure(path, file.errorString());
-}
+FileResult SafeFile::checkAppendable(const QString &path) { return WinFile::appendWhole(path, QByteArray()); }
 
-FileResult SafeFile::appendLine(const QString &path, const QByteArray &line) {
-    const FileResult type = notRegular(path);
-    if (!type.ok())
-        return type;
-    QFile file(path);
-    if (!file.open(QIODevice::Append))
-        return FileResult::failure(path, file.errorString());
-    const qint64 size = file.size();
-    if (file.write(line) == line.size() && file.flush())
-        return FileResult::success(path);
-    const FileResult failure = FileResult::failure(path, file.errorString());
-    file.resize(size);
-    return failure;
-}
+FileResult SafeFile::appendLine(const QString &path, const QByteArray &line) { return WinFile::appendWhole(path, line); }
 #endif
