@@ -115,5 +115,7 @@ FileResult SafeFile::replace(const QString &path, const QByteArray &content) { r
 
 FileResult SafeFile::checkAppendable(const QString &path) { return WinFile::appendWhole(path, QByteArray()); }
 
-FileResult SafeFile::appendLine(const QString &path, const QByteArray &line) { return WinFile::appendWhole(path, line); }
+FileResult SafeFile::appendLine(const QString &path, const QByteArray &line) {
+    return WinFile::appendWhole(path, line);
+}
 #endif
