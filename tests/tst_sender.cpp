@@ -457,15 +457,20 @@ void tst_sender::recordOnAFullDisk() {
 // here the adapter comes (a link to the simulator's line appears) and nobody answers yet.
 void tst_sender::waitingTellsWhatTheLineDoes() {
     const QString port = m_dir->filePath("ttyDEPOT");
+    QByteArray early; // what the sender said before the line came
     const Run run = send({"--profile", "station.ini", "--tab", "time", "--port", port, "--wait", "--poll", "30"},
                          m_dir->path(), [&](QProcess &process) {
-                             QTest::qWait(600);
+                             waitUntil(5000, [&] {
+                                 early += process.readAllStandardError();
+                                 return early.contains("нет такого устройства");
+                             });
+                             QTest::qWait(300); // polls that find the same must not say it again
                              QVERIFY(startSim({"--silent", "--link", port}));
                              waitUntil(3000, [&] { return simEvents(*m_sim, "probe").size() >= 3; });
                              ::kill(pid_t(process.processId()), SIGINT);
                          });
     QCOMPARE(run.code, 5); // stopped before any unit was served
-    const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = (QString::fromLocal8Bit(early) + run.err).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines,
              QStringList({"zevr3g-send: ожидание контроллера 1 (обслужено: 0)",
                           "zevr3g-send: ожидание контроллера 1 (обслужено: 0): " + port +
