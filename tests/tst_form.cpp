@@ -315,12 +315,19 @@ void tst_form::sendsOneCommand_data() {
     sendRow("time and date", {"#1", "lE_Time=235959", "lE_Date=31122099"}, "pB_Send_2", "434D4479 173B3B 1F0C63");
     sendRow("year 1999", {"#1", "lE_Date=01011999"}, "pB_Send_2",
             refusal("дата", QStringLiteral("год 1999 вне диапазона 2000–2255")));
+    // What no clock can hold is refused; the last second of a day and a leap day go out.
+    sendRow("hour 24", {"#1", "lE_Time=240000"}, "pB_Send_2", refusal("время", "час 24 не бывает, нужен 0–23"));
+    sendRow("29 February 2027", {"#1", "lE_Date=29022027"}, "pB_Send_2",
+            refusal("дата", "день 29 не бывает, в феврале 2027 года нужен 1–28"));
+    sendRow("29 February 2028", {"#1", "lE_Date=29022028"}, "pB_Send_2", "434D4479 000000 1D021C");
     // One reading of the clock, in ASCII digits: a second reading would already be in 2027.
     sendRow("clock", {"#1", "clock"}, "pB_Send_2", "434D4479 173B3B 1F0C1A");
     sendRow("no meter", {"#2"}, "pB_Send_3", "434D447A 00 00000000 0000");
     sendRow("pulse meter",
-            {"#2", "rB_Imp_el_counter", "lE_current_val_el_counter=12345678", "lE_coef_el_counter=99999"}, "pB_Send_3",
+            {"#2", "rB_Imp_el_counter", "lE_current_val_el_counter=12345678", "lE_coef_el_counter=99990"}, "pB_Send_3",
             "434D447A 01 00BC614E 270F");
+    sendRow("pulse constant 3205", {"#2", "rB_Imp_el_counter", "lE_coef_el_counter=3205"}, "pB_Send_3",
+            refusal("коэффициент", "3205 не кратно 10, дошло бы как 3200"));
     sendRow("RS485", {"#2", "rB_RS485_el_counter"}, "pB_Send_3", "434D447A 02 00000000 0000");
 }
 

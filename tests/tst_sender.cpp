@@ -122,6 +122,8 @@ void tst_sender::init() {
     QVERIFY(writeFileBytes(m_dir->filePath("station.ini"), profileText));
     // The workstation's clock needs no [time] in the profile; the other tabs do.
     QVERIFY(writeFileBytes(m_dir->filePath("clockless.ini"), "version=1\n[meter]\n"));
+    QVERIFY(writeFileBytes(m_dir->filePath("impossible.ini"), "version=1\n[time]\ntime=25:61:00\ndate=31/02/2026\n"));
+    QVERIFY(writeFileBytes(m_dir->filePath("cut.ini"), "version=1\n[meter]\ntype=pulse\ncoefficient=3205\n"));
 }
 
 bool tst_sender::startSim(const QStringList &arguments) {
@@ -178,6 +180,11 @@ void tst_sender::refusedBeforeTheLine_data() {
                                      << "профиль none.ini не открыт: файла нет";
     QTest::newRow("tab the profile lacks")
         << QStringList{"--profile", "clockless.ini"} + all << 3 << "в профиле нет раздела [station]";
+    // What the window would refuse goes nowhere from a profile either.
+    QTest::newRow("time no clock holds") << QStringList{"--profile", "impossible.ini", "--tab", "time", "--port", "%1"}
+                                         << 3 << "строка 3: time — час 25 не бывает, нужен 0–23";
+    QTest::newRow("constant not in tens") << QStringList{"--profile", "cut.ini", "--tab", "meter", "--port", "%1"} << 3
+                                          << "строка 4: coefficient — 3205 не кратно 10, дошло бы как 3200";
     QTest::newRow("no tab") << station + QStringList{"--port", "%1"} << 2 << "нужны --profile и --tab";
     QTest::newRow("unknown tab") << station + QStringList{"--tab", "clock"} << 2
                                  << "--tab: station, time, meter или all, а не «clock»";
