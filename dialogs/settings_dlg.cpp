@@ -40,8 +40,9 @@ settings_dlg::settings_dlg(QWidget *parent) : QDialog(parent, dialogFlags) {
     setWindowTitle(QStringLiteral("Настройки связи"));
     fillPorts();
     fillLineSettings();
+    // A file that gave the program nothing at start shows the values the link runs with instead.
     if (settings_file.exists())
-        applySettings(read_settings_map());
+        applySettings(check_settings_file().ok() ? read_settings_map() : parseSettings(defaultSettingsContent()));
 }
 
 void settings_dlg::storeChoice(SettingsMap &map) const {

@@ -33,8 +33,10 @@ SerialThread::~SerialThread() {
     delete port;
 }
 
+// A file that gives nothing (unreadable, damaged, no known key) leaves the start values, which can reach a
+// controller; its empty values (baud 0, odd parity, two stop bits) never could. Start-up's notice says why.
 void SerialThread::slot_run() {
-    if (!settings_file.exists())
+    if (!settings_file.exists() || !check_settings_file().ok())
         return;
     applyConnectionValues(connectionValuesFromMap(read_settings_map()));
 }

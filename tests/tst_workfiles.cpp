@@ -1,6 +1,7 @@
 #include "workfiles/applog.h"
 #include "app/instancemutex.h"
 #include "workfiles/settingsfile.h"
+#include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
 
 #include <QtTest>
@@ -37,6 +38,14 @@ QString loadedValues() {
            QString::asprintf("/%d/%d/%d/%d/%d/%d", v.baud, v.lenght, v.parity, v.stopbit, v.com_auto, com_log);
 }
 
+// What the link runs with once it has loaded the file: port/baud/lenght/parity/stopbit/auto.
+QString workerValues() {
+    SerialThread worker;
+    worker.slot_run();
+    return worker.com_port + QString::asprintf("/%d/%d/%d/%d/%d", worker.baud, worker.lenght, worker.parity,
+                                               worker.stopbit, worker.com_auto);
+}
+
 // A file as Notepad saves "Unicode": UTF-16, little-endian, with a byte-order mark (the codec writes one unless told
 // not to).
 QByteArray utf16(const QString &text) { return QTextCodec::codecForName("UTF-16LE")->fromUnicode(text); }
@@ -63,7 +72,8 @@ const QString folderRefused = QStringLiteral("это папка, а не фай�
 const QString typeRefused = QStringLiteral("это не обычный файл");
 
 enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, Link, DeadLink };
-enum LogObstacle { DirLink = DeadLink + 1, FileForDir, SharedLog }; // only the log has a folder of its own
+// Only the log has a folder of its own; a link to a folder is followed, a link to anything else is not.
+enum LogObstacle { DirLink = DeadLink + 1, DirLinkToFile, DirLinkToNothing, LinkInLinkedDir, FileForDir, SharedLog };
 
 } // namespace
 
@@ -128,6 +138,10 @@ void tst_workfiles::values() {
     // A file that gives the program nothing is diagnosed at start, and left as it is.
     QTEST(check_settings_file().ok(), "usable");
     QCOMPARE(readFileBytes(fileName), content);
+    // A file that gives nothing leaves the link with the start values, which can reach a controller.
+    QFETCH(bool, usable);
+    QFETCH(QString, values);
+    QCOMPARE(workerValues(), usable ? values.section('/', 0, 5) : QStringLiteral("/115200/8/0/1/1"));
 
     // A rewrite keeps every pair that was read, unknown and damaged ones included.
     QVERIFY(store_settings(read_settings_snapshot(), {}).ok());
@@ -218,11 +232,12 @@ void tst_workfiles::fileInTheWay() {
     const QByteArray before = QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray();
 
     FileResult start, saved;
-    QString values;
+    QString values, worker;
     {
         const auto access = fileAccessAs(byModes ? nobody : uid_t(-1));
         start = settings_at_start();
         values = loadedValues();
+        worker = workerValues();
         const QString note(obstacle == TooLarge ? 4 << 20 : 1, QLatin1Char('n'));
         saved = store_settings(read_settings_snapshot(), {{QStringLiteral("Note"), note}, {"COM Port", "COM3"}});
     }
@@ -230,6 +245,8 @@ void tst_workfiles::fileInTheWay() {
     QCOMPARE(start.reason, atStart);
     QCOMPARE(start.path, path);
     QCOMPARE(values, atStart.isEmpty() ? QStringLiteral("/115200/8/0/1/1/1") : QStringLiteral("/0/7/3/2/0/0"));
+    // The link never runs with the empty values: a file it cannot use leaves it with the start values.
+    QCOMPARE(worker, QStringLiteral("/115200/8/0/1/1"));
     QVERIFY(!saved.ok());
     QTEST(saved.reason, "onSave");
     QCOMPARE(saved.path, path);
@@ -282,7 +299,10 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::addColumn<int>("obstacle");
     QTest::addColumn<QString>("reason"); // empty: the lines are written
     QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused;
-    QTest::newRow("folder links to another folder") << int(DirLink) << linkRefused;
+    QTest::newRow("folder links to another folder") << int(DirLink) << QString();
+    QTest::newRow("folder links to a file") << int(DirLinkToFile) << "это не папка";
+    QTest::newRow("folder links to nothing") << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
+    QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
     QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
     QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused;
@@ -296,15 +316,20 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
 void tst_workfiles::refusesWhatIsNotItsFile() {
     QFETCH(int, obstacle);
     QFETCH(QString, reason);
-    const bool atFolder = obstacle == DirLink || obstacle == FileForDir; // the reason is the folder's, not the file's
+    // The reason is the folder's, not the file's.
+    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing || obstacle == FileForDir;
+    const bool linkedFolder = obstacle == DirLink || obstacle == LinkInLinkedDir;
     const QString file = folder + QStringLiteral("/log_06122026_41.log");
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
+    const QString other = QDir(m_dir->path()).filePath(QStringLiteral("other"));
     QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
-    QVERIFY(obstacle == FileForDir ? writeFileBytes(folder, "not a folder")
-                                   : QDir().mkdir(obstacle == DirLink ? "other" : folder));
-    if (obstacle == DirLink)
-        QVERIFY(makeLink(QDir(m_dir->path()).filePath(QStringLiteral("other")), folder));
-    if (obstacle == Link)
+    QVERIFY(obstacle == FileForDir     ? writeFileBytes(folder, "not a folder")
+            : obstacle == DirLinkToFile ? makeLink(target, folder)
+            : obstacle == DirLinkToNothing ? makeLink(other, folder)
+                                           : QDir().mkdir(linkedFolder ? "other" : folder));
+    if (linkedFolder)
+        QVERIFY(makeLink(other, folder));
+    if (obstacle == Link || obstacle == LinkInLinkedDir)
         QVERIFY(makeLink(target, file));
     if (obstacle == Fifo)
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
@@ -313,7 +338,7 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     if (obstacle == SharedLog)
         QVERIFY(writeFileBytes(file, "") && ::chown(QFile::encodeName(file).constData(), nobody, nobody) == 0 &&
                 setMode(file, 0666));
-    QVERIFY(setMode(m_dir->path(), 0777) && (obstacle == FileForDir || setMode(folder, 0755)));
+    QVERIFY(setMode(m_dir->path(), 0777) && (atFolder || setMode(folder, 0755)));
     if (obstacle == ReadOnlyDir && !modesApply())
         QSKIP("file modes do not stop this process from writing");
 
@@ -325,13 +350,16 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
         log.slot_write_to_log_file(QStringLiteral("second"));
     }
     QCOMPARE(readFileBytes(target), foreign);
-    QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
+    if (!linkedFolder)
+        QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
     const QString path = QDir(m_dir->path()).filePath(atFolder ? folder : file);
     QCOMPARE(QList<QVariantList>(notices),
              (reason.isEmpty() ? QList<QVariantList>() : QList<QVariantList>{{stopped, path + ": " + reason}}));
+    // Through a linked folder the lines land in the folder it points to.
     if (reason.isEmpty())
-        QCOMPARE(readFileBytes(file), QByteArray("06.12.2026 01:41:00:    $(command)  не открыт\r\n"
-                                                 "06.12.2026 01:41:00:    second\r\n"));
+        QCOMPARE(readFileBytes(obstacle == DirLink ? QStringLiteral("other/log_06122026_41.log") : file),
+                 QByteArray("06.12.2026 01:41:00:    $(command)  не открыт\r\n"
+                            "06.12.2026 01:41:00:    second\r\n"));
 }
 
 // A full disk drops lines but never tears one: the file holds whole lines only, in order, and once there is room
