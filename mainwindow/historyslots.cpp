@@ -38,7 +38,9 @@ void MainWindow::attachLink(SerialThread *worker) {
     auto *journal = new TransmissionJournal(worker, this);
     m_history->setJournal(journal);
     connect(journal, &TransmissionJournal::unfinishedCountChanged, m_busy, &BusyIndicator::setCount);
+    connect(journal, &TransmissionJournal::unfinishedCountChanged, this, &MainWindow::linkBusyChanged);
     connect(m_busy, &BusyIndicator::cancelRequested, this, [this, worker, journal] {
+        m_clockDue = false;
         const int dropped = journal->unfinishedCount();
         worker->slot_cancel();
         showNotice(QStringLiteral("Отправка отменена, порт закрыт; снято команд: %1").arg(dropped));

@@ -53,6 +53,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     connect(&app_log, &AppLog::signal_notice, this, &MainWindow::showNotice);
     connect(&app_log, &AppLog::signal_notice_withdrawn, this, &MainWindow::withdrawNotice);
     setUpHistory();
+    setUpComforts();
     m_manualOpener = new ManualOpener(this);
     connect(m_manualOpener, &ManualOpener::failed, this, &MainWindow::showNotice);
 

@@ -95,6 +95,7 @@ private slots:
     void on_chB_Chanel4_CM_4_clicked(bool checked);
     void on_pB_Send_2_clicked();
     void on_pB_Current_DateTime_clicked();
+    void on_pB_Send_Clock_clicked();
     void on_pB_Send_3_clicked();
     void slot_settings_con_dlg();
     void slot_about_dialog();
@@ -131,6 +132,12 @@ private:
     void applyUnits(const Profiles::Station &station);
     void applyMeter(const Profiles::Meter &meter);
     void clickBox(QCheckBox *box, const std::function<void(bool)> &slot);
+    void setUpComforts();
+    void sendCurrentTab();
+    void sendClockNow();
+    void linkBusyChanged(int unfinished);
+    void showProfileInTitle(const QString &path);
+    void fieldEdited();
 
     Ui::MainWindow *m_ui = nullptr;
     QLabel *m_notice = nullptr;
@@ -140,6 +147,12 @@ private:
     QString m_profileFolder;
     HistoryPanel *m_history = nullptr;
     BusyIndicator *m_busy = nullptr;
+    // The profile last opened or saved, as the tabs showed it then; the title marks any difference.
+    QString m_profileName;
+    Profiles::Profile m_profileShown;
+    // Commands that the link has not finished; the workstation's clock waits for them to go out first.
+    int m_unfinished = 0;
+    bool m_clockDue = false;
 };
 
 #endif // MAINWINDOW_H

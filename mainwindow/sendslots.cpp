@@ -76,16 +76,21 @@ void MainWindow::on_pB_Send_2_clicked() {
     sendCommand(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()));
 }
 
-void MainWindow::on_pB_Current_DateTime_clicked() {
-    // One reading for both fields: two readings taken across midnight would pair the last second of one
-    // day with the date of the next, and the controller's clock would be a day ahead.
-    const QDateTime now = m_clock();
-    // The workstation's locale may write its own digits (Arabic-Indic, say); the fields and the command take
-    // the ASCII ones, as the log's time stamps do.
+// One reading for time and date: two readings taken across midnight would pair the last second of one day with
+// the date of the next, and the controller's clock would be a day ahead. The workstation's locale may write its
+// own digits (Arabic-Indic, say); the fields and the command take the ASCII ones, as the log's time stamps do.
+static Profiles::Clock clockReading(const QDateTime &now) {
     const QLocale c = QLocale::c();
-    m_ui->lE_Time->setText(c.toString(now, QStringLiteral("hh:mm:ss")));
-    m_ui->lE_Date->setText(c.toString(now, QStringLiteral("dd/MM/yyyy")));
+    return {c.toString(now, QStringLiteral("hh:mm:ss")), c.toString(now, QStringLiteral("dd/MM/yyyy"))};
 }
+
+void MainWindow::on_pB_Current_DateTime_clicked() {
+    const Profiles::Clock now = clockReading(m_clock());
+    m_ui->lE_Time->setText(now.time);
+    m_ui->lE_Date->setText(now.date);
+}
+
+void MainWindow::sendClockNow() { sendCommand(Profiles::clockCommand(clockReading(m_clock()))); }
 
 void MainWindow::on_pB_Send_3_clicked() {
     const QString reading = m_ui->lE_current_val_el_counter->text();
