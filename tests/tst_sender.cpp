@@ -230,7 +230,7 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(run.code, 0);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList({"clockless.ini", "settings.ini", "station.ini"}));
+             QStringList({"clockless.ini", "cut.ini", "impossible.ini", "settings.ini", "station.ini"}));
     QCOMPARE(readFileBytes(m_dir->filePath("settings.ini")), settings);
     QStringList texts;
     QJsonObject last;
