@@ -155,6 +155,9 @@ void tst_settingsdialog::presets_data() {
         << ports + ",ttyACM0,auto,115200,8 bit,none,1 bit,Серийный номер: 7D2F";
     // No "COM Auto" either: only "true" checks the box.
     QTest::newRow("values that are no entries") << strange << ports + ",,manual,115200,8 bit,none,1 bit,";
+    // A file that gave the program nothing at start shows the values the link then runs with.
+    QTest::newRow("no known key") << QStringList{"Port", "ttyUSB0", "Baud", "9600"}
+                                  << ports + ",,auto,115200,8 bit,none,1 bit,";
     // A stored port that is unplugged now keeps its entry, and says so.
     QTest::newRow("port not listed") << withValue(defaultLines, 3, "ttyACM7")
                                      << ports + "/ttyACM7,ttyACM7,auto,115200,8 bit,none,1 bit,"
