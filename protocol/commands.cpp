@@ -2,7 +2,6 @@
 
 #include "protocol/fieldcheck.h"
 
-
 namespace Commands {
 
 namespace {

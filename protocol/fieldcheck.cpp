@@ -110,9 +110,10 @@ ClockParts calendarDate(const QString &text) {
     if (month.value < 1 || month.value > 12) {
         date.problem = partNotHeld("месяц", "не указан", texts.value(1), month.value) + QStringLiteral(", нужен 1–12");
     } else if (day.value < 1 || day.value > daysInMonth(month.value, fullYear)) {
-        date.problem = partNotHeld("день", "не указан", texts.value(0), day.value) +
-                       QStringLiteral(", %1 нужен 1–%2").arg(inMonth(month.value, fullYear)).arg(
-                           daysInMonth(month.value, fullYear));
+        date.problem =
+            partNotHeld("день", "не указан", texts.value(0), day.value) + QStringLiteral(", %1 нужен 1–%2")
+                                                                              .arg(inMonth(month.value, fullYear))
+                                                                              .arg(daysInMonth(month.value, fullYear));
     }
     return date;
 }

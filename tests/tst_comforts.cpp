@@ -76,13 +76,13 @@ void tst_comforts::shortcuts_data() {
     QTest::newRow("F1 on the station tab") << 0 << "lE_1" << QKeySequence(Qt::Key_F1) << "manual";
     QTest::newRow("F1 on the meter tab") << 2 << "rB_Not_El_Counter" << QKeySequence(Qt::Key_F1) << "manual";
     QTest::newRow("Ctrl+Q") << 1 << "lE_Time" << QKeySequence(Qt::CTRL | Qt::Key_Q) << "quit";
-    QTest::newRow("Ctrl+Return, station tab, in an address") << 0 << "lE_1" << QKeySequence(Qt::CTRL | Qt::Key_Return)
-                                                              << "434D4477 00 00000000";
-    QTest::newRow("Ctrl+Return, clock tab, in the time") << 1 << "lE_Time" << QKeySequence(Qt::CTRL | Qt::Key_Return)
-                                                          << "434D4479 000000 010111";
-    QTest::newRow("Ctrl+Enter on the keypad, meter tab") << 2 << "rB_Not_El_Counter"
-                                                         << QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Enter)
-                                                         << "434D447A 00 00000000 0000";
+    QTest::newRow("Ctrl+Return, station tab, in an address")
+        << 0 << "lE_1" << QKeySequence(Qt::CTRL | Qt::Key_Return) << "434D4477 00 00000000";
+    QTest::newRow("Ctrl+Return, clock tab, in the time")
+        << 1 << "lE_Time" << QKeySequence(Qt::CTRL | Qt::Key_Return) << "434D4479 000000 010111";
+    QTest::newRow("Ctrl+Enter on the keypad, meter tab")
+        << 2 << "rB_Not_El_Counter" << QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Enter)
+        << "434D447A 00 00000000 0000";
 }
 
 // Each key is pressed in the shown window, in the field that has the focus, as an operator would press it.

@@ -123,8 +123,9 @@ void tst_profile::refusesBadProfile() {
 
 // The last moment of a day, a leap day and a constant in whole tens open as they stand.
 void tst_profile::readsTheBoundaries() {
-    const ReadResult read = readProfile(profileText(
-        "[time]\ntime=23:59:59\ndate=29/02/2028\n[meter]\ntype=none\ncoefficient=10\n[station]\nchannel1.date=29/02/2000\n"));
+    const ReadResult read =
+        readProfile(profileText("[time]\ntime=23:59:59\ndate=29/02/"
+                                "2028\n[meter]\ntype=none\ncoefficient=10\n[station]\nchannel1.date=29/02/2000\n"));
     QVERIFY2(read.isValid(), qPrintable(read.message()));
     QCOMPARE(clockCommand(*read.profile.clock).bytes.toHex(' '), QByteArray("43 4d 44 79 17 3b 3b 1d 02 1c"));
     QCOMPARE(read.profile.meter->coefficient, QStringLiteral("10"));

@@ -1,8 +1,8 @@
-#include "workfiles/applog.h"
 #include "app/instancemutex.h"
-#include "workfiles/settingsfile.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
+#include "workfiles/applog.h"
+#include "workfiles/settingsfile.h"
 
 #include <QtTest>
 
@@ -301,7 +301,8 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused;
     QTest::newRow("folder links to another folder") << int(DirLink) << QString();
     QTest::newRow("folder links to a file") << int(DirLinkToFile) << "это не папка";
-    QTest::newRow("folder links to nothing") << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
+    QTest::newRow("folder links to nothing")
+        << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
     QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
     QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
@@ -323,8 +324,8 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
     const QString other = QDir(m_dir->path()).filePath(QStringLiteral("other"));
     QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
-    QVERIFY(obstacle == FileForDir     ? writeFileBytes(folder, "not a folder")
-            : obstacle == DirLinkToFile ? makeLink(target, folder)
+    QVERIFY(obstacle == FileForDir         ? writeFileBytes(folder, "not a folder")
+            : obstacle == DirLinkToFile    ? makeLink(target, folder)
             : obstacle == DirLinkToNothing ? makeLink(other, folder)
                                            : QDir().mkdir(linkedFolder ? "other" : folder));
     if (linkedFolder)
