@@ -3,6 +3,7 @@
 #include "serial/linktiming.h"
 #include "serial/portlist.h"
 #include "workfiles/settingsfile.h"
+#include "workfiles/systemreason.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -140,7 +141,8 @@ void SerialThread::sendCommand() {
     const QString reason = port->errorString();
     endAttempt();
     if (!sent)
-        emit signal_attempt_failed(m_attemptPort, QStringLiteral("команда не ушла целиком: ") + reason);
+        emit signal_attempt_failed(m_attemptPort,
+                                   QStringLiteral("команда не ушла целиком: ") + SystemReason::withOriginal(reason));
     const QString outcome = sent ? QStringLiteral("Отправлено. ") : QStringLiteral("Ошибка отправки. ");
     emit signal_show_message(outcome + name + QStringLiteral(" закрыт"));
     endTransmission(sent ? Outcome::Sent : Outcome::SendFailed);
@@ -204,7 +206,7 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
             closePort();
             sendCommand();
         } else {
-            giveUpOnPort(QStringLiteral("линия пропала: ") + port->errorString());
+            giveUpOnPort(QStringLiteral("линия пропала: ") + SystemReason::withOriginal(port->errorString()));
         }
         break;
     case Stage::Sending:
