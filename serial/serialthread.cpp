@@ -138,11 +138,13 @@ void SerialThread::sendCommand() {
     }
     emit signal_show_message(QStringLiteral("Отправка сообщения"));
     const bool sent = writeCommand(pending_command);
-    const QString reason = port->errorString();
+    // A line that only stalls reports no error of its own ("Unknown error"): the time that ran out is the reason.
+    const bool stalled = !m_sendFailed && port->isOpen() && port->bytesToWrite() > 0;
+    const QString reason = stalled ? QStringLiteral("порт не передал её за %1 мс").arg(writeTimeoutMs)
+                                   : SystemReason::withOriginal(port->errorString());
     endAttempt();
     if (!sent)
-        emit signal_attempt_failed(m_attemptPort,
-                                   QStringLiteral("команда не ушла целиком: ") + SystemReason::withOriginal(reason));
+        emit signal_attempt_failed(m_attemptPort, QStringLiteral("команда не ушла целиком: ") + reason);
     const QString outcome = sent ? QStringLiteral("Отправлено. ") : QStringLiteral("Ошибка отправки. ");
     emit signal_show_message(outcome + name + QStringLiteral(" закрыт"));
     endTransmission(sent ? Outcome::Sent : Outcome::SendFailed);

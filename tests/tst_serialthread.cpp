@@ -374,6 +374,9 @@ void tst_serialthread::faultyLine() {
         const QString words = reason.left(reason.indexOf(QStringLiteral(" (")));
         QVERIFY2(!words.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(reason));
     }
+    if (fault == Fault::LongUnread)
+        QCOMPARE(attempts.value(0).value(1).toString(),
+                 QStringLiteral("команда не ушла целиком: порт не передал её за 1000 мс"));
     const QByteArray line = fault == Fault::OneReadError ? probe + dateCommand : probe;
     QVERIFY(device.waitForReceived(line.size(), 1000));
     QVERIFY(device.received().startsWith(line));

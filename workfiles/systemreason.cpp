@@ -40,9 +40,15 @@ const Known knownReasons[] = {
     {EROFS, "Read-only file system", "файловая система только для чтения"},
     {EPIPE, "Broken pipe", "соединение разорвано"},
     {ENAMETOOLONG, "File name too long", "слишком длинное имя файла"},
+#ifdef ELOOP
     {ELOOP, "Too many levels of symbolic links", "слишком много символических ссылок подряд"},
+#endif
+#ifdef ETIMEDOUT
     {ETIMEDOUT, "Connection timed out", "время ожидания истекло"},
+#endif
+#ifdef EDQUOT
     {EDQUOT, "Disk quota exceeded", "превышена дисковая квота"},
+#endif
     {0, "No error", "нет ошибки"},
     {0, "Unknown error", "неизвестная ошибка"},
     {0, "Device is already open", "порт уже открыт"},
