@@ -2,9 +2,9 @@
 
 #include "workfiles/posixfile.h"
 #include "workfiles/systemreason.h"
+#include "workfiles/winfile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTextCodec>
 #include <QTextStream>
@@ -144,21 +144,7 @@ FileResult replaceSettingsFile(const QByteArray &content) {
 }
 #else
 FileResult replaceSettingsFile(const QByteArray &content) {
-    const QString path = settings_file.fileName();
-    if (QFileInfo(path).isDir())
-        return FileResult::failure(path, QStringLiteral("это папка, а не файл"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileResult::failure(path, file.errorString());
-    // commit() in Qt 5 misses a flush that fails while closing (a full disk) and would put a truncated file in
-    // place, so the flush is checked here.
-    if (file.write(content) != content.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        file.commit();
-        return FileResult::failure(path, reason);
-    }
-    return file.commit() ? FileResult::success(path) : FileResult::failure(path, file.errorString());
+    return WinFile::replace(settings_file.fileName(), content);
 }
 #endif
 
