@@ -1,6 +1,9 @@
 #include "mainwindow/mainwindow.h"
+
+#include "mainwindow/fieldmark.h"
 #include "ui_mainwindow.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <array>
@@ -57,12 +60,35 @@ Commands::MeterType MainWindow::meterType() const {
     return m_ui->rB_Imp_el_counter->isChecked() ? Commands::MeterType::Pulse : Commands::MeterType::None;
 }
 
-// A command that a field keeps from going out never reaches the line: the status bar says which field and why.
+// The line edits by the names that the refusals give them.
+QLineEdit *MainWindow::refusedField(const QString &name) const {
+    QHash<QString, QLineEdit *> fields = {{QStringLiteral("время"), m_ui->lE_Time},
+                                          {QStringLiteral("дата"), m_ui->lE_Date},
+                                          {QStringLiteral("текущее значение"), m_ui->lE_current_val_el_counter},
+                                          {QStringLiteral("коэффициент"), m_ui->lE_coef_el_counter}};
+    for (int unit = 1; unit <= Commands::ControlUnitCount; ++unit)
+        fields.insert(QStringLiteral("адрес БУ%1").arg(unit), unitWidgets(unit).address);
+    for (int channel = 1; channel <= Commands::ChannelCount; ++channel) {
+        const QString suffix = QStringLiteral(" канала %1").arg(channel);
+        fields.insert(QStringLiteral("дата выпуска") + suffix, dateField(channel));
+        fields.insert(QStringLiteral("код подразделения") + suffix, codeField(channel));
+        fields.insert(QStringLiteral("порядковый номер") + suffix, serialNumberField(channel));
+    }
+    return fields.value(name);
+}
+
+// A command that a field keeps from going out never reaches the line: the status bar says which field and why, and
+// the field itself is marked and takes the keyboard, scrolled into view on a page that scrolls.
 void MainWindow::sendCommand(const Commands::Encoded &command) {
-    if (command.isRefused())
-        showStatus(command.refusal);
-    else
+    if (!command.isRefused()) {
         emit signal_data_send(command.bytes);
+        return;
+    }
+    showStatus(command.refusal);
+    if (QLineEdit *field = refusedField(command.field)) {
+        FieldMark::mark(field, command.refusal);
+        m_ui->scrollArea->ensureWidgetVisible(field);
+    }
 }
 
 void MainWindow::on_pB_Send_1_clicked() {

@@ -30,8 +30,10 @@ public:
         return number.value;
     }
     void refuse(const QString &field, const QString &problem) {
-        if (m_refusal.isEmpty() && !problem.isEmpty())
+        if (m_refusal.isEmpty() && !problem.isEmpty()) {
             m_refusal = refusalMessage(field, problem);
+            m_field = field;
+        }
     }
 
     // The masks keep three parts in a time or date text; a missing part counts as 0 all the same.
@@ -41,11 +43,14 @@ public:
             appendByte(value);
     }
 
-    Encoded result() const { return m_refusal.isEmpty() ? Encoded{m_bytes, QString()} : Encoded{{}, m_refusal}; }
+    Encoded result() const {
+        return m_refusal.isEmpty() ? Encoded{m_bytes, QString(), QString()} : Encoded{{}, m_refusal, m_field};
+    }
 
 private:
     QByteArray m_bytes;
     QString m_refusal;
+    QString m_field;
 };
 
 int lowestCheckedCm(const Channel &channel) {

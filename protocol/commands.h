@@ -42,6 +42,7 @@ enum class MeterType : quint8 { None = 0, Pulse = 1, Rs485 = 2 };
 struct Encoded {
     QByteArray bytes; // empty when refused
     QString refusal;
+    QString field; // the refused field as the refusal names it ("адрес БУ2", "дата"), so the window can point at it
 
     bool isRefused() const { return !refusal.isEmpty(); }
 };

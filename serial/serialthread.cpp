@@ -3,6 +3,7 @@
 #include "serial/linktiming.h"
 #include "serial/portlist.h"
 #include "workfiles/settingsfile.h"
+#include "workfiles/systemreason.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -139,7 +140,10 @@ void SerialThread::sendCommand() {
     }
     emit signal_show_message(QStringLiteral("Отправка сообщения"));
     const bool sent = writeCommand(pending_command);
-    const QString reason = port->errorString();
+    // A line that only stalls reports no error of its own ("Unknown error"): the time that ran out is the reason.
+    const bool stalled = !m_sendFailed && port->isOpen() && port->bytesToWrite() > 0;
+    const QString reason = stalled ? QStringLiteral("порт не передал её за %1 мс").arg(writeTimeoutMs)
+                                   : SystemReason::withOriginal(port->errorString());
     endAttempt();
     if (!sent)
         emit signal_attempt_failed(m_attemptPort, QStringLiteral("команда не ушла целиком: ") + reason);
@@ -206,7 +210,7 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
             closePort();
             sendCommand();
         } else {
-            giveUpOnPort(QStringLiteral("линия пропала: ") + port->errorString());
+            giveUpOnPort(QStringLiteral("линия пропала: ") + SystemReason::withOriginal(port->errorString()));
         }
         break;
     case Stage::Sending:

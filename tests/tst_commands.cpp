@@ -55,7 +55,8 @@ void cmRow(const char *checked, const char *head, const char *tail) {
 }
 
 void refused(const char *name, const Encoded &built, const QString &field, const QString &problem) {
-    QTest::newRow(name) << built << Encoded{{}, QStringLiteral("Команда не отправлена: %1 — %2").arg(field, problem)};
+    QTest::newRow(name) << built
+                        << Encoded{{}, QStringLiteral("Команда не отправлена: %1 — %2").arg(field, problem), field};
 }
 
 } // namespace
@@ -176,6 +177,7 @@ void tst_commands::commandBytes() {
     QFETCH(Encoded, built);
     QFETCH(Encoded, expected);
     QCOMPARE(built.refusal, expected.refusal);
+    QCOMPARE(built.field, expected.field);
     QCOMPARE(built.bytes.toHex(' '), expected.bytes.toHex(' '));
 }
 

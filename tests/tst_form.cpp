@@ -1,5 +1,6 @@
 #include "mainwindow/mainwindow.h"
 #include "support/operatorclick.h"
+#include "support/statusreport.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -79,6 +80,8 @@ private slots:
     void typing();
     void sendsOneCommand_data();
     void sendsOneCommand();
+    void refusedFieldIsMarked_data();
+    void refusedFieldIsMarked();
     void currentDateTimeShowsTheClock();
 
 private:
@@ -143,7 +146,7 @@ QString tst_form::press(const QString &button) const {
     perform(button);
     if (sent.count() == 1)
         return QString::fromLatin1(sent.first().first().toByteArray().toHex(' '));
-    return sent.isEmpty() ? m_window->statusBar()->currentMessage() : QString::number(sent.count()) + " commands";
+    return sent.isEmpty() ? reportText(*m_window) : QString::number(sent.count()) + " commands";
 }
 
 QString tst_form::unitsPicture() const {
@@ -339,6 +342,51 @@ void tst_form::sendsOneCommand() {
     QTEST(press(button), "expected");
     // The widgets keep their values, so a second press sends the same command.
     QTEST(press(button), "expected");
+}
+
+void tst_form::refusedFieldIsMarked_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("address of unit 2") << QStringList{"chB_1", "chB_2", "lE_2=256"} << "pB_Send_1"
+                                       << "lE_2";
+    QTest::newRow("year on the time tab") << QStringList{"#1", "lE_Date=01011999"} << "pB_Send_2"
+                                          << "lE_Date";
+    // Far down the page that scrolls.
+    QTest::newRow("date of channel 4 without its year") << QStringList{"rb_NChanel", "lE_Date_Ch_4=0101"} << "pB_Send_1"
+                                                        << "lE_Date_Ch_4";
+}
+
+// The field that kept the command back takes the keyboard and wears a red frame until its text changes; the report
+// names it all the while. Pressing "Отправить" again without a change leaves the mark.
+void tst_form::refusedFieldIsMarked() {
+    QFETCH(QStringList, steps);
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    perform(steps);
+    auto *edit = child<QLineEdit>(field);
+    QVERIFY(edit);
+    // The left edge at half height: the frame, whatever the field holds; as it looks with the keyboard in the field.
+    const auto frame = [edit] { return edit->grab().toImage().pixelColor(0, edit->height() / 2); };
+    edit->setFocus();
+    const QColor plain = frame();
+    const QString report = press(button);
+    QVERIFY2(report.startsWith(QStringLiteral("Команда не отправлена")), qPrintable(report));
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QCOMPARE(frame(), QColor(200, 0, 0));
+    QCOMPARE(edit->toolTip(), report);
+    // Shown on screen, not only marked: inside the scrolled page's view.
+    QVERIFY2(edit->visibleRegion().boundingRect() == edit->rect(), qPrintable(field + " is not wholly in view"));
+    QCOMPARE(press(button), report);
+    QCOMPARE(frame(), QColor(200, 0, 0));
+
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(frame(), plain);
+    QCOMPARE(edit->toolTip(), QString());
+    QCOMPARE(reportText(*m_window), report);
 }
 
 void tst_form::currentDateTimeShowsTheClock() {

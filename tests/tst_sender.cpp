@@ -102,6 +102,7 @@ private slots:
     void init();
     void unitCutShort();
     void lineDroppedAfterTheAnswer();
+    void noPortNamed();
     void refusedBeforeTheLine_data();
     void refusedBeforeTheLine();
     void settingsJsonAndTheWorkstationClock();
@@ -251,6 +252,14 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
         QDateTime::fromString(commands.last().value("date").toString() + ' ' + commands.last().value("time").toString(),
                               "dd/MM/yyyy hh:mm:ss");
     QVERIFY2(sent >= before && sent <= after, qPrintable(sent.toString()));
+}
+
+// A settings file with the search off and no port: the line says what to give instead of "  не открыт".
+void tst_sender::noPortNamed() {
+    QVERIFY(writeFileBytes(m_dir->filePath("settings.ini"), "COM Port\r\n\r\nCOM Auto\r\nfalse\r\n"));
+    const Run run = send({"--profile", "station.ini", "--tab", "time"}, m_dir->path());
+    QCOMPARE(run.code, 4);
+    QCOMPARE(run.out, QStringList{"Порт не выбран: укажите --port или --auto либо «COM Port» в settings.ini"});
 }
 
 // A depot swaps units on one line: each is served once, and the next only after the line fell quiet.

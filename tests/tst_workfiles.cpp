@@ -2,7 +2,9 @@
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
 #include "workfiles/applog.h"
+#include "workfiles/fileresult.h"
 #include "workfiles/settingsfile.h"
+#include "workfiles/systemreason.h"
 
 #include <QtTest>
 
@@ -98,6 +100,8 @@ private slots:
     void refusesWhatIsNotItsFile_data();
     void refusesWhatIsNotItsFile();
     void fullDiskKeepsLinesWhole();
+    void systemReasonsInRussian_data();
+    void systemReasonsInRussian();
 
 private:
     std::optional<ScopedWorkDir> m_dir; // each case starts in a fresh working folder
@@ -187,8 +191,9 @@ void tst_workfiles::fileInTheWay_data() {
     QTest::addColumn<int>("obstacle");
     QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
     QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
-    const QString denied = QString::fromLocal8Bit(strerror(EACCES));
-    const QString full = QString::fromLocal8Bit(strerror(ENOSPC));
+    // The system's reasons in Russian, the system's own words after them.
+    const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
+    const QString full = "нет места на диске (" + QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
     // Replacing a file that could not be read would lose every pair the dialog does not show.
     const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
     QTest::newRow("directory named settings.ini") << int(Folder) << folderRefused << folderRefused + kept;
@@ -307,7 +312,8 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
     QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused;
-    QTest::newRow("read-only folder") << int(ReadOnlyDir) << QString::fromLocal8Bit(strerror(EACCES));
+    QTest::newRow("read-only folder") << int(ReadOnlyDir)
+                                      << "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
     // No owner check: a log that colleagues share stays theirs and ours.
     QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
 }
@@ -379,14 +385,56 @@ void tst_workfiles::fullDiskKeepsLinesWhole() {
     const QList<int> kept = wholeLines(readFileBytes(log.fileName()));
     QVERIFY(!kept.isEmpty() && kept.size() < messages && !kept.contains(-1));
     QVERIFY(std::is_sorted(kept.begin(), kept.end()));
-    const QString details =
-        QDir(m_dir->path()).filePath(log.fileName()) + ": " + QString::fromLocal8Bit(strerror(ENOSPC));
+    const QString details = QDir(m_dir->path()).filePath(log.fileName()) + ": нет места на диске (" +
+                            QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
     QCOMPARE(QList<QVariantList>(notices), (QList<QVariantList>{{stopped, details}}));
 
     QVERIFY(QFile::remove(QStringLiteral("filler")));
     log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
     QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
     QCOMPARE(wholeLines(readFileBytes(log.fileName())), kept + QList<int>{messages});
+}
+
+void tst_workfiles::systemReasonsInRussian_data() {
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QString>("words");        // for the status bar
+    QTest::addColumn<QString>("withOriginal"); // for the history, the tooltips and the sender
+    const QString ioctl = QStringLiteral("устройство не принимает настройки линии: линия оборвана или это не порт");
+    QTest::newRow("hang-up, glibc") << "Inappropriate ioctl for device" << ioctl
+                                    << ioctl + " (Inappropriate ioctl for device)";
+    const QString here = QString::fromLocal8Bit(strerror(ENOTTY));
+    QTest::newRow("hang-up, this C library") << here << ioctl << ioctl + " (" + here + ")";
+    QTest::newRow("Qt's own, as Qt writes it") << "Permission denied"
+                                               << "нет прав доступа"
+                                               << "нет прав доступа (Permission denied)";
+    QTest::newRow("serial library")
+        << "Permission error while locking the device"
+        << "порт заблокирован другой программой"
+        << "порт заблокирован другой программой (Permission error while locking the device)";
+    QTest::newRow("English Windows, full stop and blanks") << " Access is denied.\r\n"
+                                                           << "нет доступа: порт занят другой программой или нет прав"
+                                                           << "нет доступа: порт занят другой программой или нет прав "
+                                                              "(Access is denied.)";
+    QTest::newRow("already Russian") << "Отказано в доступе"
+                                     << "Отказано в доступе"
+                                     << "Отказано в доступе";
+    QTest::newRow("program's own") << "это папка, а не файл"
+                                   << "это папка, а не файл"
+                                   << "это папка, а не файл";
+    QTest::newRow("unknown English") << "Frobnication failed"
+                                     << "ошибка системы: Frobnication failed"
+                                     << "ошибка системы: Frobnication failed";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+}
+
+void tst_workfiles::systemReasonsInRussian() {
+    QFETCH(QString, system);
+    QTEST(SystemReason::russian(system), "words");
+    QTEST(SystemReason::withOriginal(system), "withOriginal");
+    // Whichever way a file's failure is told, its reason is in Russian.
+    QTEST(FileResult::failure(QStringLiteral("x"), system).reason, "withOriginal");
 }
 
 QTEST_GUILESS_MAIN(tst_workfiles)
