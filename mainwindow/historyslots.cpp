@@ -2,6 +2,7 @@
 
 #include "mainwindow/busyindicator.h"
 #include "mainwindow/historypanel.h"
+#include "mainwindow/statusline.h"
 #include "serial/serialthread.h"
 #include "serial/transmissionjournal.h"
 #include "ui_mainwindow.h"
@@ -13,7 +14,7 @@
 // stands with the other new ones above the connection settings.
 void MainWindow::setUpHistory() {
     m_busy = new BusyIndicator(this);
-    statusBar()->insertPermanentWidget(0, m_busy);
+    m_status->setBusyIndicator(m_busy);
     m_history = new HistoryPanel;
     auto *dock = new QDockWidget(QStringLiteral("История передач"), this);
     dock->setObjectName(QStringLiteral("dW_History"));
@@ -38,9 +39,17 @@ void MainWindow::attachLink(SerialThread *worker) {
     auto *journal = new TransmissionJournal(worker, this);
     m_history->setJournal(journal);
     connect(journal, &TransmissionJournal::unfinishedCountChanged, m_busy, &BusyIndicator::setCount);
+    connect(journal, &TransmissionJournal::unfinishedCountChanged, this, &MainWindow::linkBusyChanged);
+    static const QString cancelled = QStringLiteral("Отправка отменена");
     connect(m_busy, &BusyIndicator::cancelRequested, this, [this, worker, journal] {
+        m_clockDue = false;
         const int dropped = journal->unfinishedCount();
         worker->slot_cancel();
-        showNotice(QStringLiteral("Отправка отменена, порт закрыт; снято команд: %1").arg(dropped));
+        showNotice(cancelled + QStringLiteral(", порт закрыт; снято команд: %1").arg(dropped));
+    });
+    // Once a new command is on its way, the cancel is history and would read as that command's fate.
+    connect(worker, &SerialThread::signal_transmission_started, this, [this] {
+        if (m_status->notice().startsWith(cancelled))
+            showNotice(QString());
     });
 }

@@ -4,6 +4,7 @@
 #include "serial/portlist.h"
 #include "serial/transmissionjournal.h"
 #include "support/ptypair.h"
+#include "support/statusreport.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -164,13 +165,13 @@ void tst_history::cancelDropsTheQueue() {
     QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 3"));
     QVERIFY(silent.waitForReceived(14, 2000));
     QCOMPARE(journal->index(0, TransmissionJournal::OutcomeColumn).data().toString(), QStringLiteral("ждёт ответа"));
-    const QString report = window.statusBar()->currentMessage();
+    const QString report = reportText(window);
     QVERIFY(report.startsWith("Открыт "));
     QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
     QVERIFY(!count->isVisible());
     QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(),
              QStringLiteral("Отправка отменена, порт закрыт; снято команд: 3"));
-    QCOMPARE(window.statusBar()->currentMessage(), report);
+    QCOMPARE(reportText(window), report);
     QVERIFY(!worker.port->isOpen());
     QCOMPARE(counts, (QVector<int>{1, 2, 3, 2, 1, 0}));
     QCOMPARE(journal->rowCount(), 3);

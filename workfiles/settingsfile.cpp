@@ -1,6 +1,7 @@
 #include "workfiles/settingsfile.h"
 
 #include "workfiles/safefile.h"
+#include "workfiles/systemreason.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -114,7 +115,7 @@ SettingsSnapshot read_settings_snapshot() {
     } else if (!info.isFile()) {
         snapshot.read.reason = QStringLiteral("это не обычный файл");
     } else if (!settings_file.open(QIODevice::ReadOnly)) {
-        snapshot.read.reason = settings_file.errorString();
+        snapshot.read.reason = SystemReason::withOriginal(settings_file.errorString());
     } else {
         snapshot.content = settings_file.readAll();
         settings_file.close();
