@@ -7,7 +7,13 @@
 set -u
 source "$(dirname "$0")/common.sh"
 source "$ZEVR_ROOT/scripts/windows/qt-recipe.sh"
-ensure_packages wine64 xvfb xauth xdotool
+ensure_packages wine64 xvfb xauth xdotool locales
+# Wine's console writes to the terminal in the Linux locale's character set, which must exist for Cyrillic.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo -n)
+    "${sudo[@]}" localedef -i ru_RU -c -f UTF-8 ru_RU.UTF-8 || echo "== wine: cannot make the ru_RU.UTF-8 locale"
+fi
 
 tree=$ZEVR_ROOT/build-windows-qt
 linux=$ZEVR_ROOT/build

@@ -57,16 +57,31 @@ received_commands() { grep '"event":"command"' "$1" | sed -n 's/.*"hex":"\([0-9A
 command_count() { [ "$(received_commands "$1" | wc -l)" -ge "$2" ]; }
 
 # The program's top-level window among the windows Wine or Qt made for PROGRAM's process, by its title.
-find_window() { xdotool search --onlyvisible --name "^ЗЕВР-3G-Config" 2>/dev/null | head -1; }
+find_window() { xdotool search --onlyvisible --name "3G-Config v" 2>/dev/null | head -1; }
 
-window_count() { [ "$(xdotool search --onlyvisible --name "^ЗЕВР-3G-Config" 2>/dev/null | wc -l)" -eq "$1" ]; }
+# new_window KNOWN...: waits for a program window that is none of KNOWN and prints it.
+new_window() {
+    local until=$((SECONDS + 60)) w
+    while [ $SECONDS -lt $until ]; do
+        for w in $(xdotool search --onlyvisible --name "3G-Config v" 2>/dev/null); do
+            [[ " $* " == *" $w "* ]] || { echo "$w"; return 0; }
+        done
+        sleep 0.2
+    done
+    return 1
+}
+
+# There is no window manager on the private X server: the keyboard goes where the focus is set.
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null; }
+
+window_count() { [ "$(xdotool search --onlyvisible --name "3G-Config v" 2>/dev/null | wc -l)" -eq "$1" ]; }
 
 # send_each_tab WINDOW SIMLOG: Ctrl+Return on each of the three tabs, Ctrl+Tab between them; each command must
 # reach the simulator before the next is sent.
 send_each_tab() {
     local window=$1 simlog=$2 tab
     for tab in 1 2 3; do
-        xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+        focus "$window"
         [ $tab -eq 1 ] || xdotool key --clearmodifiers ctrl+Tab
         sleep 0.3
         xdotool key --clearmodifiers ctrl+Return
@@ -124,21 +139,19 @@ run_program_stages() {
 
     # A second copy starts while the first runs, and the first still sends afterwards.
     start_windows_program "$windir"
-    check "a second copy starts while the first runs" wait_for 60 window_count 2
     local second
-    second=$(xdotool search --onlyvisible --name "^ЗЕВР-3G-Config" | grep -vx "$window" | head -1)
-    xdotool windowactivate --sync "$second" key --clearmodifiers ctrl+q 2>/dev/null
-    check "the second copy quits" wait_for 30 window_count 1
-    xdotool windowactivate --sync "$window" 2>/dev/null
-    xdotool key --clearmodifiers ctrl+Return
+    second=$(new_window "$window")
+    check "a second copy starts while the first runs" test -n "$second"
+    focus "$second" && xdotool key --clearmodifiers ctrl+q
+    check "the second copy quits with Ctrl+Q" wait_for 30 window_count 1
+    focus "$window" && xdotool key --clearmodifiers ctrl+Return
     check "the first copy still sends after the second quit" wait_for 15 command_count "$run/sim-windows.log" 4
 
     (cd "$linuxdir" && QT_QPA_PLATFORM=xcb exec "$linux/ZEVR-3G-Config") >"$linuxdir/program.log" 2>&1 &
     linuxpid=$!
     pids+=($linuxpid)
     local linuxwindow
-    wait_for 30 window_count 2 && linuxwindow=$(xdotool search --onlyvisible --name "^ЗЕВР-3G-Config" |
-        grep -vx "$window" | head -1)
+    linuxwindow=$(new_window "$window")
     check "the Linux program sends one command from each tab" send_each_tab "${linuxwindow:-0}" "$run/sim-linux.log"
     check "the simulator received the same bytes from both programs" \
         cmp -s <(received_commands "$run/sim-windows.log" | head -3) <(received_commands "$run/sim-linux.log")
@@ -153,7 +166,7 @@ run_program_stages() {
 run_auto_search_stage() {
     local dir=$drive_c/zevr/auto
     mkdir -p "$dir" || exit 1
-    cp "$work/run/linux/settings.ini" "$dir/settings.ini" || exit 1
+    settings_with "" true <"$work/run/linux/settings.ini" >"$dir/settings.ini" || exit 1
     start_sim "$dir/sim.log" "$WINEPREFIX/dosdevices/com5"
     wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v ZevrSim /t REG_SZ /d COM5 /f >/dev/null 2>&1
     echo "== wine: SERIALCOMM lists $(wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null |
@@ -162,8 +175,7 @@ run_auto_search_stage() {
     check "the Windows program's window appears for the automatic search" wait_for 60 window_count 1
     local window
     window=$(find_window)
-    xdotool windowactivate --sync "$window" 2>/dev/null
-    xdotool key --clearmodifiers ctrl+Return
+    focus "$window" && xdotool key --clearmodifiers ctrl+Return
     check "the automatic search finds the controller on COM5" wait_for 30 command_count "$dir/sim.log" 1
     stop_program $program_pid
     echo "== wine: the search's reports: $(iconv -f CP1251 -t UTF-8 "$dir"/LOGS_ZEVR_3G_Config/log_*.log |

@@ -88,8 +88,8 @@ void tst_winfiles::storeReplacesWholeAndLeavesNoTemporary() {
         before, {{QStringLiteral("COM Port"), QStringLiteral("COM5")}, {QStringLiteral("COM Auto"), "false"}});
     QVERIFY2(stored.ok(), qPrintable(stored.details()));
     QCOMPARE(readAll(QStringLiteral("settings.ini")),
-             QByteArray("COM Log\r\n1\r\nCOM Port\r\nCOM5\r\nBaudRate\r\n115200\r\nParity\r\nnone\r\n"
-                        "Lenght\r\n8 bit\r\nStop Bit\r\n1 bit\r\nCOM Auto\r\nfalse\r\n"));
+             QByteArray("BaudRate\r\n115200\r\nCOM Auto\r\nfalse\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM5\r\n"
+                        "Lenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n"));
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.ini")});
 }
 
