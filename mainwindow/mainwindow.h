@@ -11,6 +11,9 @@
 
 class BusyIndicator;
 class HistoryPanel;
+class QAction;
+class QDockWidget;
+class TransmissionJournal;
 class ManualOpener;
 class QCheckBox;
 class QIntValidator;
@@ -124,8 +127,11 @@ private:
     Commands::MeterType meterType() const;
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
-    void sendCommand(const Commands::Encoded &command);
+    // `letter` names the command for the history when a value keeps it from going out.
+    void sendCommand(const Commands::Encoded &command, char letter);
     void setUpHistory();
+    void showHistory(bool shown);
+    void buildHistory();
     void applyProfile(const Profiles::Profile &profile);
     void applyStation(const Profiles::Station &station);
     void applyUnits(const Profiles::Station &station);
@@ -138,7 +144,11 @@ private:
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
     QString m_profileFolder;
+    // The history's panel is built when it is first opened; the journal records from the start.
+    QAction *m_historyAction = nullptr;
+    QDockWidget *m_historyDock = nullptr;
     HistoryPanel *m_history = nullptr;
+    TransmissionJournal *m_journal = nullptr;
     BusyIndicator *m_busy = nullptr;
 };
 

@@ -1,9 +1,30 @@
 #include "mainwindow/mainwindow.h"
+
+#include "serial/transmissionjournal.h"
 #include "ui_mainwindow.h"
 
 #include <QLocale>
 
 #include <array>
+
+namespace {
+
+// A refused command has no bytes to be described from; the history names it by its letter, as the described ones
+// begin.
+QString refusedCommandWords(char letter) {
+    switch (letter) {
+    case 'w':
+        return QStringLiteral("w одноканальная");
+    case 'x':
+        return QStringLiteral("x многоканальная");
+    case 'y':
+        return QStringLiteral("y время и дата");
+    default:
+        return QStringLiteral("z электросчетчик");
+    }
+}
+
+} // namespace
 
 void MainWindow::setClock(Clock clock) { m_clock = clock ? std::move(clock) : Clock(&QDateTime::currentDateTime); }
 
@@ -57,23 +78,27 @@ Commands::MeterType MainWindow::meterType() const {
     return m_ui->rB_Imp_el_counter->isChecked() ? Commands::MeterType::Pulse : Commands::MeterType::None;
 }
 
-// A command that a field keeps from going out never reaches the line: the status bar says which field and why.
-void MainWindow::sendCommand(const Commands::Encoded &command) {
-    if (command.isRefused())
-        showStatus(command.refusal);
-    else
+// A command that a field keeps from going out never reaches the line: the status bar says which field and why, and
+// the history keeps the refusal beside the commands that went out.
+void MainWindow::sendCommand(const Commands::Encoded &command, char letter) {
+    if (!command.isRefused()) {
         emit signal_data_send(command.bytes);
+        return;
+    }
+    showStatus(command.refusal);
+    if (m_journal)
+        m_journal->refuse(refusedCommandWords(letter), command.refusal);
 }
 
 void MainWindow::on_pB_Send_1_clicked() {
     if (m_ui->rb_1Chanel->isChecked())
-        sendCommand(Commands::singleChannel(controlUnits()));
+        sendCommand(Commands::singleChannel(controlUnits()), 'w');
     else if (m_ui->rb_NChanel->isChecked())
-        sendCommand(Commands::multiChannel(channels()));
+        sendCommand(Commands::multiChannel(channels()), 'x');
 }
 
 void MainWindow::on_pB_Send_2_clicked() {
-    sendCommand(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()));
+    sendCommand(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()), 'y');
 }
 
 void MainWindow::on_pB_Current_DateTime_clicked() {
@@ -89,5 +114,5 @@ void MainWindow::on_pB_Current_DateTime_clicked() {
 
 void MainWindow::on_pB_Send_3_clicked() {
     const QString reading = m_ui->lE_current_val_el_counter->text();
-    sendCommand(Commands::meter(meterType(), reading, m_ui->lE_coef_el_counter->text()));
+    sendCommand(Commands::meter(meterType(), reading, m_ui->lE_coef_el_counter->text()), 'z');
 }

@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
 // A window left running all week keeps the latest rows; the oldest give way.
@@ -35,6 +37,8 @@ QString Transmission::outcomeText() const {
         return QStringLiteral("в очереди");
     case State::Running:
         return QStringLiteral("идёт поиск");
+    case State::Refused:
+        return refusal;
     case State::Done:
         break;
     }
@@ -105,9 +109,32 @@ void TransmissionJournal::finish(quint64 id, SerialThread::Outcome outcome) {
     emit transmissionFinished(transmission);
 }
 
+void TransmissionJournal::refuse(const QString &command, const QString &refusal) {
+    if (m_transmissions.size() >= maxRows)
+        dropOldest();
+    beginInsertRows(QModelIndex(), m_transmissions.size(), m_transmissions.size());
+    Transmission transmission;
+    transmission.queued = m_clock();
+    transmission.state = Transmission::State::Refused;
+    transmission.refusedCommand = command;
+    transmission.refusal = refusal;
+    m_transmissions.append(transmission);
+    endInsertRows();
+}
+
+void TransmissionJournal::clearFinished() {
+    const quint64 current = m_current >= 0 ? m_transmissions.at(m_current).id : 0;
+    beginResetModel();
+    m_transmissions.erase(std::remove_if(m_transmissions.begin(), m_transmissions.end(),
+                                         [](const Transmission &transmission) { return transmission.isFinished(); }),
+                          m_transmissions.end());
+    m_current = m_current >= 0 ? rowOf(current) : -1;
+    endResetModel();
+}
+
 int TransmissionJournal::rowOf(quint64 id) const {
     for (int row = m_transmissions.size() - 1; row >= 0; --row)
-        if (m_transmissions.at(row).id == id)
+        if (m_transmissions.at(row).id == id && m_transmissions.at(row).state != Transmission::State::Refused)
             return row;
     return -1;
 }
@@ -134,7 +161,8 @@ QString TransmissionJournal::cellText(const Transmission &transmission, int colu
     case TimeColumn:
         return QLocale::c().toString(transmission.queued, QStringLiteral("hh:mm:ss"));
     case CommandColumn:
-        return describeCommand(transmission.command);
+        return transmission.state == Transmission::State::Refused ? transmission.refusedCommand
+                                                                  : describeCommand(transmission.command);
     case PortColumn:
         for (const LinkAttempt &attempt : transmission.attempts)
             lines << attempt.port;

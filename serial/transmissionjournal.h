@@ -13,9 +13,10 @@ struct LinkAttempt {
     QString result; // empty while the attempt runs
 };
 
-// One command from the moment it was handed to the link until its transmission ended.
+// One command from the moment it was handed to the link until its transmission ended, or one that a value kept
+// from going out at all (Refused: no bytes, no port, the refusal as the status bar gave it).
 struct Transmission {
-    enum class State { Waiting, Running, Done };
+    enum class State { Waiting, Running, Done, Refused };
 
     quint64 id = 0;
     QDateTime queued;
@@ -23,7 +24,10 @@ struct Transmission {
     State state = State::Waiting;
     SerialThread::Outcome outcome = SerialThread::Outcome::NotFound; // once Done
     QVector<LinkAttempt> attempts;
+    QString refusedCommand; // a refused command in words, since it has no bytes to describe
+    QString refusal;
 
+    bool isFinished() const { return state == State::Done || state == State::Refused; }
     QString outcomeText() const; // "отправлено", "устройство не найдено", "в очереди", ...
 };
 
@@ -45,6 +49,11 @@ public:
     int unfinishedCount() const { return m_unfinished; }
     // The rows as text, one line each, the columns apart by tabs; the attempts of a row on that one line.
     QString rowsText(const QList<int> &rows) const;
+
+    // A command the window would not send, for the record beside those that went out.
+    void refuse(const QString &command, const QString &refusal);
+    // Drops every row that has ended; the rows still queued or on their way stay, so the counts stay true.
+    void clearFinished();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
