@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QPainter>
 #include <QTableView>
-#include <QTextLayout>
 #include <QtMath>
 
 namespace {
@@ -17,25 +16,6 @@ QTextOption wrapping() {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     return option;
-}
-
-// Lays the text out within `width`; the height it takes, the lines placed from y 0.
-qreal layOut(QTextLayout &layout, int width) {
-    layout.setTextOption(wrapping());
-    layout.beginLayout();
-    qreal height = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, height));
-        height += line.height();
-    }
-    layout.endLayout();
-    return height;
-}
-
-int textHeight(const QString &text, const QFont &font, int width) {
-    QTextLayout layout(text, font);
-    return qCeil(layOut(layout, width));
 }
 
 int textMargin(const QWidget *widget) {
@@ -76,9 +56,29 @@ QVector<AttemptsDelegate::Line> AttemptsDelegate::lines(int row) const {
     return shown;
 }
 
+const QStaticText &AttemptsDelegate::laidOut(int column, const QString &text, const QFont &font) const {
+    Texts &texts = column == TransmissionJournal::PortColumn ? m_port : m_result;
+    const int width = textWidth(column);
+    if (width != texts.width || font != m_font) {
+        m_port.cache.clear();
+        m_result.cache.clear();
+        texts.width = width;
+        m_font = font;
+    }
+    if (const QStaticText *known = texts.cache.object(text))
+        return *known;
+    auto *laid = new QStaticText(text);
+    laid->setTextOption(wrapping());
+    laid->setTextWidth(width);
+    laid->setTextFormat(Qt::PlainText);
+    laid->prepare(QTransform(), font);
+    texts.cache.insert(text, laid);
+    return *laid;
+}
+
 int AttemptsDelegate::lineHeight(const Line &line, const QFont &font) const {
-    return qMax(textHeight(line.port, font, textWidth(TransmissionJournal::PortColumn)),
-                textHeight(line.result, font, textWidth(TransmissionJournal::OutcomeColumn)));
+    const int port = qCeil(laidOut(TransmissionJournal::PortColumn, line.port, font).size().height());
+    return qMax(port, qCeil(laidOut(TransmissionJournal::OutcomeColumn, line.result, font).size().height()));
 }
 
 QSize AttemptsDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const {
@@ -104,13 +104,13 @@ void AttemptsDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setClipRect(option.rect);
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     const bool portColumn = index.column() == TransmissionJournal::PortColumn;
-    const int width = textWidth(index.column());
     qreal y = option.rect.top() + verticalMargin;
+    painter->setFont(option.font);
     for (const Line &line : lines(index.row())) {
-        QTextLayout layout(portColumn ? line.port : line.result, option.font);
-        layOut(layout, width);
-        layout.draw(painter, QPointF(option.rect.left() + textMargin(widget), y));
-        y += lineHeight(line, option.font);
+        const int height = lineHeight(line, option.font);
+        painter->drawStaticText(QPointF(option.rect.left() + textMargin(widget), y),
+                                laidOut(index.column(), portColumn ? line.port : line.result, option.font));
+        y += height;
         if (y > option.rect.bottom())
             break;
     }

@@ -84,15 +84,22 @@ void HistoryPanel::fitColumns() {
         header->setSectionResizeMode(column, QHeaderView::Stretch);
 }
 
+// A hidden panel keeps no list: it measures every row once when it shows again.
 void HistoryPanel::markRows(int first, int last) {
+    if (!isVisible()) {
+        m_measureAll = true;
+        return;
+    }
     for (int row = first; row <= last; ++row)
         m_unmeasured.insert(row);
-    if (isVisible())
+    if (!m_measureTimer.isActive())
         m_measureTimer.start(0);
 }
 
 // Rows that left the journal take their marks with them, and the marks below them move up.
 void HistoryPanel::forgetRows(int first, int last) {
+    if (m_unmeasured.isEmpty())
+        return;
     QSet<int> moved;
     const int count = last - first + 1;
     for (int row : qAsConst(m_unmeasured))
@@ -106,7 +113,7 @@ void HistoryPanel::forgetRows(int first, int last) {
 void HistoryPanel::markAll() {
     m_measureAll = true;
     m_unmeasured.clear();
-    if (isVisible())
+    if (isVisible() && !m_measureTimer.isActive())
         m_measureTimer.start(0);
 }
 

@@ -132,6 +132,8 @@ private:
     void setUpHistory();
     void showHistory(bool shown);
     void buildHistory();
+    void showUnfinished(int count);
+    void cancelTransmissions();
     void applyProfile(const Profiles::Profile &profile);
     void applyStation(const Profiles::Station &station);
     void applyUnits(const Profiles::Station &station);
@@ -149,6 +151,7 @@ private:
     QDockWidget *m_historyDock = nullptr;
     HistoryPanel *m_history = nullptr;
     TransmissionJournal *m_journal = nullptr;
+    SerialThread *m_worker = nullptr;
     BusyIndicator *m_busy = nullptr;
 };
 

@@ -11,6 +11,8 @@ namespace {
 // A window left running all week keeps the latest rows; the oldest give way.
 constexpr int maxRows = 1000;
 
+constexpr int attemptNewsMs = 100;
+
 const QString stillWaiting = QStringLiteral("ждёт ответа");
 
 QString outcomeWords(SerialThread::Outcome outcome) {
@@ -46,6 +48,12 @@ QString Transmission::outcomeText() const {
 }
 
 TransmissionJournal::TransmissionJournal(SerialThread *worker, QObject *parent) : QAbstractTableModel(parent) {
+    m_attemptNews.setSingleShot(true);
+    m_attemptNews.setInterval(attemptNewsMs);
+    connect(&m_attemptNews, &QTimer::timeout, this, [this] {
+        if (m_current >= 0)
+            rowChanged(m_current);
+    });
     connect(worker, &SerialThread::signal_command_queued, this, &TransmissionJournal::queue);
     connect(worker, &SerialThread::signal_transmission_started, this, &TransmissionJournal::start);
     connect(worker, &SerialThread::signal_port_opend, this, &TransmissionJournal::portOpened);
@@ -78,7 +86,7 @@ void TransmissionJournal::portOpened(const QString &name) {
     if (m_current < 0)
         return;
     m_transmissions[m_current].attempts.append({name, QString()});
-    rowChanged(m_current);
+    attemptChanged();
 }
 
 // A port that did not open has no attempt yet; one that opened and then failed has its attempt running.
@@ -90,7 +98,7 @@ void TransmissionJournal::attemptFailed(const QString &name, const QString &reas
         attempts.last().result = reason;
     else
         attempts.append({name, reason});
-    rowChanged(m_current);
+    attemptChanged();
 }
 
 void TransmissionJournal::finish(quint64 id, SerialThread::Outcome outcome) {
@@ -140,6 +148,13 @@ int TransmissionJournal::rowOf(quint64 id) const {
 }
 
 void TransmissionJournal::rowChanged(int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); }
+
+// A search over ports that fail at once changes its row thousands of times a second; a view hears of it at most
+// every attemptNewsMs, so that showing the search does not slow it. Its start and end are told at once.
+void TransmissionJournal::attemptChanged() {
+    if (!m_attemptNews.isActive())
+        m_attemptNews.start();
+}
 
 void TransmissionJournal::dropOldest() {
     beginRemoveRows(QModelIndex(), 0, 0);

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QDateTime>
+#include <QTimer>
 #include <QVector>
 
 // One attempt on one port and how it ended, in the words the status bar has no room for.
@@ -72,6 +73,7 @@ private:
     void finish(quint64 id, SerialThread::Outcome outcome);
     int rowOf(quint64 id) const;
     void rowChanged(int row);
+    void attemptChanged();
     void dropOldest();
     QString cellText(const Transmission &transmission, int column, const QString &separator) const;
 
@@ -79,6 +81,7 @@ private:
     int m_unfinished = 0;
     int m_current = -1; // the row on its way
     Clock m_clock = &QDateTime::currentDateTime;
+    QTimer m_attemptNews;
 };
 
 #endif // TRANSMISSIONJOURNAL_H

@@ -1,9 +1,9 @@
-// zevr-historybench [--count N] [--ports N]: what the transmission history costs the window, as it grows.
+// zevr-historybench [--count N] [--block N] [--ports N]: what the transmission history costs the window as it grows.
 //
 // 1. N transmissions (default 10,000) through the window's wiring, as "Отправить" on "Время" sends them, each to a
 //    port that does not exist, once with the history shown and once with it opened and hidden again. The journal
 //    keeps the latest 1,000 rows, so from the 1,000th on every transmission also drops a row. The processor time of
-//    the first and the last 1,000 are compared: the goal is the last within 1.2 times the first.
+//    the first and the last block of 1,000 are compared: the goal is the last within 1.2 times the first.
 // 2. One automatic search over N ports that do not exist (default 25,000), listed through the port-list seam: the
 //    window (history shown, and hidden) against the command-line sender's session, the same link worker without a
 //    window. The goal is the window at least as fast per port as the sender.
@@ -70,12 +70,11 @@ struct Window {
     }
 };
 
-// Milliseconds of processor time per transmission, block by block of 1,000.
-bool transmissions(History history, int count) {
+// Milliseconds of processor time per transmission, block by block.
+bool transmissions(History history, int count, int block) {
     setPortLister([] { return QStringList{QStringLiteral("zevr-bench-dead")}; });
     Window w(history);
     auto *send = w.window.findChild<QPushButton *>(QStringLiteral("pB_Send_2"));
-    const int block = qMin(1000, count);
     QVector<double> blocks;
     double start = cpuMs();
     for (int i = 1; i <= count; ++i) {
@@ -142,12 +141,13 @@ int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int count = option(app.arguments(), QStringLiteral("--count"), 10000);
+    const int block = qBound(1, option(app.arguments(), QStringLiteral("--block"), 1000), qMax(1, count));
     const int ports = option(app.arguments(), QStringLiteral("--ports"), 25000);
     com_log = 0;
     bool ok = true;
     if (count > 0)
         for (History history : {History::Shown, History::Hidden})
-            ok &= transmissions(history, count);
+            ok &= transmissions(history, count, block);
     if (ports > 0) {
         const double sender = senderWalk(ports);
         std::printf("walk over %d dead ports, ms of processor time per port:\n  sender %.4f\n", ports, sender);
