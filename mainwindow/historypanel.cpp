@@ -117,7 +117,18 @@ void HistoryPanel::markAll() {
         m_measureTimer.start(0);
 }
 
+// In the style sheet's font, which the table has only once it is polished.
+void HistoryPanel::fitHeight() {
+    QTableView *table = m_ui->tV_History;
+    table->ensurePolished();
+    const int line = table->fontMetrics().lineSpacing();
+    table->verticalHeader()->setDefaultSectionSize(line + 4);
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() + shownRows * (linesPerRow * line + 4) +
+                            2 * table->frameWidth());
+}
+
 void HistoryPanel::showEvent(QShowEvent *event) {
+    fitHeight();
     QWidget::showEvent(event);
     m_measureTimer.start(0);
 }
@@ -140,9 +151,13 @@ void HistoryPanel::measure() {
     followNewRows();
 }
 
+// The table takes new row heights into its scroll range only on a timer of its own; it is asked to do so first, so
+// that the last row is shown whole.
 void HistoryPanel::followNewRows() {
-    if (isVisible())
-        m_ui->tV_History->scrollToBottom();
+    if (!isVisible())
+        return;
+    QMetaObject::invokeMethod(m_ui->tV_History, "updateGeometries");
+    m_ui->tV_History->scrollToBottom();
 }
 
 void HistoryPanel::copyRows() {

@@ -40,6 +40,7 @@ protected:
 
 private:
     void fitColumns();
+    void fitHeight();
     void markRows(int first, int last);
     void forgetRows(int first, int last);
     void markAll();

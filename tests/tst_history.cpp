@@ -1,3 +1,4 @@
+#include "app/stylesheet.h"
 #include "mainwindow/historypanel.h"
 #include "mainwindow/mainwindow.h"
 #include "protocol/commanddescription.h"
@@ -403,6 +404,7 @@ void tst_history::clearKeepsWhatIsUnfinished() {
 
 // Docked in a window 720 pixels high, the history shows five rows whole and every byte without scrolling sideways.
 void tst_history::dockedInA720PixelWindow() {
+    qApp->setStyleSheet(readStyleSheet(":/style/app.qss"));
     MainWindow window;
     SerialThread worker;
     worker.com_auto = false;
@@ -435,6 +437,7 @@ void tst_history::dockedInA720PixelWindow() {
                                .height();
         QVERIFY2(table->rowHeight(row) >= needed, qPrintable(text));
     }
+    qApp->setStyleSheet(QString());
     QVERIFY2(whole >= 5, qPrintable(QStringLiteral("%1 rows whole in %2 pixels, rows of %3, %4")
                                         .arg(whole)
                                         .arg(table->viewport()->height())
