@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds what is needed and runs the whole suite headless: the normal build, the Windows compile check, the
+# Builds what is needed and runs the whole suite headless: the normal build, the Windows compile check, the Windows
+# program linked and run under Wine (where scripts/windows-qt.sh has built Qt for Windows on this machine), the
 # same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of the settings-reader fuzzer.
 # Exits non-zero on any failure.
 set -u
 source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/windows/qt-recipe.sh"
 
 ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" "${ZEVR_FUZZ_PACKAGES[@]}" "${ZEVR_TEST_PACKAGES[@]}"
 private_runtime_dir
@@ -25,7 +27,13 @@ run_suite() {
 
 cd "$ZEVR_ROOT"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$ZEVR_ROOT/scripts/check-layers.sh" || status=1
 "$ZEVR_ROOT/scripts/windows-check.sh" || status=1
+if zevr_qt_windows_ready; then
+    { "$ZEVR_ROOT/scripts/windows-package.sh" && "$ZEVR_ROOT/scripts/windows-wine.sh"; } || status=1
+else
+    echo "== windows under Wine: NOT RUN, Qt for Windows is not built on this machine (scripts/windows-qt.sh builds it once, about 40 min on two cores)"
+fi
 ASAN_OPTIONS=detect_leaks=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZEVR_SANITIZE=ON
 "$ZEVR_ROOT/scripts/fuzz.sh" 20 || { echo "== fuzzing failed"; status=1; }

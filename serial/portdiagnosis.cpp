@@ -16,8 +16,13 @@ namespace {
 
 using Cause = OpenFailureFacts::Cause;
 
+// The port as the system names it in its own messages: a Windows port is "COM9", never a path.
 QString devicePath(const QString &name) {
+#ifdef Q_OS_WIN
+    return name;
+#else
     return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+#endif
 }
 
 #ifdef Q_OS_UNIX
@@ -134,8 +139,9 @@ QString describeOpenFailure(const OpenFailureFacts &facts) {
                                : QString();
     switch (facts.cause) {
     case Cause::Missing:
-        return facts.device == QLatin1String("/dev/") ? QStringLiteral("порт не задан")
-                                                      : QStringLiteral("нет такого устройства %1").arg(facts.device);
+        return facts.device.isEmpty() || facts.device == QLatin1String("/dev/")
+                   ? QStringLiteral("порт не задан")
+                   : QStringLiteral("нет такого устройства %1").arg(facts.device);
     case Cause::LockHeld:
         if (facts.holderPid == QCoreApplication::applicationPid())
             return QStringLiteral("порт уже открыт этой программой, файл блокировки %1").arg(facts.lockFile);

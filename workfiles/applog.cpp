@@ -1,6 +1,7 @@
 #include "workfiles/applog.h"
 
 #include "workfiles/posixfile.h"
+#include "workfiles/winfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -124,16 +125,14 @@ FileResult AppLog::appendLine(const QByteArray &line) const {
     return result;
 }
 #else
+// The folder may be a junction an administrator made to put the logs on another disk; the file itself is never
+// written through a link.
 FileResult AppLog::appendLine(const QByteArray &line) const {
-    QFile file(log_file.fileName());
-    if (!file.open(QIODevice::Append))
-        return FileResult::failure(file.fileName(), file.errorString());
-    const qint64 size = file.size();
-    if (file.write(line) == line.size() && file.flush())
-        return FileResult::success(file.fileName());
-    const FileResult failure = FileResult::failure(file.fileName(), file.errorString());
-    file.resize(size);
-    return failure;
+    const QString path = log_file.fileName();
+    const QFileInfo folder(QFileInfo(path).path());
+    if (folder.exists() && !folder.isDir())
+        return FileResult::failure(folder.filePath(), QStringLiteral("это не папка"));
+    return WinFile::appendWhole(path, line);
 }
 #endif
 

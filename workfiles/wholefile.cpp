@@ -1,10 +1,9 @@
 #include "workfiles/wholefile.h"
 
 #include "workfiles/posixfile.h"
+#include "workfiles/winfile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -68,20 +67,5 @@ FileResult replaceWholeFile(const QString &path, const QByteArray &content) {
     return FileResult::systemError(path, error);
 }
 #else
-FileResult replaceWholeFile(const QString &path, const QByteArray &content) {
-    if (QFileInfo(path).isDir())
-        return FileResult::failure(path, QStringLiteral("это папка, а не файл"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileResult::failure(path, file.errorString());
-    // commit() in Qt 5 misses a flush that fails while closing (a full disk) and would put a truncated file in
-    // place, so the flush is checked here.
-    if (file.write(content) != content.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        file.commit();
-        return FileResult::failure(path, reason);
-    }
-    return file.commit() ? FileResult::success(path) : FileResult::failure(path, file.errorString());
-}
+FileResult replaceWholeFile(const QString &path, const QByteArray &content) { return WinFile::replace(path, content); }
 #endif

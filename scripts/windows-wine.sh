@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The Windows folder proven under Wine, in a private prefix with a Russian Windows locale (code page 1251) and a
+# private X server: the Windows test programs, the real program sending one command from each tab to the simulated
+# controller on COM5 (a pseudo-terminal), its settings file and log, the automatic port search, a second copy, and
+# zevr3g-send.exe. Needs scripts/windows-package.sh's output and the Linux build (the simulator, the Linux program
+# to compare with, the pseudo-terminal shim). Exits non-zero on any failure.
+set -u
+source "$(dirname "$0")/common.sh"
+source "$ZEVR_ROOT/scripts/windows/qt-recipe.sh"
+ensure_packages wine64 xvfb xauth xdotool
+
+tree=$ZEVR_ROOT/build-windows-qt
+linux=$ZEVR_ROOT/build
+folder=$tree/ZEVR-3G-Config-win64
+wine=/usr/lib/wine/wine64
+sim=$linux/tools/zevr-sim/zevr-sim
+shim=$linux/wine/ptymodem.so
+for needed in "$folder.zip" "$sim" "$shim" "$linux/ZEVR-3G-Config"; do
+    [ -e "$needed" ] || { echo "== wine FAILED: $needed is missing"; exit 1; }
+done
+
+work=$tree/wine
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+unset QT_QPA_PLATFORM
+rm -rf "$work/run"
+mkdir -p "$work/run" || exit 1
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; echo "== wine FAILED: wineboot"; exit 1; }
+fi
+
+checks=0
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        checks=$((checks + 1))
+    else
+        echo "FAIL: $what"
+        failures=$((failures + 1))
+    fi
+}
+
+pids=()
+cleanup() {
+    [ ${#pids[@]} -gt 0 ] && kill "${pids[@]}" 2>/dev/null
+    /usr/lib/wine/wineserver -k 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+# Windows programs see drive C: alone, not the Linux file system (drive Z:), so the folder, unpacked there from
+# the zip as an operator would, must hold everything the program needs.
+rm -f "$WINEPREFIX/dosdevices/z:"
+drive_c=$WINEPREFIX/drive_c
+rm -rf "$drive_c/zevr"
+mkdir -p "$drive_c/zevr" && (cd "$drive_c/zevr" && cmake -E tar xf "$folder.zip") || exit 1
+app=$drive_c/zevr/$(basename "$folder")
+source "$ZEVR_ROOT/scripts/windows/wine-stages.sh"
+
+run_test_programs
+start_display
+# One server for the whole run, so that the registry's volatile keys last from one program to the next.
+/usr/lib/wine/wineserver -p || exit 1
+run_program_stages
+run_auto_search_stage
+run_sender_stages
+
+echo "== wine: $checks checks passed, $failures failed"
+[ $failures -eq 0 ]

@@ -1,0 +1,170 @@
+#include "workfiles/applog.h"
+#include "workfiles/settingsfile.h"
+
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <windows.h>
+
+// The work files as a Russian Windows keeps them: settings.ini replaced whole, the log in the ANSI code page with
+// CR LF lines, and every refusal told in Russian.
+namespace {
+
+const QByteArray defaultBytes = "COM Log\r\n1\r\nCOM Port\r\n\r\nBaudRate\r\n115200\r\nParity\r\nnone\r\n"
+                                "Lenght\r\n8 bit\r\nStop Bit\r\n1 bit\r\nCOM Auto\r\ntrue\r\n";
+const QString logFolder = QStringLiteral("LOGS_ZEVR_3G_Config");
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+void setReadOnly(const QString &path, bool readOnly) {
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    SetFileAttributesW(name.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+}
+
+QDateTime fixedTime() { return QDateTime(QDate(2026, 12, 6), QTime(21, 13, 12)); }
+
+} // namespace
+
+class tst_winfiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void ansiCodePageIsCyrillic();
+    void defaultSettingsWritten();
+    void storeReplacesWholeAndLeavesNoTemporary();
+    void refusedSettings_data();
+    void refusedSettings();
+    void logLinesInCodePage1251();
+    void logRefusals_data();
+    void logRefusals();
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QString m_previous;
+};
+
+void tst_winfiles::init() {
+    m_previous = QDir::currentPath();
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+}
+
+void tst_winfiles::cleanup() {
+    setReadOnly(QStringLiteral("settings.ini"), false);
+    QDir::setCurrent(m_previous);
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+// The rest of this test reads the log as 1251; a run under another code page would prove nothing about it.
+void tst_winfiles::ansiCodePageIsCyrillic() { QCOMPARE(GetACP(), 1251u); }
+
+void tst_winfiles::defaultSettingsWritten() {
+    QVERIFY(!QFile::exists(QStringLiteral("settings.ini")));
+    const FileResult result = settings_at_start();
+    QVERIFY2(result.ok(), qPrintable(result.details()));
+    QCOMPARE(readAll(QStringLiteral("settings.ini")), defaultBytes);
+}
+
+void tst_winfiles::storeReplacesWholeAndLeavesNoTemporary() {
+    QVERIFY(create_default_settings().ok());
+    const SettingsSnapshot before = read_settings_snapshot();
+    const FileResult stored = store_settings(
+        before, {{QStringLiteral("COM Port"), QStringLiteral("COM5")}, {QStringLiteral("COM Auto"), "false"}});
+    QVERIFY2(stored.ok(), qPrintable(stored.details()));
+    QCOMPARE(readAll(QStringLiteral("settings.ini")),
+             QByteArray("COM Log\r\n1\r\nCOM Port\r\nCOM5\r\nBaudRate\r\n115200\r\nParity\r\nnone\r\n"
+                        "Lenght\r\n8 bit\r\nStop Bit\r\n1 bit\r\nCOM Auto\r\nfalse\r\n"));
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.ini")});
+}
+
+void tst_winfiles::refusedSettings_data() {
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only") << "read-only" << "файл только для чтения";
+    QTest::newRow("folder") << "folder" << "это папка, а не файл";
+}
+
+// What stands at the name stays as it was, and the reason is the program's own, in Russian.
+void tst_winfiles::refusedSettings() {
+    QFETCH(QString, obstacle);
+    QFETCH(QString, reason);
+    const QString name = QStringLiteral("settings.ini");
+    if (obstacle == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(name));
+    } else {
+        QVERIFY(writeBytes(name, "COM Port\r\nCOM3\r\n"));
+        setReadOnly(name, true);
+    }
+    const FileResult result = store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), "COM5"}});
+    QVERIFY(!result.ok());
+    QCOMPARE(result.reason, reason);
+    QCOMPARE(result.path, QFileInfo(name).absoluteFilePath());
+    if (obstacle != QLatin1String("folder"))
+        QCOMPARE(readAll(name), QByteArray("COM Port\r\nCOM3\r\n"));
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{name});
+}
+
+void tst_winfiles::logLinesInCodePage1251() {
+    AppLog log(nullptr, fixedTime);
+    QSignalSpy notices(&log, &AppLog::signal_notice);
+    log.slot_write_to_log_file(QStringLiteral("Открыт COM5-115200-8-0-1-Нет"));
+    log.slot_write_to_log_file(QStringLiteral("Отправлено. COM5 закрыт"));
+    QCOMPARE(notices.count(), 0);
+    QCOMPARE(QFileInfo(log.fileName()).fileName(), QStringLiteral("log_06122026_13.log"));
+    const QByteArray expected = QTextCodec::codecForName("windows-1251")
+                                    ->fromUnicode(QStringLiteral("06.12.2026 21:13:12:    Открыт COM5-115200-8-0-1-Нет\r\n"
+                                                                 "06.12.2026 21:13:12:    Отправлено. COM5 закрыт\r\n"));
+    QCOMPARE(readAll(log.fileName()), expected);
+}
+
+void tst_winfiles::logRefusals_data() {
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder is a file") << "folder-file" << "это не папка";
+    QTest::newRow("log is a folder") << "log-folder" << "это папка, а не файл";
+    QTest::newRow("read-only log") << "read-only" << "файл только для чтения";
+}
+
+// A log that cannot be written is told once, as the notice, with the reason; nothing else is harmed.
+void tst_winfiles::logRefusals() {
+    QFETCH(QString, obstacle);
+    QFETCH(QString, reason);
+    if (obstacle == QLatin1String("folder-file"))
+        QVERIFY(writeBytes(logFolder, "not a folder"));
+    AppLog log(nullptr, fixedTime);
+    if (obstacle == QLatin1String("log-folder"))
+        QVERIFY(QDir().mkdir(log.fileName()));
+    if (obstacle == QLatin1String("read-only")) {
+        QVERIFY(writeBytes(log.fileName(), "old\r\n"));
+        setReadOnly(log.fileName(), true);
+    }
+    QSignalSpy notices(&log, &AppLog::signal_notice);
+    log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
+    log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
+    QCOMPARE(notices.count(), 1);
+    QCOMPARE(notices.at(0).at(0).toString(), QStringLiteral("Журнал не записывается"));
+    QVERIFY2(notices.at(0).at(1).toString().endsWith(QLatin1String(": ") + reason),
+             qPrintable(notices.at(0).at(1).toString()));
+    if (obstacle == QLatin1String("folder-file"))
+        QCOMPARE(readAll(logFolder), QByteArray("not a folder"));
+    if (obstacle == QLatin1String("read-only")) {
+        QCOMPARE(readAll(log.fileName()), QByteArray("old\r\n"));
+        setReadOnly(log.fileName(), false);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_winfiles)
+#include "tst_winfiles.moc"
