@@ -10,6 +10,7 @@ namespace {
 
 // A window left running all week keeps the latest rows; the oldest give way.
 constexpr int maxRows = 1000;
+constexpr int dropBatch = 100;
 
 constexpr int attemptNewsMs = 100;
 
@@ -156,11 +157,18 @@ void TransmissionJournal::attemptChanged() {
         m_attemptNews.start();
 }
 
+// The oldest rows go a batch at a time: taking one row off the front moves every other row, and a view re-lays its
+// rows out, so that dropping one per transmission would cost each transmission as much as the whole history. Only
+// rows that have ended go in a batch; an unfinished oldest row goes alone, as before.
 void TransmissionJournal::dropOldest() {
-    beginRemoveRows(QModelIndex(), 0, 0);
-    m_transmissions.removeFirst();
+    int count = 0;
+    while (count < dropBatch && count < m_transmissions.size() && m_transmissions.at(count).isFinished())
+        ++count;
+    count = qMax(count, 1);
+    beginRemoveRows(QModelIndex(), 0, count - 1);
+    m_transmissions.erase(m_transmissions.begin(), m_transmissions.begin() + count);
     if (m_current >= 0)
-        --m_current;
+        m_current = m_current >= count ? m_current - count : -1;
     endRemoveRows();
 }
 
