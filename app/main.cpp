@@ -1,4 +1,5 @@
 #include "app/instancemutex.h"
+#include "app/qttranslation.h"
 #include "app/stylesheet.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     // Lets a Wayland desktop match the window to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("zevr-3g-config"));
+    installQtTranslation(QCoreApplication::applicationDirPath());
     app.setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
 #ifndef Q_OS_WIN
     // Windows takes the icon from the program file; elsewhere the window needs it explicitly.

@@ -38,14 +38,20 @@ static void fillCombo(QComboBox *box, const QStringList &entries, const QString 
 settings_dlg::settings_dlg(QWidget *parent) : QDialog(parent, dialogFlags) {
     setupUi(this);
     setWindowTitle(QStringLiteral("Настройки связи"));
+    lb_PortHint->hide();
     fillPorts();
     fillLineSettings();
+    // A file that gave the program nothing at start shows the values the link runs with instead.
     if (settings_file.exists())
-        applySettings(read_settings_map());
+        applySettings(check_settings_file().ok() ? read_settings_map() : parseSettings(defaultSettingsContent()));
+    // The form's width is laid out for the style sheet's font; the port box asks for its names' width in the font it
+    // will be shown in, and the dialog grows to give it.
+    ensurePolished();
+    cB_COM->setMinimumWidth(cB_COM->sizeHint().width());
 }
 
 void settings_dlg::storeChoice(SettingsMap &map) const {
-    map.insert(QStringLiteral("COM Port"), cB_COM->currentText());
+    map.insert(QStringLiteral("COM Port"), chosenPort());
     map.insert(QStringLiteral("BaudRate"), cB_BaudRate->currentText());
     map.insert(QStringLiteral("Lenght"), cB_Lenght->currentText());
     map.insert(QStringLiteral("Stop Bit"), cB_stop_bit->currentText());
@@ -53,10 +59,34 @@ void settings_dlg::storeChoice(SettingsMap &map) const {
     map.insert(QStringLiteral("COM Auto"), chB_Auto->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
-void settings_dlg::on_chB_Auto_toggled(bool checked) { cB_COM->setEnabled(!checked); }
+void settings_dlg::on_chB_Auto_toggled(bool checked) {
+    cB_COM->setEnabled(!checked);
+    if (checked)
+        showPortHint(false);
+}
 
+void settings_dlg::accept() {
+    if (!chB_Auto->isChecked() && chosenPort().isEmpty()) {
+        showPortHint(true);
+        cB_COM->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QDialog::accept();
+}
+
+// A name typed with a space before or after it names no port; the system's names have none.
+QString settings_dlg::chosenPort() const { return cB_COM->currentText().trimmed(); }
+
+void settings_dlg::showPortHint(bool shown) {
+    lb_PortHint->setVisible(shown);
+    cB_COM->setStyleSheet(shown ? QStringLiteral("QComboBox { border: 2px solid rgb(200, 0, 0); }") : QString());
+}
+
+// The box is editable: a port the system does not list (a /dev/serial/by-id/ name, a pseudo-terminal) can be typed.
+// It is as wide as its longest name, so that "/dev/ttyUSB0" and "COM10" show whole at any screen density.
 void settings_dlg::fillPorts() {
     cB_COM->addItem(QString());
+    connect(cB_COM, &QComboBox::editTextChanged, this, [this] { showPortHint(false); });
     for (const PortDetails &port : availablePortDetails())
         addPort(cB_COM, port.name, portToolTip(port));
     // The closed box tells about the chosen port too.

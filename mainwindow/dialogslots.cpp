@@ -4,6 +4,7 @@
 #include "dialogs/manualfile.h"
 #include "dialogs/manualopener.h"
 #include "dialogs/settings_dlg.h"
+#include "mainwindow/statusline.h"
 #include "serial/serialthread.h"
 #include "workfiles/settingsfile.h"
 
@@ -42,7 +43,7 @@ void MainWindow::slot_about_dialog() {
 static const QString manualNotice = QStringLiteral("Руководство");
 
 void MainWindow::slot_openPDF() {
-    if (m_notice->text().startsWith(manualNotice))
+    if (m_status->notice().startsWith(manualNotice))
         showNotice(QString());
     const QString appDir = QCoreApplication::applicationDirPath();
     const QString path = findManual(appDir);

@@ -2,6 +2,7 @@
 
 #include "mainwindow/busyindicator.h"
 #include "mainwindow/historypanel.h"
+#include "mainwindow/statusline.h"
 #include "serial/serialthread.h"
 #include "serial/transmissionjournal.h"
 #include "ui_mainwindow.h"
@@ -11,9 +12,11 @@
 #include <QStatusBar>
 
 // The history is hidden at start, so the window keeps its size and still fits a 1366×768 screen; its menu entry
-// stands with the other new ones above the connection settings. Its panel is built when it is first opened, and the
-// busy indicator when the first command goes out, so a start does not pay for what it does not show.
+// stands with the other new ones above the connection settings. Its panel is built when it is first opened, so a
+// start does not pay for a table that most sessions never show.
 void MainWindow::setUpHistory() {
+    m_busy = new BusyIndicator(this);
+    m_status->setBusyIndicator(m_busy);
     m_historyAction = new QAction(QStringLiteral("История передач"), this);
     m_historyAction->setObjectName(QStringLiteral("action_history"));
     m_historyAction->setCheckable(true);
@@ -43,25 +46,6 @@ void MainWindow::buildHistory() {
     connect(m_historyDock->toggleViewAction(), &QAction::toggled, m_historyAction, &QAction::setChecked);
 }
 
-void MainWindow::showUnfinished(int count) {
-    if (!m_busy && count == 0)
-        return;
-    if (!m_busy) {
-        m_busy = new BusyIndicator(this);
-        statusBar()->insertPermanentWidget(0, m_busy);
-        connect(m_busy, &BusyIndicator::cancelRequested, this, &MainWindow::cancelTransmissions);
-    }
-    m_busy->setCount(count);
-}
-
-void MainWindow::cancelTransmissions() {
-    if (!m_worker || !m_journal)
-        return;
-    const int dropped = m_journal->unfinishedCount();
-    m_worker->slot_cancel();
-    showNotice(QStringLiteral("Отправка отменена, порт закрыт; снято команд: %1").arg(dropped));
-}
-
 // The window's commands go to the worker and the worker's reports to the status bar; the journal connects after the
 // window, so a report stands in the status bar before the history shows it.
 void MainWindow::attachLink(SerialThread *worker) {
@@ -70,9 +54,22 @@ void MainWindow::attachLink(SerialThread *worker) {
     connect(worker, &SerialThread::signal_port_notopend, this, &MainWindow::slot_port_notopend);
     connect(worker, &SerialThread::signal_show_message, this, &MainWindow::slot_show_message);
     connect(worker, &SerialThread::signal_no_port_found, this, &MainWindow::slot_no_port_found);
-    m_worker = worker;
-    m_journal = new TransmissionJournal(worker, this);
+    auto *journal = new TransmissionJournal(worker, this);
+    m_journal = journal;
     if (m_history)
-        m_history->setJournal(m_journal);
-    connect(m_journal, &TransmissionJournal::unfinishedCountChanged, this, &MainWindow::showUnfinished);
+        m_history->setJournal(journal);
+    connect(journal, &TransmissionJournal::unfinishedCountChanged, m_busy, &BusyIndicator::setCount);
+    connect(journal, &TransmissionJournal::unfinishedCountChanged, this, &MainWindow::linkBusyChanged);
+    static const QString cancelled = QStringLiteral("Отправка отменена");
+    connect(m_busy, &BusyIndicator::cancelRequested, this, [this, worker, journal] {
+        m_clockDue = false;
+        const int dropped = journal->unfinishedCount();
+        worker->slot_cancel();
+        showNotice(cancelled + QStringLiteral(", порт закрыт; снято команд: %1").arg(dropped));
+    });
+    // Once a new command is on its way, the cancel is history and would read as that command's fate.
+    connect(worker, &SerialThread::signal_transmission_started, this, [this] {
+        if (m_status->notice().startsWith(cancelled))
+            showNotice(QString());
+    });
 }

@@ -4,6 +4,7 @@
 #include "mainwindow/addressvalidator.h"
 #include "mainwindow/asciiinputvalidator.h"
 #include "mainwindow/pagescrollarea.h"
+#include "mainwindow/statusline.h"
 #include "ui_mainwindow.h"
 #include "workfiles/applog.h"
 
@@ -44,15 +45,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     connect(m_ui->action_open_profile, &QAction::triggered, this, &MainWindow::slot_open_profile);
     connect(m_ui->action_save_profile, &QAction::triggered, this, &MainWindow::slot_save_profile);
 
-    // A permanent widget sits at the right of the status bar and is not covered by the link's reports.
-    m_notice = new QLabel(this);
-    m_notice->setObjectName(QStringLiteral("noticeLabel"));
-    // A long notice is cut at the window's edge rather than widening the window past a laptop's screen.
-    m_notice->setMinimumWidth(1);
-    statusBar()->addPermanentWidget(m_notice);
+    // One widget holds the report, the busy indicator and the notice, so that it alone decides who gives way: the
+    // status bar's own message would be cut by its permanent widgets and wiped by every status tip.
+    m_status = new StatusLine(this);
+    statusBar()->addWidget(m_status, 1);
     connect(&app_log, &AppLog::signal_notice, this, &MainWindow::showNotice);
     connect(&app_log, &AppLog::signal_notice_withdrawn, this, &MainWindow::withdrawNotice);
     setUpHistory();
+    setUpComforts();
     m_manualOpener = new ManualOpener(this);
     connect(m_manualOpener, &ManualOpener::failed, this, &MainWindow::showNotice);
 

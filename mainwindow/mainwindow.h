@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 class SerialThread;
+class StatusLine;
 
 namespace Ui {
 class MainWindow;
@@ -61,12 +62,17 @@ public slots:
 
     // A notice that is not a link report (a file that could not be saved, logging that stopped, no port found):
     // a short text at the right of the status bar with the path and the system's reason in its tooltip. It
-    // replaces no report and is not logged; an empty text clears it.
+    // replaces no report, gives way to it when both do not fit, and is not logged; an empty text clears it.
     void showNotice(const QString &text, const QString &details = QString());
     // Clears the notice once what it said no longer holds, unless another notice has taken its place.
     void withdrawNotice(const QString &text);
-    // The automatic search listed no serial port: said in the notice, while the status bar and the log stay silent.
+    // The automatic search listed no serial port: said in the report, so that no earlier success stays in view, and
+    // in the notice, which stays until a port opens.
     void slot_no_port_found();
+
+protected:
+    // Menus and actions send status tips, empty ones mostly; the status bar keeps the last report instead.
+    bool event(QEvent *event) override;
 
 private slots:
     void on_rb_1Chanel_clicked(bool checked);
@@ -98,6 +104,7 @@ private slots:
     void on_chB_Chanel4_CM_4_clicked(bool checked);
     void on_pB_Send_2_clicked();
     void on_pB_Current_DateTime_clicked();
+    void on_pB_Send_Clock_clicked();
     void on_pB_Send_3_clicked();
     void slot_settings_con_dlg();
     void slot_about_dialog();
@@ -127,21 +134,26 @@ private:
     Commands::MeterType meterType() const;
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
+    QLineEdit *refusedField(const QString &name) const;
     // `letter` names the command for the history when a value keeps it from going out.
     void sendCommand(const Commands::Encoded &command, char letter);
     void setUpHistory();
     void showHistory(bool shown);
     void buildHistory();
-    void showUnfinished(int count);
-    void cancelTransmissions();
     void applyProfile(const Profiles::Profile &profile);
     void applyStation(const Profiles::Station &station);
     void applyUnits(const Profiles::Station &station);
     void applyMeter(const Profiles::Meter &meter);
     void clickBox(QCheckBox *box, const std::function<void(bool)> &slot);
+    void setUpComforts();
+    void sendCurrentTab();
+    void sendClockNow();
+    void linkBusyChanged(int unfinished);
+    void showProfileInTitle(const QString &path);
+    void fieldEdited();
 
     Ui::MainWindow *m_ui = nullptr;
-    QLabel *m_notice = nullptr;
+    StatusLine *m_status = nullptr;
     ManualOpener *m_manualOpener = nullptr;
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
@@ -151,8 +163,13 @@ private:
     QDockWidget *m_historyDock = nullptr;
     HistoryPanel *m_history = nullptr;
     TransmissionJournal *m_journal = nullptr;
-    SerialThread *m_worker = nullptr;
     BusyIndicator *m_busy = nullptr;
+    // The profile last opened or saved, as the tabs showed it then; the title marks any difference.
+    QString m_profileName;
+    Profiles::Profile m_profileShown;
+    // Commands that the link has not finished; the workstation's clock waits for them to go out first.
+    int m_unfinished = 0;
+    bool m_clockDue = false;
 };
 
 #endif // MAINWINDOW_H

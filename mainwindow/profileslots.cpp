@@ -50,6 +50,7 @@ bool MainWindow::openProfile(const QString &path) {
         return false;
     }
     applyProfile(read.profile);
+    showProfileInTitle(path);
     showNotice(QStringLiteral("Профиль открыт: ") + QFileInfo(path).fileName(),
                where + QStringLiteral("\nВкладки: ") + tabNames(read.profile));
     return true;
@@ -63,6 +64,7 @@ bool MainWindow::saveProfile(const QString &path) {
         showNotice(QStringLiteral("Профиль не сохранён: ") + problem, where + QLatin1Char('\n') + problem);
         return false;
     }
+    showProfileInTitle(path);
     showNotice(QStringLiteral("Профиль сохранён: ") + QFileInfo(path).fileName(), where);
     return true;
 }

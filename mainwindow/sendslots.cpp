@@ -1,8 +1,10 @@
 #include "mainwindow/mainwindow.h"
 
+#include "mainwindow/fieldmark.h"
 #include "serial/transmissionjournal.h"
 #include "ui_mainwindow.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <array>
@@ -78,8 +80,26 @@ Commands::MeterType MainWindow::meterType() const {
     return m_ui->rB_Imp_el_counter->isChecked() ? Commands::MeterType::Pulse : Commands::MeterType::None;
 }
 
-// A command that a field keeps from going out never reaches the line: the status bar says which field and why, and
-// the history keeps the refusal beside the commands that went out.
+// The line edits by the names that the refusals give them.
+QLineEdit *MainWindow::refusedField(const QString &name) const {
+    QHash<QString, QLineEdit *> fields = {{QStringLiteral("время"), m_ui->lE_Time},
+                                          {QStringLiteral("дата"), m_ui->lE_Date},
+                                          {QStringLiteral("текущее значение"), m_ui->lE_current_val_el_counter},
+                                          {QStringLiteral("коэффициент"), m_ui->lE_coef_el_counter}};
+    for (int unit = 1; unit <= Commands::ControlUnitCount; ++unit)
+        fields.insert(QStringLiteral("адрес БУ%1").arg(unit), unitWidgets(unit).address);
+    for (int channel = 1; channel <= Commands::ChannelCount; ++channel) {
+        const QString suffix = QStringLiteral(" канала %1").arg(channel);
+        fields.insert(QStringLiteral("дата выпуска") + suffix, dateField(channel));
+        fields.insert(QStringLiteral("код подразделения") + suffix, codeField(channel));
+        fields.insert(QStringLiteral("порядковый номер") + suffix, serialNumberField(channel));
+    }
+    return fields.value(name);
+}
+
+// A command that a field keeps from going out never reaches the line: the status bar says which field and why, the
+// field itself is marked and takes the keyboard, scrolled into view on a page that scrolls, and the history keeps
+// the refusal beside the commands that went out.
 void MainWindow::sendCommand(const Commands::Encoded &command, char letter) {
     if (!command.isRefused()) {
         emit signal_data_send(command.bytes);
@@ -88,6 +108,10 @@ void MainWindow::sendCommand(const Commands::Encoded &command, char letter) {
     showStatus(command.refusal);
     if (m_journal)
         m_journal->refuse(refusedCommandWords(letter), command.refusal);
+    if (QLineEdit *field = refusedField(command.field)) {
+        FieldMark::mark(field, command.refusal);
+        m_ui->scrollArea->ensureWidgetVisible(field);
+    }
 }
 
 void MainWindow::on_pB_Send_1_clicked() {
@@ -101,16 +125,21 @@ void MainWindow::on_pB_Send_2_clicked() {
     sendCommand(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()), 'y');
 }
 
-void MainWindow::on_pB_Current_DateTime_clicked() {
-    // One reading for both fields: two readings taken across midnight would pair the last second of one
-    // day with the date of the next, and the controller's clock would be a day ahead.
-    const QDateTime now = m_clock();
-    // The workstation's locale may write its own digits (Arabic-Indic, say); the fields and the command take
-    // the ASCII ones, as the log's time stamps do.
+// One reading for time and date: two readings taken across midnight would pair the last second of one day with
+// the date of the next, and the controller's clock would be a day ahead. The workstation's locale may write its
+// own digits (Arabic-Indic, say); the fields and the command take the ASCII ones, as the log's time stamps do.
+static Profiles::Clock clockReading(const QDateTime &now) {
     const QLocale c = QLocale::c();
-    m_ui->lE_Time->setText(c.toString(now, QStringLiteral("hh:mm:ss")));
-    m_ui->lE_Date->setText(c.toString(now, QStringLiteral("dd/MM/yyyy")));
+    return {c.toString(now, QStringLiteral("hh:mm:ss")), c.toString(now, QStringLiteral("dd/MM/yyyy"))};
 }
+
+void MainWindow::on_pB_Current_DateTime_clicked() {
+    const Profiles::Clock now = clockReading(m_clock());
+    m_ui->lE_Time->setText(now.time);
+    m_ui->lE_Date->setText(now.date);
+}
+
+void MainWindow::sendClockNow() { sendCommand(Profiles::clockCommand(clockReading(m_clock())), 'y'); }
 
 void MainWindow::on_pB_Send_3_clicked() {
     const QString reading = m_ui->lE_current_val_el_counter->text();

@@ -1,10 +1,10 @@
 #include "mainwindow/mainwindow.h"
 
-#include "workfiles/settingsfile.h"
+#include "mainwindow/statusline.h"
 #include "serial/linkreports.h"
-#include "ui_mainwindow.h"
+#include "workfiles/settingsfile.h"
 
-#include <QStatusBar>
+#include <QEvent>
 
 namespace {
 
@@ -22,24 +22,28 @@ void MainWindow::slot_port_notopend(QString name) { showStatus(notOpenedReport(n
 
 void MainWindow::slot_show_message(QString message) { showStatus(message); }
 
-void MainWindow::showNotice(const QString &text, const QString &details) {
-    m_notice->setText(text);
-    m_notice->setToolTip(details);
-}
+void MainWindow::showNotice(const QString &text, const QString &details) { m_status->setNotice(text, details); }
 
 void MainWindow::withdrawNotice(const QString &text) {
-    if (m_notice->text() == text)
+    if (m_status->notice() == text)
         showNotice(QString());
 }
 
 void MainWindow::slot_no_port_found() {
+    showStatus(noPortReport());
     showNotice(noPortNotice, QStringLiteral("Автоматический поиск не нашёл ни одного последовательного порта. "
                                             "Подключите адаптер и проверьте, что система его видит (драйвер)."));
 }
 
-// A timeout of 0 keeps each report on screen until the next one replaces it.
+bool MainWindow::event(QEvent *event) {
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+// Each report stays on screen until the next one replaces it.
 void MainWindow::showStatus(const QString &text) {
-    m_ui->statusBar->showMessage(text, 0);
+    m_status->setReport(text);
     if (com_log == 1)
         emit signal_write_to_log_file(text);
 }

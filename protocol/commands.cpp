@@ -2,14 +2,11 @@
 
 #include "protocol/fieldcheck.h"
 
-#include <QStringList>
-
 namespace Commands {
 
 namespace {
 
 constexpr quint32 byteMax = 0xFFu;
-constexpr quint32 wordMax = 0xFFFFu;
 constexpr quint32 longMax = 0xFFFFFFFFu;
 
 // Collects a command's bytes; the first value that its field cannot carry refuses the whole command.
@@ -33,28 +30,27 @@ public:
         return number.value;
     }
     void refuse(const QString &field, const QString &problem) {
-        if (m_refusal.isEmpty() && !problem.isEmpty())
+        if (m_refusal.isEmpty() && !problem.isEmpty()) {
             m_refusal = refusalMessage(field, problem);
+            m_field = field;
+        }
     }
 
     // The masks keep three parts in a time or date text; a missing part counts as 0 all the same.
-    void appendTime(const QString &field, const QString &time) {
-        const QStringList parts = time.split(QLatin1Char(':'));
-        for (int index = 0; index < 3; ++index)
-            appendByte(number(field, parts.value(index), byteMax));
-    }
-    void appendDate(const QString &field, const QString &date) {
-        const QStringList parts = date.split(QLatin1Char('/'));
-        appendByte(number(field, parts.value(0), byteMax));
-        appendByte(number(field, parts.value(1), byteMax));
-        appendByte(checked(field, yearOffset(parts.value(2))));
+    void appendParts(const QString &field, const ClockParts &parts) {
+        refuse(field, parts.problem);
+        for (quint32 value : parts.values)
+            appendByte(value);
     }
 
-    Encoded result() const { return m_refusal.isEmpty() ? Encoded{m_bytes, QString()} : Encoded{{}, m_refusal}; }
+    Encoded result() const {
+        return m_refusal.isEmpty() ? Encoded{m_bytes, QString(), QString()} : Encoded{{}, m_refusal, m_field};
+    }
 
 private:
     QByteArray m_bytes;
     QString m_refusal;
+    QString m_field;
 };
 
 int lowestCheckedCm(const Channel &channel) {
@@ -88,7 +84,7 @@ void appendChannelRecord(CommandBuilder &command, int number, const Channel &cha
     // The label says " " when the channel has no CM number: the address is then 0.
     command.appendByte(command.number(QStringLiteral("адрес") + suffix, channel.addressLabel.trimmed(), byteMax));
     command.appendByte(quint32(checkedCmCount(channel)));
-    command.appendDate(QStringLiteral("дата выпуска") + suffix, channel.date);
+    command.appendParts(QStringLiteral("дата выпуска") + suffix, calendarDate(channel.date));
     // An emptied code field still takes its byte, so the records after it keep their offsets.
     command.refuse(QStringLiteral("код подразделения") + suffix, codeLetterProblem(channel.code));
     command.appendByte(channel.code.isEmpty() ? 0u : channel.code.at(0).unicode());
@@ -156,8 +152,8 @@ Encoded multiChannel(const Channels &channels) {
 
 Encoded dateTime(const QString &time, const QString &date) {
     CommandBuilder command('y');
-    command.appendTime(QStringLiteral("время"), time);
-    command.appendDate(QStringLiteral("дата"), date);
+    command.appendParts(QStringLiteral("время"), clockTime(time));
+    command.appendParts(QStringLiteral("дата"), calendarDate(date));
     return command.result();
 }
 
@@ -167,9 +163,9 @@ Encoded meter(MeterType type, const QString &reading, const QString &coefficient
     // The fields of a meter that is not a pulse meter do not go out, so they cannot refuse the command.
     const bool pulse = type == MeterType::Pulse;
     command.appendBigEndian(pulse ? readingTenths(command, reading) : 0u, 4);
-    const quint32 constant =
-        pulse ? command.number(QStringLiteral("коэффициент"), coefficient, wordMax * 10u + 9u) : 0u;
-    command.appendBigEndian(constant / 10u, 2);
+    const quint32 constantTens =
+        pulse ? command.checked(QStringLiteral("коэффициент"), pulseConstantTens(coefficient)) : 0u;
+    command.appendBigEndian(constantTens, 2);
     return command.result();
 }
 

@@ -9,7 +9,8 @@
 // Device commands, built from plain values without any widget. Every text is taken as the operator left it:
 // an empty field counts as 0, and a value that fits its field goes out as it stands, whether or not a
 // controller would accept it. A value that its field cannot carry unchanged (an address of 300, a year of
-// 1999, a Cyrillic code letter, digits of another script) refuses the whole command instead of going out cut.
+// 1999, a Cyrillic code letter, digits of another script, a pulse constant that is not a whole number of tens)
+// refuses the whole command instead of going out cut, and so does a time or date that no clock can hold.
 namespace Commands {
 
 constexpr int ControlUnitCount = 8;
@@ -41,6 +42,7 @@ enum class MeterType : quint8 { None = 0, Pulse = 1, Rs485 = 2 };
 struct Encoded {
     QByteArray bytes; // empty when refused
     QString refusal;
+    QString field; // the refused field as the refusal names it ("адрес БУ2", "дата"), so the window can point at it
 
     bool isRefused() const { return !refusal.isEmpty(); }
 };

@@ -38,7 +38,9 @@ QString timeProblem(const QString &value) {
     const QString problem = partsProblem(value.split(QLatin1Char(':')), 0xFF);
     if (!problem.isEmpty())
         return problem;
-    return fitsMask(value, "^[0-9]{0,2}:[0-9]{0,2}:[0-9]{0,2}$") ? QString() : shapeProblem(value, "ЧЧ:ММ:СС");
+    if (!fitsMask(value, "^[0-9]{0,2}:[0-9]{0,2}:[0-9]{0,2}$"))
+        return shapeProblem(value, "ЧЧ:ММ:СС");
+    return Commands::clockTime(value).problem;
 }
 
 QString dateProblem(const QString &value) {
@@ -48,7 +50,9 @@ QString dateProblem(const QString &value) {
         problem = Commands::yearOffset(parts.at(2)).problem;
     if (!problem.isEmpty())
         return problem;
-    return fitsMask(value, "^[0-9]{0,2}/[0-9]{0,2}/[0-9]{0,4}$") ? QString() : shapeProblem(value, "ДД/ММ/ГГГГ");
+    if (!fitsMask(value, "^[0-9]{0,2}/[0-9]{0,2}/[0-9]{0,4}$"))
+        return shapeProblem(value, "ДД/ММ/ГГГГ");
+    return Commands::calendarDate(value).problem;
 }
 
 QString digitsProblem(const QString &value, quint32 max, int maxDigits) {
@@ -72,6 +76,12 @@ QString readingProblem(const QString &value) {
     if (!problem.isEmpty())
         return problem;
     return fitsMask(value, "^[0-9]{0,7}\\.[0-9]?$") ? QString() : shapeProblem(value, "ЦЦЦЦЦЦЦ.Ц");
+}
+
+// Checked whatever the meter's type, as the field keeps it for when the type becomes a pulse meter.
+QString coefficientProblem(const QString &value) {
+    const QString problem = digitsProblem(value, coefficientMax, 5);
+    return problem.isEmpty() ? Commands::pulseConstantTens(value).problem : problem;
 }
 
 // One of a few words; the first names the value the program starts with.
@@ -195,8 +205,7 @@ Keys<Meter> makeMeterKeys() {
              },
              [types](const Meter &meter) { return types.at(int(meter.type)); }},
             textKey(QStringLiteral("reading"), &Meter::reading, readingProblem),
-            textKey(QStringLiteral("coefficient"), &Meter::coefficient,
-                    [](const QString &value) { return digitsProblem(value, coefficientMax, 5); })};
+            textKey(QStringLiteral("coefficient"), &Meter::coefficient, coefficientProblem)};
 }
 
 } // namespace

@@ -9,6 +9,8 @@ ZEVR_BUILD_PACKAGES+=(fonts-dejavu-core poppler-utils)
 # The style sheet's Times New Roman: Liberation Serif has its metrics, so the window has the size it is laid
 # out for (fontconfig maps the name to it).
 ZEVR_BUILD_PACKAGES+=(fonts-liberation2)
+# Qt's own texts (context menus, file dialogs, standard buttons) in Russian: qtbase_ru.qm.
+ZEVR_BUILD_PACKAGES+=(qttranslations5-l10n)
 # The tests that drive the real program on a private X server, measure its window and check its installation.
 ZEVR_TEST_PACKAGES=(xvfb xauth xdotool x11-utils fontconfig desktop-file-utils)
 # libFuzzer and the sanitizer runtimes for clang come with compiler-rt.

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds what is needed and starts ZEVR-3G-Config.
 #
-#   scripts/run.sh                      demo: the program in build/demo/ (new each time) against a simulated
-#                                       controller on a pseudo-terminal; the controller's decoded lines appear here
+#   scripts/run.sh                      demo: the program in build/demo/ against a simulated controller on a
+#                                       pseudo-terminal; the controller's decoded lines appear here. The folder
+#                                       keeps what was saved there; only its settings.ini is written anew
 #   scripts/run.sh -- SIMULATOR-OPTIONS the demo with a misbehaving controller, e.g. -- --cycle ok,silent,delay:700
 #   scripts/run.sh --real               the program in the current directory against the real serial ports
 set -u
 source "$(dirname "$0")/common.sh"
 
 usage() {
-    sed -n '2,8s/^# \{0,1\}//p' "$0"
+    sed -n '2,9s/^# \{0,1\}//p' "$0"
 }
 
 real=0
@@ -53,12 +54,14 @@ if [ $real -eq 1 ]; then
     exec "$program"
 fi
 
+# Profiles, logs and exports that an operator saved in the demo folder stay there for the next run.
 demo=$ZEVR_ROOT/build/demo
-rm -rf "$demo"
-mkdir -p "$demo"
+mkdir -p "$demo" || exit 1
 
-# The simulator prints its pseudo-terminal first and then one line per thing it receives.
-sim_out=$demo/zevr-sim.out
+# The simulator prints its pseudo-terminal first and then one line per thing it receives. The pipe lives
+# outside the demo folder, so that nothing there is replaced.
+pipe_dir=$(mktemp -d) || exit 1
+sim_out=$pipe_dir/zevr-sim.out
 mkfifo "$sim_out"
 "$ZEVR_ROOT/build/tools/zevr-sim/zevr-sim" "${sim_args[@]}" >"$sim_out" &
 sim_pid=$!
@@ -71,13 +74,14 @@ stop_simulator() {
 trap stop_simulator EXIT
 
 exec 3<"$sim_out"
-rm -f "$sim_out"
+rm -rf "$pipe_dir"
 if ! read -r -t 10 pty <&3 || [ ! -e "$pty" ]; then
     echo "error: the simulated controller did not start" >&2
     exit 1
 fi
 
-# The program reads its connection from the working directory: the pseudo-terminal, no automatic search.
+# The program reads its connection from the working directory: the pseudo-terminal, which is new on every run,
+# and no automatic search.
 printf '%s\r\n' "COM Log" "1" "COM Port" "$pty" "BaudRate" "115200" "Parity" "none" "Lenght" "8 bit" \
     "Stop Bit" "1 bit" "COM Auto" "false" >"$demo/settings.ini"
 

@@ -1,9 +1,9 @@
 #include "sender/sendsession.h"
 
-#include "sender/sendoutput.h"
-#include "workfiles/settingsfile.h"
 #include "protocol/commanddescription.h"
+#include "sender/sendoutput.h"
 #include "serial/linkreports.h"
+#include "workfiles/settingsfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -88,8 +88,12 @@ SendSession::SendSession(const SendOptions &options, const Profiles::Profile &pr
             [this](QString name, int baud, int lenght, quint8 parity, int stopbit, QString xof) {
                 m_output->report(openedReport(name, baud, lenght, parity, stopbit, xof));
             });
-    connect(&m_worker, &SerialThread::signal_port_notopend, this,
-            [this](QString name) { m_output->report(notOpenedReport(name)); });
+    // No port at all is the command line's or the settings file's to mend, not the window's dialog.
+    connect(&m_worker, &SerialThread::signal_port_notopend, this, [this](QString name) {
+        m_output->report(name.isEmpty() ? QStringLiteral("Порт не выбран: укажите --port или --auto либо «COM Port» "
+                                                         "в settings.ini")
+                                        : notOpenedReport(name));
+    });
     connect(&m_worker, &SerialThread::signal_show_message, this, [this](QString text) { m_output->report(text); });
     connect(&m_worker, &SerialThread::signal_attempt_failed, this,
             [this](QString name, QString reason) { m_output->attemptFailed(name, reason); });

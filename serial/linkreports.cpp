@@ -7,4 +7,10 @@ QString openedReport(const QString &name, int baud, int lenght, quint8 parity, i
            QString::number(uint(parity)) + dash + QString::number(stopbit) + dash + xof;
 }
 
-QString notOpenedReport(const QString &name) { return name + QStringLiteral("  не открыт"); }
+QString notOpenedReport(const QString &name) {
+    if (name.isEmpty())
+        return QStringLiteral("Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»");
+    return name + QStringLiteral("  не открыт");
+}
+
+QString noPortReport() { return QStringLiteral("Порт не найден: система не видит ни одного последовательного порта"); }

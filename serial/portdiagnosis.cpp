@@ -1,5 +1,7 @@
 #include "serial/portdiagnosis.h"
 
+#include "workfiles/systemreason.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -165,7 +167,7 @@ QString describeOpenFailure(const OpenFailureFacts &facts) {
     case Cause::Other:
         break;
     }
-    return facts.systemText;
+    return SystemReason::withOriginal(facts.systemText);
 }
 
 QString describeOpenFailure(const QString &name, QSerialPort::SerialPortError error, const QString &systemText) {

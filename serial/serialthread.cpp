@@ -3,6 +3,7 @@
 #include "serial/linktiming.h"
 #include "serial/portlist.h"
 #include "workfiles/settingsfile.h"
+#include "workfiles/systemreason.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -33,8 +34,10 @@ SerialThread::~SerialThread() {
     delete port;
 }
 
+// A file that gives nothing (unreadable, damaged, no known key) leaves the start values, which can reach a
+// controller; its empty values (baud 0, odd parity, two stop bits) never could. Start-up's notice says why.
 void SerialThread::slot_run() {
-    if (!settings_file.exists())
+    if (!settings_file.exists() || !check_settings_file().ok())
         return;
     applyConnectionValues(connectionValuesFromMap(read_settings_map()));
 }
@@ -137,7 +140,10 @@ void SerialThread::sendCommand() {
     }
     emit signal_show_message(QStringLiteral("Отправка сообщения"));
     const bool sent = writeCommand(pending_command);
-    const QString reason = port->errorString();
+    // A line that only stalls reports no error of its own ("Unknown error"): the time that ran out is the reason.
+    const bool stalled = !m_sendFailed && port->isOpen() && port->bytesToWrite() > 0;
+    const QString reason = stalled ? QStringLiteral("порт не передал её за %1 мс").arg(writeTimeoutMs)
+                                   : SystemReason::withOriginal(port->errorString());
     endAttempt();
     if (!sent)
         emit signal_attempt_failed(m_attemptPort, QStringLiteral("команда не ушла целиком: ") + reason);
@@ -204,7 +210,7 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
             closePort();
             sendCommand();
         } else {
-            giveUpOnPort(QStringLiteral("линия пропала: ") + port->errorString());
+            giveUpOnPort(QStringLiteral("линия пропала: ") + SystemReason::withOriginal(port->errorString()));
         }
         break;
     case Stage::Sending:

@@ -55,7 +55,8 @@ void cmRow(const char *checked, const char *head, const char *tail) {
 }
 
 void refused(const char *name, const Encoded &built, const QString &field, const QString &problem) {
-    QTest::newRow(name) << built << Encoded{{}, QStringLiteral("Команда не отправлена: %1 — %2").arg(field, problem)};
+    QTest::newRow(name) << built
+                        << Encoded{{}, QStringLiteral("Команда не отправлена: %1 — %2").arg(field, problem), field};
 }
 
 } // namespace
@@ -88,9 +89,9 @@ void tst_commands::commandBytes_data() {
         records("01 02 0F 06 10 42 00 01 86 9F 30 00", "02 02 0F 06 10 42 00 01 86 9F 40 00",
                 "00 00 01 01 11 41 00 01 86 9F 00 00", "00 00 01 01 11 41 00 01 86 9F 00 00"));
     // An emptied code field still takes its byte, so nothing behind it moves.
-    row("x: code emptied, day and month cleared",
-        multi(form, channel("0000", "01/01/2017", ""), channel("0000", "//2000"), form),
-        records(FormRecord, "00 00 01 01 11 00 00 00 04 D2 00 00", "00 00 00 00 00 41 00 00 04 D2 00 00", FormRecord));
+    row("x: code emptied, leap day of 2000",
+        multi(form, channel("0000", "01/01/2017", ""), channel("0000", "29/02/2000"), form),
+        records(FormRecord, "00 00 01 01 11 00 00 00 04 D2 00 00", "00 00 1D 02 00 41 00 00 04 D2 00 00", FormRecord));
     row("x: lower-case code, years 2000 and 2255",
         multi(channel("0000", "01/01/2000", "z"), channel("0000", "31/12/2255"), form, form),
         records("00 00 01 01 00 7A 00 00 04 D2 00 00", "00 00 1F 0C FF 41 00 00 04 D2 00 00", FormRecord, FormRecord));
@@ -102,17 +103,19 @@ void tst_commands::commandBytes_data() {
     cmRow("0001", "04 01", "00 00");
 
     row("y: end of century", dateTime("23:59:59", "31/12/2099"), bytes("434D4479 173B3B 1F0C63"));
-    row("y: taken as typed", dateTime("99:99:99", "99/99/2017"), bytes("434D4479 636363 636311"));
-    row("y: time cleared, hour 25", dateTime("25::", "//2017"), bytes("434D4479 190000 000011"));
+    row("y: time cleared", dateTime("::", "01/01/2017"), bytes("434D4479 000000 010111"));
     row("y: time partly filled", dateTime("7:5:", "01/01/2017"), bytes("434D4479 070500 010111"));
+    row("y: leap day of 2028", dateTime("00:00:00", "29/02/2028"), bytes("434D4479 000000 1D021C"));
+    row("y: 30 April", dateTime("00:00:00", "30/04/2026"), bytes("434D4479 000000 1E041A"));
+    row("y: last day of 2255", dateTime("00:00:00", "31/12/2255"), bytes("434D4479 000000 1F0CFF"));
 
     row("z: no meter", meter(MeterType::None, "0001234.5", "3200"), bytes("434D447A 00 00000000 0000"));
     row("z: RS485", meter(MeterType::Rs485, "0001234.5", "3200"), bytes("434D447A 02 00000000 0000"));
     row("z: 1234.5", pulse("0001234.5"), bytes("434D447A 01 00003039 0140"));
     row("z: tenth left blank", pulse("1234567."), bytes("434D447A 01 00BC6146 0140"));
     row("z: bare point", pulse("."), bytes("434D447A 01 00000000 0140"));
-    row("z: constant 3205", pulse("0000000.0", "3205"), bytes("434D447A 01 00000000 0140"));
-    row("z: constant 5", pulse("0000000.0", "5"), bytes("434D447A 01 00000000 0000"));
+    row("z: constant 3200", pulse("0000000.0", "3200"), bytes("434D447A 01 00000000 0140"));
+    row("z: constant 10", pulse("0000000.0", "00010"), bytes("434D447A 01 00000000 0001"));
 
     // A value that its field cannot carry unchanged keeps the whole command from going out, and the text says which
     // field and why; a value that fits goes out as it stands, whether or not the controller would like it.
@@ -131,12 +134,41 @@ void tst_commands::commandBytes_data() {
     refused("y: year 2256", dateTime("00:00:00", "01/01/2256"), "дата", years.arg("2256"));
     refused("y: Arabic-Indic hour", dateTime("١٢:00:00", "01/01/2017"), "время", notDigits.arg("١٢"));
     refused("z: not a number", pulse("12a4.5"), "текущее значение", "«12a4.5»: допустимы только цифры 0–9 и точка");
+    // A time or date that no clock can hold, leap years counted.
+    const auto clockRefused = [](const char *name, const QString &time, const QString &date, const QString &problem) {
+        refused(name, dateTime(time, date), date == "01/01/2017" ? "время" : "дата", problem);
+    };
+    clockRefused("y: 24:00:00", "24:00:00", "01/01/2017", "час 24 не бывает, нужен 0–23");
+    clockRefused("y: 25:61:00", "25:61:00", "01/01/2017", "час 25 не бывает, нужен 0–23");
+    clockRefused("y: minute 60", "23:60:00", "01/01/2017", "минута 60 не бывает, нужна 0–59");
+    clockRefused("y: second 60", "23:59:60", "01/01/2017", "секунда 60 не бывает, нужна 0–59");
+    clockRefused("y: 99:99:99", "99:99:99", "01/01/2017", "час 99 не бывает, нужен 0–23");
+    clockRefused("y: 29/02/2027", "00:00:00", "29/02/2027", "день 29 не бывает, в феврале 2027 года нужен 1–28");
+    clockRefused("y: 29/02/2100", "00:00:00", "29/02/2100", "день 29 не бывает, в феврале 2100 года нужен 1–28");
+    clockRefused("y: 31/02/2026", "00:00:00", "31/02/2026", "день 31 не бывает, в феврале 2026 года нужен 1–28");
+    clockRefused("y: 31/04", "00:00:00", "31/04/2026", "день 31 не бывает, в апреле нужен 1–30");
+    clockRefused("y: day 0", "00:00:00", "00/01/2026", "день 0 не бывает, в январе нужен 1–31");
+    clockRefused("y: day cleared", "00:00:00", "/12/2026", "день не указан, в декабре нужен 1–31");
+    clockRefused("y: month 0", "00:00:00", "01/00/2026", "месяц 0 не бывает, нужен 1–12");
+    clockRefused("y: month 13", "00:00:00", "01/13/2026", "месяц 13 не бывает, нужен 1–12");
+    clockRefused("y: day and month cleared", "00:00:00", "//2017", "месяц не указан, нужен 1–12");
+    refused("x: 31 April", multi(form, channel("0000", "31/04/2016"), form, form), "дата выпуска канала 2",
+            "день 31 не бывает, в апреле нужен 1–30");
+    // The command carries the constant in tens: 3205 would arrive as 3200, 5 as 0. A constant of 0 is no meter's.
+    const QString constantRange = QStringLiteral("нужна 10–655350, кратная 10");
+    refused("z: constant 3205", pulse("0000000.0", "3205"), "коэффициент", "3205 не кратно 10, дошло бы как 3200");
+    refused("z: constant 5", pulse("0000000.0", "5"), "коэффициент", "5 не кратно 10, дошло бы как 0");
+    refused("z: constant 0", pulse("0000000.0", "00000"), "коэффициент",
+            "«00000»: постоянная 0 не бывает, " + constantRange);
+    refused("z: constant cleared", pulse("0000000.0", ""), "коэффициент", "постоянная не указана, " + constantRange);
     refused("z: constant beyond two bytes", pulse("0000000.0", "655360"), "коэффициент",
-            tooLarge.arg("655360").arg(655359));
+            tooLarge.arg("655360").arg(655350));
     refused("z: reading beyond four bytes of tenths", pulse("429496729.6"), "текущее значение",
             tooLarge.arg("429496729.6").arg("429496729.5"));
     row("z: reading at the edge of four bytes", pulse("429496729.5"), bytes("434D447A 01 FFFFFFFF 0140"));
-    row("z: constant at the edge of two bytes", pulse("0000000.0", "655359"), bytes("434D447A 01 00000000 FFFF"));
+    row("z: constant at the edge of two bytes", pulse("0000000.0", "655350"), bytes("434D447A 01 00000000 FFFF"));
+    row("z: no meter ignores its constant", meter(MeterType::None, "0000000.0", "3205"),
+        bytes("434D447A 00 00000000 0000"));
     row("z: an RS485 meter ignores its fields", meter(MeterType::Rs485, "12a4.5", "655360"),
         bytes("434D447A 02 00000000 0000"));
 }
@@ -145,6 +177,7 @@ void tst_commands::commandBytes() {
     QFETCH(Encoded, built);
     QFETCH(Encoded, expected);
     QCOMPARE(built.refusal, expected.refusal);
+    QCOMPARE(built.field, expected.field);
     QCOMPARE(built.bytes.toHex(' '), expected.bytes.toHex(' '));
 }
 

@@ -1,5 +1,6 @@
 #include "mainwindow/mainwindow.h"
 #include "support/operatorclick.h"
+#include "support/statusreport.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -79,6 +80,8 @@ private slots:
     void typing();
     void sendsOneCommand_data();
     void sendsOneCommand();
+    void refusedFieldIsMarked_data();
+    void refusedFieldIsMarked();
     void currentDateTimeShowsTheClock();
 
 private:
@@ -143,7 +146,7 @@ QString tst_form::press(const QString &button) const {
     perform(button);
     if (sent.count() == 1)
         return QString::fromLatin1(sent.first().first().toByteArray().toHex(' '));
-    return sent.isEmpty() ? m_window->statusBar()->currentMessage() : QString::number(sent.count()) + " commands";
+    return sent.isEmpty() ? reportText(*m_window) : QString::number(sent.count()) + " commands";
 }
 
 QString tst_form::unitsPicture() const {
@@ -315,12 +318,19 @@ void tst_form::sendsOneCommand_data() {
     sendRow("time and date", {"#1", "lE_Time=235959", "lE_Date=31122099"}, "pB_Send_2", "434D4479 173B3B 1F0C63");
     sendRow("year 1999", {"#1", "lE_Date=01011999"}, "pB_Send_2",
             refusal("дата", QStringLiteral("год 1999 вне диапазона 2000–2255")));
+    // What no clock can hold is refused; the last second of a day and a leap day go out.
+    sendRow("hour 24", {"#1", "lE_Time=240000"}, "pB_Send_2", refusal("время", "час 24 не бывает, нужен 0–23"));
+    sendRow("29 February 2027", {"#1", "lE_Date=29022027"}, "pB_Send_2",
+            refusal("дата", "день 29 не бывает, в феврале 2027 года нужен 1–28"));
+    sendRow("29 February 2028", {"#1", "lE_Date=29022028"}, "pB_Send_2", "434D4479 000000 1D021C");
     // One reading of the clock, in ASCII digits: a second reading would already be in 2027.
     sendRow("clock", {"#1", "clock"}, "pB_Send_2", "434D4479 173B3B 1F0C1A");
     sendRow("no meter", {"#2"}, "pB_Send_3", "434D447A 00 00000000 0000");
     sendRow("pulse meter",
-            {"#2", "rB_Imp_el_counter", "lE_current_val_el_counter=12345678", "lE_coef_el_counter=99999"}, "pB_Send_3",
+            {"#2", "rB_Imp_el_counter", "lE_current_val_el_counter=12345678", "lE_coef_el_counter=99990"}, "pB_Send_3",
             "434D447A 01 00BC614E 270F");
+    sendRow("pulse constant 3205", {"#2", "rB_Imp_el_counter", "lE_coef_el_counter=3205"}, "pB_Send_3",
+            refusal("коэффициент", "3205 не кратно 10, дошло бы как 3200"));
     sendRow("RS485", {"#2", "rB_RS485_el_counter"}, "pB_Send_3", "434D447A 02 00000000 0000");
 }
 
@@ -332,6 +342,51 @@ void tst_form::sendsOneCommand() {
     QTEST(press(button), "expected");
     // The widgets keep their values, so a second press sends the same command.
     QTEST(press(button), "expected");
+}
+
+void tst_form::refusedFieldIsMarked_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("address of unit 2") << QStringList{"chB_1", "chB_2", "lE_2=256"} << "pB_Send_1"
+                                       << "lE_2";
+    QTest::newRow("year on the time tab") << QStringList{"#1", "lE_Date=01011999"} << "pB_Send_2"
+                                          << "lE_Date";
+    // Far down the page that scrolls.
+    QTest::newRow("date of channel 4 without its year") << QStringList{"rb_NChanel", "lE_Date_Ch_4=0101"} << "pB_Send_1"
+                                                        << "lE_Date_Ch_4";
+}
+
+// The field that kept the command back takes the keyboard and wears a red frame until its text changes; the report
+// names it all the while. Pressing "Отправить" again without a change leaves the mark.
+void tst_form::refusedFieldIsMarked() {
+    QFETCH(QStringList, steps);
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    perform(steps);
+    auto *edit = child<QLineEdit>(field);
+    QVERIFY(edit);
+    // The left edge at half height: the frame, whatever the field holds; as it looks with the keyboard in the field.
+    const auto frame = [edit] { return edit->grab().toImage().pixelColor(0, edit->height() / 2); };
+    edit->setFocus();
+    const QColor plain = frame();
+    const QString report = press(button);
+    QVERIFY2(report.startsWith(QStringLiteral("Команда не отправлена")), qPrintable(report));
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QCOMPARE(frame(), QColor(200, 0, 0));
+    QCOMPARE(edit->toolTip(), report);
+    // Shown on screen, not only marked: inside the scrolled page's view.
+    QVERIFY2(edit->visibleRegion().boundingRect() == edit->rect(), qPrintable(field + " is not wholly in view"));
+    QCOMPARE(press(button), report);
+    QCOMPARE(frame(), QColor(200, 0, 0));
+
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(frame(), plain);
+    QCOMPARE(edit->toolTip(), QString());
+    QCOMPARE(reportText(*m_window), report);
 }
 
 void tst_form::currentDateTimeShowsTheClock() {

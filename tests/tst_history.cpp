@@ -7,6 +7,7 @@
 #include "serial/transmissionjournal.h"
 #include "support/ptypair.h"
 #include "support/settingstestsupport.h"
+#include "support/statusreport.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -203,13 +204,13 @@ void tst_history::cancelDropsTheQueue() {
     QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 3"));
     QVERIFY(silent.waitForReceived(14, 2000));
     QCOMPARE(journal->index(0, TransmissionJournal::OutcomeColumn).data().toString(), QStringLiteral("ждёт ответа"));
-    const QString report = window.statusBar()->currentMessage();
+    const QString report = reportText(window);
     QVERIFY(report.startsWith("Открыт "));
     QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
     QVERIFY(!count->isVisible());
     QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(),
              QStringLiteral("Отправка отменена, порт закрыт; снято команд: 3"));
-    QCOMPARE(window.statusBar()->currentMessage(), report);
+    QCOMPARE(reportText(window), report);
     QVERIFY(!worker.port->isOpen());
     QCOMPARE(counts, (QVector<int>{1, 2, 3, 2, 1, 0}));
     QCOMPARE(journal->rowCount(), 3);
@@ -256,7 +257,7 @@ void tst_history::refusedCommandsAreListed() {
     QSignalSpy queued(&worker, &SerialThread::signal_command_queued);
     window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
     window.findChild<QPushButton *>("pB_Send_2")->click();
-    const QString refusal = window.statusBar()->currentMessage();
+    const QString refusal = reportText(window);
     QVERIFY(refusal.startsWith(QStringLiteral("Команда не отправлена: ")));
     QCOMPARE(queued.count(), 0);
     QCOMPARE(journal->rowCount(), 1);
@@ -309,7 +310,7 @@ void tst_history::savesTheHistoryAsCsv() {
     setPortLister(nullptr);
     window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
     window.findChild<QPushButton *>("pB_Send_2")->click();
-    const QString refusal = window.statusBar()->currentMessage();
+    const QString refusal = reportText(window);
     openHistory(&window);
     auto *panel = window.findChild<HistoryPanel *>();
     const QString path = dir.filePath("история.csv");

@@ -2,6 +2,7 @@
 #include "dialogs/manualopener.h"
 #include "mainwindow/mainwindow.h"
 #include "support/settingstestsupport.h"
+#include "support/statusreport.h"
 #include "support/xsession.h"
 
 #include <QAction>
@@ -126,7 +127,7 @@ void tst_manual::missingManualIsANotice() {
     QCOMPARE(notice->text(), QStringLiteral("Руководство пользователя не найдено"));
     for (const QString &folder : manualFolders(QCoreApplication::applicationDirPath()))
         QVERIFY2(notice->toolTip().contains(QDir::toNativeSeparators(folder)), qPrintable(notice->toolTip()));
-    QCOMPARE(window.statusBar()->currentMessage(), QString());
+    QCOMPARE(reportText(window), QString());
 }
 
 // Only programs in bin/; the manual, the desktop entry and the icons under share/. The program and its launcher

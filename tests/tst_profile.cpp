@@ -35,6 +35,7 @@ private slots:
     void readsWhatADepotWrites();
     void refusesBadProfile_data();
     void refusesBadProfile();
+    void readsTheBoundaries();
     void commandsFollowTheTabRules_data();
     void commandsFollowTheTabRules();
     void filesOnDisk();
@@ -94,6 +95,15 @@ void tst_profile::refusesBadProfile_data() {
              "«12345678.0»: поле принимает только ЦЦЦЦЦЦЦ.Ц");
     badValue("coefficient of six digits", "meter", "coefficient", "100000",
              "«100000»: поле принимает только до 5 цифр");
+    // What the window would refuse to send: a moment no clock holds, a constant not in whole tens. The constant is
+    // checked whatever the type, since the field keeps it for when the meter becomes a pulse meter.
+    badValue("hour 24", "time", "time", "24:00:00", "час 24 не бывает, нужен 0–23");
+    badValue("29 February 2027", "time", "date", "29/02/2027", "день 29 не бывает, в феврале 2027 года нужен 1–28");
+    badValue("channel date of 31 April", "station", "channel3.date", "31/04/2016",
+             "день 31 не бывает, в апреле нужен 1–30");
+    badValue("month 0", "time", "date", "01/00/2017", "месяц 0 не бывает, нужен 1–12");
+    badValue("coefficient 3205", "meter", "coefficient", "3205", "3205 не кратно 10, дошло бы как 3200");
+    badValue("coefficient 0", "meter", "coefficient", "0", "«0»: постоянная 0 не бывает, нужна 10–655350, кратная 10");
     badValue("unknown word", "meter", "type", "pulsed", "«pulsed»: допустимо none, pulse, rs485");
     badValue("unit mode", "station", "unit2.control", "analog", "«analog»: допустимо gsm, 4-20");
     badValue("CM 5", "station", "channel1.cm", "1,5", "«1,5»: номера СМ от 1 до 4 через запятую, например 1,3");
@@ -109,6 +119,17 @@ void tst_profile::refusesBadProfile() {
     const ReadResult read = readProfile(content);
     QCOMPARE(read.message(), message);
     QVERIFY(read.profile == Profile());
+}
+
+// The last moment of a day, a leap day and a constant in whole tens open as they stand.
+void tst_profile::readsTheBoundaries() {
+    const ReadResult read =
+        readProfile(profileText("[time]\ntime=23:59:59\ndate=29/02/"
+                                "2028\n[meter]\ntype=none\ncoefficient=10\n[station]\nchannel1.date=29/02/2000\n"));
+    QVERIFY2(read.isValid(), qPrintable(read.message()));
+    QCOMPARE(clockCommand(*read.profile.clock).bytes.toHex(' '), QByteArray("43 4d 44 79 17 3b 3b 1d 02 1c"));
+    QCOMPARE(read.profile.meter->coefficient, QStringLiteral("10"));
+    QCOMPARE(read.profile.station->channels[0].date, QStringLiteral("29/02/2000"));
 }
 
 void tst_profile::commandsFollowTheTabRules_data() {

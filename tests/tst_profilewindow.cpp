@@ -116,8 +116,9 @@ void tst_profilewindow::restoresWhatClickingGives_data() {
     QTest::newRow("every channel, lower CM later")
         << QStringList{"rb_NChanel",       "chB_Chanel4_CM_4",        "chB_Chanel4_CM_2", "chB_Chanel1_CM_3",
                        "chB_Chanel2_CM_1", "lE_Date_Ch_3=15/06/2016", "lE_Kod_Ch_1=z",    "lE_Nom_Ch_4=99999"};
-    QTest::newRow("time and pulse meter") << QStringList{"lE_Time=23:59:59", "lE_Date=31/12/2099", "rB_Imp_el_counter",
-                                                         "lE_current_val_el_counter=1234567.8", "lE_coef_el_counter=5"};
+    QTest::newRow("time and pulse meter")
+        << QStringList{"lE_Time=23:59:59", "lE_Date=31/12/2099", "rB_Imp_el_counter",
+                       "lE_current_val_el_counter=1234567.8", "lE_coef_el_counter=50"};
 }
 
 // A profile saved from one window and opened in another, whatever that one showed, gives the same tabs: the

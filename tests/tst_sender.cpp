@@ -102,6 +102,7 @@ private slots:
     void init();
     void unitCutShort();
     void lineDroppedAfterTheAnswer();
+    void noPortNamed();
     void refusedBeforeTheLine_data();
     void refusedBeforeTheLine();
     void settingsJsonAndTheWorkstationClock();
@@ -122,6 +123,8 @@ void tst_sender::init() {
     QVERIFY(writeFileBytes(m_dir->filePath("station.ini"), profileText));
     // The workstation's clock needs no [time] in the profile; the other tabs do.
     QVERIFY(writeFileBytes(m_dir->filePath("clockless.ini"), "version=1\n[meter]\n"));
+    QVERIFY(writeFileBytes(m_dir->filePath("impossible.ini"), "version=1\n[time]\ntime=25:61:00\ndate=31/02/2026\n"));
+    QVERIFY(writeFileBytes(m_dir->filePath("cut.ini"), "version=1\n[meter]\ntype=pulse\ncoefficient=3205\n"));
 }
 
 bool tst_sender::startSim(const QStringList &arguments) {
@@ -178,6 +181,11 @@ void tst_sender::refusedBeforeTheLine_data() {
                                      << "профиль none.ini не открыт: файла нет";
     QTest::newRow("tab the profile lacks")
         << QStringList{"--profile", "clockless.ini"} + all << 3 << "в профиле нет раздела [station]";
+    // What the window would refuse goes nowhere from a profile either.
+    QTest::newRow("time no clock holds") << QStringList{"--profile", "impossible.ini", "--tab", "time", "--port", "%1"}
+                                         << 3 << "строка 3: time — час 25 не бывает, нужен 0–23";
+    QTest::newRow("constant not in tens") << QStringList{"--profile", "cut.ini", "--tab", "meter", "--port", "%1"} << 3
+                                          << "строка 4: coefficient — 3205 не кратно 10, дошло бы как 3200";
     QTest::newRow("no tab") << station + QStringList{"--port", "%1"} << 2 << "нужны --profile и --tab";
     QTest::newRow("unknown tab") << station + QStringList{"--tab", "clock"} << 2
                                  << "--tab: station, time, meter или all, а не «clock»";
@@ -223,7 +231,7 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(run.code, 0);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList({"clockless.ini", "settings.ini", "station.ini"}));
+             QStringList({"clockless.ini", "cut.ini", "impossible.ini", "settings.ini", "station.ini"}));
     QCOMPARE(readFileBytes(m_dir->filePath("settings.ini")), settings);
     QStringList texts;
     QJsonObject last;
@@ -244,6 +252,14 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
         QDateTime::fromString(commands.last().value("date").toString() + ' ' + commands.last().value("time").toString(),
                               "dd/MM/yyyy hh:mm:ss");
     QVERIFY2(sent >= before && sent <= after, qPrintable(sent.toString()));
+}
+
+// A settings file with the search off and no port: the line says what to give instead of "  не открыт".
+void tst_sender::noPortNamed() {
+    QVERIFY(writeFileBytes(m_dir->filePath("settings.ini"), "COM Port\r\n\r\nCOM Auto\r\nfalse\r\n"));
+    const Run run = send({"--profile", "station.ini", "--tab", "time"}, m_dir->path());
+    QCOMPARE(run.code, 4);
+    QCOMPARE(run.out, QStringList{"Порт не выбран: укажите --port или --auto либо «COM Port» в settings.ini"});
 }
 
 // A depot swaps units on one line: each is served once, and the next only after the line fell quiet.

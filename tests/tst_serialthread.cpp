@@ -1,8 +1,8 @@
-#include "workfiles/settingsfile.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/linkrecorder.h"
 #include "support/ptypair.h"
+#include "workfiles/settingsfile.h"
 
 #include <QtTest>
 
@@ -355,6 +355,7 @@ void tst_serialthread::faultyLine() {
             device.hangUp();
     });
     const QStringList expected = QStringList(LinkRecorder::opened(name)) + after.replaceInStrings("%1", name);
+    QSignalSpy attempts(&worker, &SerialThread::signal_attempt_failed);
 
     // The event loop stands still while a command leaves, so the far end reads none of it.
     worker.slot_data_send(fault == Fault::LongUnread ? "CMDz" + QByteArray(256 * 1024, 'Z') : dateCommand);
@@ -367,6 +368,15 @@ void tst_serialthread::faultyLine() {
     const qint64 slack = lateness / std::chrono::milliseconds(1);
     QVERIFY2(took >= ms * 85 / 100 && took <= (ms ? ms * 115 / 100 + slack : 850), qPrintable(QString::number(took)));
     QVERIFY(!worker.port->isOpen());
+    // The history and the sender tell why in Russian; the system's own words may follow in brackets.
+    for (const QList<QVariant> &attempt : attempts) {
+        const QString reason = attempt.at(1).toString();
+        const QString words = reason.left(reason.indexOf(QStringLiteral(" (")));
+        QVERIFY2(!words.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(reason));
+    }
+    if (fault == Fault::LongUnread)
+        QCOMPARE(attempts.value(0).value(1).toString(),
+                 QStringLiteral("команда не ушла целиком: порт не передал её за 1000 мс"));
     const QByteArray line = fault == Fault::OneReadError ? probe + dateCommand : probe;
     QVERIFY(device.waitForReceived(line.size(), 1000));
     QVERIFY(device.received().startsWith(line));

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QStatusBar>
@@ -105,6 +106,10 @@ private slots:
     void endingTheDialog_data();
     void endingTheDialog();
     void popupHighlightReadable();
+    void portBoxShowsWholeNames_data();
+    void portBoxShowsWholeNames();
+    void typedPortIsStored();
+    void okWithoutPortIsRefused();
 
 private:
     std::unique_ptr<ScopedWorkDir> m_dir;
@@ -155,6 +160,9 @@ void tst_settingsdialog::presets_data() {
         << ports + ",ttyACM0,auto,115200,8 bit,none,1 bit,Серийный номер: 7D2F";
     // No "COM Auto" either: only "true" checks the box.
     QTest::newRow("values that are no entries") << strange << ports + ",,manual,115200,8 bit,none,1 bit,";
+    // A file that gave the program nothing at start shows the values the link then runs with.
+    QTest::newRow("no known key") << QStringList{"Port", "ttyUSB0", "Baud", "9600"}
+                                  << ports + ",,auto,115200,8 bit,none,1 bit,";
     // A stored port that is unplugged now keeps its entry, and says so.
     QTest::newRow("port not listed") << withValue(defaultLines, 3, "ttyACM7")
                                      << ports + "/ttyACM7,ttyACM7,auto,115200,8 bit,none,1 bit,"
@@ -243,9 +251,9 @@ void tst_settingsdialog::endingTheDialog() {
     QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
     // Its pairs could not be read, so writing the dialog's six would lose them.
     if (ending == OkOnUnreadableFile)
-        QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": " +
+        QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": нет прав доступа (" +
                                         QString::fromLocal8Bit(strerror(EACCES)) +
-                                        " — прочитать не удалось, файл оставлен как есть");
+                                        ") — прочитать не удалось, файл оставлен как есть");
     QCOMPARE(readFileBytes(fileName),
              ending != Ok ? before
                           : content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1], "COM Log", "0",
@@ -284,6 +292,81 @@ void tst_settingsdialog::popupHighlightReadable() {
         QVERIFY(list->currentIndex() != current);
     }
     box->hidePopup();
+}
+
+void tst_settingsdialog::portBoxShowsWholeNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("dpi");
+    for (int dpi : {96, 192})
+        for (const char *name : {"/dev/ttyUSB0", "/dev/ttyACM0", "COM10"})
+            QTest::addRow("%s at %d dpi", name, dpi) << QString::fromLatin1(name) << dpi;
+}
+
+// The box is as wide as the names it lists, in the style sheet's font at either density: text at 192 dpi that Qt
+// does not scale is twice as wide.
+void tst_settingsdialog::portBoxShowsWholeNames() {
+    QFETCH(QString, name);
+    QFETCH(int, dpi);
+    QString sheet = readStyleSheet(QStringLiteral(":/style/app.qss"));
+    if (dpi == 192)
+        sheet += QStringLiteral("* { font: 24pt \"Times New Roman\"; }");
+    qApp->setStyleSheet(sheet);
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    setPortDetailsLister([name] { return QList<PortDetails>{{name, "", "", ""}, {"ttyS0", "", "", ""}}; });
+    QVERIFY(writeFileBytes(fileName, content(withValue(withValue(defaultLines, 3, name), 13, "false"))));
+    settings_dlg dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.cB_COM->currentText(), name);
+    QLineEdit *edit = dialog.cB_COM->lineEdit();
+    QVERIFY(edit);
+    // QLineEdit keeps two pixels of its own at each side of the text.
+    const int room = edit->contentsRect().width() - 4;
+    const int needed = edit->fontMetrics().horizontalAdvance(name);
+    QVERIFY2(room >= needed, qPrintable(QStringLiteral("%1 px for %2 px").arg(room).arg(needed)));
+    // The dialog is still whole on a 1366 px screen.
+    QVERIFY(dialog.width() < 1366);
+}
+
+// A port the system does not list (a by-id name, a pseudo-terminal) can be typed and is stored as typed.
+void tst_settingsdialog::typedPortIsStored() {
+    MainWindow window;
+    const QString typed = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    runDialog(window, [&](settings_dlg *dialog) {
+        dialog->chB_Auto->setChecked(false);
+        QTest::keyClicks(dialog->cB_COM, " " + typed);
+        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+    });
+    QCOMPARE(m_worker->com_port, typed);
+    QVERIFY(readFileBytes(fileName).contains("COM Port\r\n" + typed.toLatin1() + "\r\n"));
+}
+
+// With "Авто" off, "OK" without a port stays in the dialog and says why, in the dialog itself; choosing a port or
+// "Авто" answers it.
+void tst_settingsdialog::okWithoutPortIsRefused() {
+    MainWindow window;
+    QStringList seen;
+    runDialog(window, [&](settings_dlg *dialog) {
+        dialog->chB_Auto->setChecked(false);
+        dialog->cB_COM->setCurrentIndex(0);
+        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+        seen << (dialog->isVisible() ? "open" : "closed")
+             << (QApplication::activeModalWidget() == dialog ? "no other window" : "another window")
+             << (dialog->lb_PortHint->isVisible() ? dialog->lb_PortHint->text() : "no hint")
+             << (dialog->focusWidget() == dialog->cB_COM || dialog->focusWidget() == dialog->cB_COM->lineEdit()
+                     ? "port has the focus"
+                     : "focus elsewhere");
+        QTest::keyClicks(dialog->cB_COM, "C");
+        seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone");
+        dialog->cB_COM->setEditText(QString());
+        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+        dialog->chB_Auto->setChecked(true);
+        seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone");
+        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+    });
+    QCOMPARE(seen, (QStringList{"open", "no other window", "Выберите или впишите порт либо включите «Авто»",
+                                "port has the focus", "hint gone", "hint gone"}));
+    QCOMPARE(m_worker->com_auto, true);
 }
 
 QTEST_MAIN(tst_settingsdialog)

@@ -1,13 +1,18 @@
-#include "workfiles/applog.h"
-#include "workfiles/settingsfile.h"
+#include "app/stylesheet.h"
+#include "mainwindow/busyindicator.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/linkrecorder.h"
 #include "support/ptypair.h"
 #include "support/settingstestsupport.h"
+#include "support/statusreport.h"
+#include "workfiles/applog.h"
+#include "workfiles/settingsfile.h"
 
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -31,6 +36,10 @@ private slots:
     void logTroubleReachesTheNotice();
     void noPortFound_data();
     void noPortFound();
+    void reportAndNoticeShareTheLine_data();
+    void reportAndNoticeShareTheLine();
+    void statusTipsLeaveTheReport();
+    void cancelNoticeGoesWithTheNextCommand();
 };
 
 void tst_statusdisplay::texts_data() {
@@ -40,6 +49,9 @@ void tst_statusdisplay::texts_data() {
         << Report([](MainWindow &w) { w.slot_port_opend("COM3", 115200, 8, 2, 1, "Нет"); })
         << "Открыт COM3-115200-8-2-1-Нет";
     QTest::newRow("not opened") << Report([](MainWindow &w) { w.slot_port_notopend("COM3"); }) << "COM3  не открыт";
+    // "Авто" off and no port chosen: the report says what is missing instead of "  не открыт".
+    QTest::newRow("no port named") << Report([](MainWindow &w) { w.slot_port_notopend(QString()); })
+                                   << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»";
     QTest::newRow("message") << Report([](MainWindow &w) { w.slot_show_message("Устройство не обнаружено"); })
                              << "Устройство не обнаружено";
 }
@@ -50,7 +62,7 @@ void tst_statusdisplay::texts() {
     QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
     com_log = 1;
     report(window);
-    QTEST(window.statusBar()->currentMessage(), "text");
+    QTEST(reportText(window), "text");
     QCOMPARE(logged.count(), 1);
     QTEST(logged.at(0).at(0).toString(), "text");
     // The status bar runs a timer only for a message that times out.
@@ -104,7 +116,7 @@ void tst_statusdisplay::noticeStandsBesideReports() {
     QVERIFY(notice->isVisibleTo(&window));
     QCOMPARE(notice->text(), QStringLiteral("Настройки не сохранены"));
     QCOMPARE(notice->toolTip(), QStringLiteral("/tmp/settings.ini: нет места"));
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("COM5  не открыт"));
+    QCOMPARE(reportText(window), QStringLiteral("COM5  не открыт"));
     QCOMPARE(logged.count(), 2);
 }
 
@@ -120,7 +132,7 @@ void tst_statusdisplay::logTroubleReachesTheNotice() {
     auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
     QVERIFY(notice);
     window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Отправлено. COM3 закрыт"));
+    QCOMPARE(reportText(window), QStringLiteral("Отправлено. COM3 закрыт"));
     QCOMPARE(notice->text(), QStringLiteral("Журнал не записывается"));
     QCOMPARE(notice->toolTip(), QDir(dir.path()).filePath(folder) + QStringLiteral(": это не папка"));
 
@@ -136,8 +148,9 @@ void tst_statusdisplay::noPortFound_data() {
     QTest::newRow("another notice after it") << QStringLiteral("Настройки не сохранены");
 }
 
-// With the automatic search on and no port listed, the notice says so while the status bar and the log stay
-// silent. A later command that finds a port takes that notice away, but not a notice of another kind.
+// With the automatic search on and no port listed, the report says so, so that an earlier success does not stay in
+// view, and the notice too. A later command that finds a port takes that notice away, but not a notice of another
+// kind.
 void tst_statusdisplay::noPortFound() {
     QFETCH(QString, later);
     PtyPair device;
@@ -155,11 +168,15 @@ void tst_statusdisplay::noPortFound() {
     auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
     QVERIFY(notice);
 
+    window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
     worker.slot_data_send("CMDy");
     QVERIFY2(notice->text().contains(QStringLiteral("порт не найден")), qPrintable(notice->text()));
     QVERIFY2(notice->toolTip().contains(QStringLiteral("адаптер")), qPrintable(notice->toolTip()));
-    QCOMPARE(window.statusBar()->currentMessage(), QString());
-    QCOMPARE(logged.count(), 0);
+    const QString noPort = QStringLiteral("Порт не найден: система не видит ни одного последовательного порта");
+    QCOMPARE(reportText(window), noPort);
+    QCOMPARE(logged.count(), 2);
+    QCOMPARE(logged.at(1).at(0).toString(), noPort);
+    logged.clear();
 
     if (!later.isEmpty())
         window.showNotice(later);
@@ -169,7 +186,198 @@ void tst_statusdisplay::noPortFound() {
     QVERIFY(recorder.waitForCount(5, 5000));
     QCOMPARE(notice->text(), later);
     QCOMPARE(logged.value(0).value(0).toString(), QStringLiteral("zevr-missing  не открыт"));
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Отправлено. %1 закрыт").arg(device.portName()));
+    QCOMPARE(reportText(window), QStringLiteral("Отправлено. %1 закрыт").arg(device.portName()));
+}
+
+namespace {
+
+// Whether a pixel is the text's ink rather than the background around it.
+bool isInk(QRgb pixel) { return qGray(pixel) < 128; }
+
+// Pixels that are clearly ink in one image and clearly background in the other.
+int inkMismatches(const QImage &one, const QImage &other) {
+    if (one.size() != other.size())
+        return -1;
+    int count = 0;
+    for (int y = 0; y < one.height(); ++y)
+        for (int x = 0; x < one.width(); ++x) {
+            const int a = qGray(one.pixel(x, y)), b = qGray(other.pixel(x, y));
+            count += (a < 96 && b > 160) || (b < 96 && a > 160) ? 1 : 0;
+        }
+    return count;
+}
+
+int inkPixels(const QImage &image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += isInk(image.pixel(x, y)) ? 1 : 0;
+    return count;
+}
+
+// The smallest rectangle around the ink in `area` of `image`; empty when there is none.
+QRect inkBounds(const QImage &image, const QRect &area) {
+    QRect bounds;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (isInk(image.pixel(x, y)))
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+void settle() {
+    for (int round = 0; round < 5; ++round) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+void tst_statusdisplay::reportAndNoticeShareTheLine_data() {
+    QTest::addColumn<int>("width"); // 0: the window's least
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<QString>("notice");
+    const QString saved = QStringLiteral("Профиль сохранён: /home/operator/Профили/станция-депо-7-основной.ini");
+    const QString short_ = QStringLiteral("Настройки не сохранены");
+    for (int width : {0, 1366})
+        for (bool busy : {false, true})
+            for (const QString &notice : {saved, short_})
+                QTest::addRow("%s, %s, %s notice", width ? "1366 px" : "least width", busy ? "busy" : "idle",
+                              notice == saved ? "long" : "short")
+                    << width << busy << notice;
+}
+
+// What the status bar paints: the whole report at the left, nothing painted over it, and the notice beside it, cut
+// with its whole text in the tooltip when the two do not fit. The window keeps its width.
+void tst_statusdisplay::reportAndNoticeShareTheLine() {
+    QFETCH(int, width);
+    QFETCH(bool, busy);
+    QFETCH(QString, notice);
+    qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.resize(width ? width : window.minimumSizeHint().width(), window.height());
+    settle();
+    const int windowWidth = window.width();
+    auto *indicator = window.findChild<BusyIndicator *>();
+    QVERIFY(indicator);
+    if (busy) {
+        indicator->setCount(2);
+        QTRY_VERIFY(indicator->isVisible());
+    }
+    const QString report = QStringLiteral("Команда не отправлена: дата выпуска канала 3 — год 1999 вне диапазона "
+                                          "2000–2255");
+    window.slot_show_message(report);
+    window.showNotice(notice, QStringLiteral("/tmp/подробности"));
+    settle();
+
+    QStatusBar *bar = window.statusBar();
+    auto *reportLabel = bar->findChild<QLabel *>(QStringLiteral("reportLabel"));
+    auto *noticeLabel = bar->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    QVERIFY(reportLabel && noticeLabel);
+    QCOMPARE(window.width(), windowWidth);
+    const QRect reportRect(reportLabel->mapTo(bar, QPoint()), reportLabel->size());
+    const QRect noticeRect(noticeLabel->mapTo(bar, QPoint()), noticeLabel->size());
+    QVERIFY(bar->rect().contains(reportRect));
+    QVERIFY(bar->rect().contains(noticeRect));
+    QCOMPARE(reportLabel->text(), report);
+    // The label has the height its whole text needs at its width: a wrapped report is not cut at the bottom either.
+    QVERIFY2(reportLabel->heightForWidth(reportLabel->width()) <= reportLabel->height(),
+             qPrintable(QStringLiteral("%1 < %2")
+                            .arg(reportLabel->height())
+                            .arg(reportLabel->heightForWidth(reportLabel->width()))));
+    QVERIFY(!reportRect.intersects(noticeRect));
+    if (busy)
+        QVERIFY(!reportRect.intersects(QRect(indicator->mapTo(bar, QPoint()), indicator->size())));
+
+    const QImage painted = bar->grab().toImage();
+    const qreal ratio = painted.devicePixelRatio();
+    const QRect reportPixels(reportRect.topLeft() * ratio, reportRect.size() * ratio);
+    const QRect noticePixels(noticeRect.topLeft() * ratio, noticeRect.size() * ratio);
+    // The status bar shows the report's letters where the report alone paints them: nothing over them, nothing of
+    // them cut away. Dark against dark, not colour against colour: the edges of letters blend with what lies under.
+    QCOMPARE(inkMismatches(painted.copy(reportPixels), reportLabel->grab().toImage()), 0);
+    QVERIFY(inkPixels(painted.copy(reportPixels)) > 0);
+    // The notice still shows some of itself, clear of the report's last letters.
+    const QRect reportInk = inkBounds(painted, reportPixels);
+    const QRect noticeInk = inkBounds(painted, noticePixels);
+    QVERIFY2(!noticeInk.isEmpty(), "the notice paints nothing");
+    QVERIFY2(!reportInk.adjusted(-2, -2, 2, 2).intersects(noticeInk),
+             qPrintable(QStringLiteral("report ink (%1,%2 %3x%4) touches notice ink (%5,%6 %7x%8)")
+                            .arg(reportInk.x())
+                            .arg(reportInk.y())
+                            .arg(reportInk.width())
+                            .arg(reportInk.height())
+                            .arg(noticeInk.x())
+                            .arg(noticeInk.y())
+                            .arg(noticeInk.width())
+                            .arg(noticeInk.height())));
+    QCOMPARE(noticeLabel->text(), notice);
+    const bool cut = noticeLabel->fontMetrics().horizontalAdvance(notice) > noticeLabel->contentsRect().width();
+    QCOMPARE(noticeLabel->toolTip(),
+             cut ? notice + QStringLiteral("\n/tmp/подробности") : QStringLiteral("/tmp/подробности"));
+    // A short report and a short notice fit side by side whole at 1366 px, busy or not.
+    if (width == 1366 && notice.size() < 40)
+        QVERIFY(!cut);
+    indicator->setCount(0);
+}
+
+// Menus and hovered actions send status tips, mostly empty ones; the report stays.
+void tst_statusdisplay::statusTipsLeaveTheReport() {
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString report = QStringLiteral("Отправлено. COM3 закрыт");
+    window.slot_show_message(report);
+    auto *reportLabel = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
+    QVERIFY(reportLabel);
+    const QImage before = reportLabel->grab().toImage();
+
+    QMenu *menu = window.menuBar()->actions().first()->menu();
+    QVERIFY(menu);
+    menu->popup(window.mapToGlobal(QPoint(0, 0)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    for (QAction *action : menu->actions())
+        if (!action->isSeparator())
+            menu->setActiveAction(action);
+    // An action with a tip of its own does not cover the report either.
+    QStatusTipEvent tip(QStringLiteral("подсказка"));
+    QCoreApplication::sendEvent(&window, &tip);
+    settle();
+    QVERIFY(reportLabel->isVisible());
+    menu->hide();
+    settle();
+    QCOMPARE(reportText(window), report);
+    QVERIFY(reportLabel->isVisible());
+    QCOMPARE(reportLabel->grab().toImage(), before);
+}
+
+// "Отмена" says what it dropped until the next command starts; then it would read as that command's fate.
+void tst_statusdisplay::cancelNoticeGoesWithTheNextCommand() {
+    PtyPair silent;
+    MainWindow window;
+    SerialThread worker;
+    worker.com_auto = false;
+    worker.com_port = silent.portName();
+    window.attachLink(&worker);
+    auto *notice = window.findChild<QLabel *>(QStringLiteral("noticeLabel"));
+    auto *cancel = window.findChild<QPushButton *>(QStringLiteral("pB_Cancel"));
+    QVERIFY(notice && cancel);
+    worker.slot_data_send("CMDy");
+    cancel->click();
+    QCOMPARE(notice->text(), QStringLiteral("Отправка отменена, порт закрыт; снято команд: 1"));
+    worker.slot_data_send("CMDy");
+    QCOMPARE(notice->text(), QString());
+    QVERIFY2(reportText(window).startsWith(QStringLiteral("Открыт ")), qPrintable(reportText(window)));
+    // A notice of another kind stays.
+    window.showNotice(QStringLiteral("Настройки не сохранены"));
+    worker.slot_cancel();
+    worker.slot_data_send("CMDy");
+    QCOMPARE(notice->text(), QStringLiteral("Настройки не сохранены"));
+    worker.slot_cancel();
 }
 
 QTEST_MAIN(tst_statusdisplay)

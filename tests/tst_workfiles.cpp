@@ -1,7 +1,10 @@
-#include "workfiles/applog.h"
 #include "app/instancemutex.h"
-#include "workfiles/settingsfile.h"
+#include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
+#include "workfiles/applog.h"
+#include "workfiles/fileresult.h"
+#include "workfiles/settingsfile.h"
+#include "workfiles/systemreason.h"
 
 #include <QtTest>
 
@@ -37,6 +40,14 @@ QString loadedValues() {
            QString::asprintf("/%d/%d/%d/%d/%d/%d", v.baud, v.lenght, v.parity, v.stopbit, v.com_auto, com_log);
 }
 
+// What the link runs with once it has loaded the file: port/baud/lenght/parity/stopbit/auto.
+QString workerValues() {
+    SerialThread worker;
+    worker.slot_run();
+    return worker.com_port + QString::asprintf("/%d/%d/%d/%d/%d", worker.baud, worker.lenght, worker.parity,
+                                               worker.stopbit, worker.com_auto);
+}
+
 // A file as Notepad saves "Unicode": UTF-16, little-endian, with a byte-order mark (the codec writes one unless told
 // not to).
 QByteArray utf16(const QString &text) { return QTextCodec::codecForName("UTF-16LE")->fromUnicode(text); }
@@ -63,7 +74,8 @@ const QString folderRefused = QStringLiteral("это папка, а не фай�
 const QString typeRefused = QStringLiteral("это не обычный файл");
 
 enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, Link, DeadLink };
-enum LogObstacle { DirLink = DeadLink + 1, FileForDir, SharedLog }; // only the log has a folder of its own
+// Only the log has a folder of its own; a link to a folder is followed, a link to anything else is not.
+enum LogObstacle { DirLink = DeadLink + 1, DirLinkToFile, DirLinkToNothing, LinkInLinkedDir, FileForDir, SharedLog };
 
 } // namespace
 
@@ -88,6 +100,8 @@ private slots:
     void refusesWhatIsNotItsFile_data();
     void refusesWhatIsNotItsFile();
     void fullDiskKeepsLinesWhole();
+    void systemReasonsInRussian_data();
+    void systemReasonsInRussian();
 
 private:
     std::optional<ScopedWorkDir> m_dir; // each case starts in a fresh working folder
@@ -128,6 +142,10 @@ void tst_workfiles::values() {
     // A file that gives the program nothing is diagnosed at start, and left as it is.
     QTEST(check_settings_file().ok(), "usable");
     QCOMPARE(readFileBytes(fileName), content);
+    // A file that gives nothing leaves the link with the start values, which can reach a controller.
+    QFETCH(bool, usable);
+    QFETCH(QString, values);
+    QCOMPARE(workerValues(), usable ? values.section('/', 0, 5) : QStringLiteral("/115200/8/0/1/1"));
 
     // A rewrite keeps every pair that was read, unknown and damaged ones included.
     QVERIFY(store_settings(read_settings_snapshot(), {}).ok());
@@ -173,8 +191,9 @@ void tst_workfiles::fileInTheWay_data() {
     QTest::addColumn<int>("obstacle");
     QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
     QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
-    const QString denied = QString::fromLocal8Bit(strerror(EACCES));
-    const QString full = QString::fromLocal8Bit(strerror(ENOSPC));
+    // The system's reasons in Russian, the system's own words after them.
+    const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
+    const QString full = "нет места на диске (" + QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
     // Replacing a file that could not be read would lose every pair the dialog does not show.
     const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
     QTest::newRow("directory named settings.ini") << int(Folder) << folderRefused << folderRefused + kept;
@@ -218,11 +237,12 @@ void tst_workfiles::fileInTheWay() {
     const QByteArray before = QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray();
 
     FileResult start, saved;
-    QString values;
+    QString values, worker;
     {
         const auto access = fileAccessAs(byModes ? nobody : uid_t(-1));
         start = settings_at_start();
         values = loadedValues();
+        worker = workerValues();
         const QString note(obstacle == TooLarge ? 4 << 20 : 1, QLatin1Char('n'));
         saved = store_settings(read_settings_snapshot(), {{QStringLiteral("Note"), note}, {"COM Port", "COM3"}});
     }
@@ -230,6 +250,8 @@ void tst_workfiles::fileInTheWay() {
     QCOMPARE(start.reason, atStart);
     QCOMPARE(start.path, path);
     QCOMPARE(values, atStart.isEmpty() ? QStringLiteral("/115200/8/0/1/1/1") : QStringLiteral("/0/7/3/2/0/0"));
+    // The link never runs with the empty values: a file it cannot use leaves it with the start values.
+    QCOMPARE(worker, QStringLiteral("/115200/8/0/1/1"));
     QVERIFY(!saved.ok());
     QTEST(saved.reason, "onSave");
     QCOMPARE(saved.path, path);
@@ -282,11 +304,16 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::addColumn<int>("obstacle");
     QTest::addColumn<QString>("reason"); // empty: the lines are written
     QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused;
-    QTest::newRow("folder links to another folder") << int(DirLink) << linkRefused;
+    QTest::newRow("folder links to another folder") << int(DirLink) << QString();
+    QTest::newRow("folder links to a file") << int(DirLinkToFile) << "это не папка";
+    QTest::newRow("folder links to nothing")
+        << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
+    QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
     QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
     QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused;
-    QTest::newRow("read-only folder") << int(ReadOnlyDir) << QString::fromLocal8Bit(strerror(EACCES));
+    QTest::newRow("read-only folder") << int(ReadOnlyDir)
+                                      << "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
     // No owner check: a log that colleagues share stays theirs and ours.
     QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
 }
@@ -296,15 +323,20 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
 void tst_workfiles::refusesWhatIsNotItsFile() {
     QFETCH(int, obstacle);
     QFETCH(QString, reason);
-    const bool atFolder = obstacle == DirLink || obstacle == FileForDir; // the reason is the folder's, not the file's
+    // The reason is the folder's, not the file's.
+    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing || obstacle == FileForDir;
+    const bool linkedFolder = obstacle == DirLink || obstacle == LinkInLinkedDir;
     const QString file = folder + QStringLiteral("/log_06122026_41.log");
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
+    const QString other = QDir(m_dir->path()).filePath(QStringLiteral("other"));
     QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
-    QVERIFY(obstacle == FileForDir ? writeFileBytes(folder, "not a folder")
-                                   : QDir().mkdir(obstacle == DirLink ? "other" : folder));
-    if (obstacle == DirLink)
-        QVERIFY(makeLink(QDir(m_dir->path()).filePath(QStringLiteral("other")), folder));
-    if (obstacle == Link)
+    QVERIFY(obstacle == FileForDir         ? writeFileBytes(folder, "not a folder")
+            : obstacle == DirLinkToFile    ? makeLink(target, folder)
+            : obstacle == DirLinkToNothing ? makeLink(other, folder)
+                                           : QDir().mkdir(linkedFolder ? "other" : folder));
+    if (linkedFolder)
+        QVERIFY(makeLink(other, folder));
+    if (obstacle == Link || obstacle == LinkInLinkedDir)
         QVERIFY(makeLink(target, file));
     if (obstacle == Fifo)
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
@@ -313,7 +345,7 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     if (obstacle == SharedLog)
         QVERIFY(writeFileBytes(file, "") && ::chown(QFile::encodeName(file).constData(), nobody, nobody) == 0 &&
                 setMode(file, 0666));
-    QVERIFY(setMode(m_dir->path(), 0777) && (obstacle == FileForDir || setMode(folder, 0755)));
+    QVERIFY(setMode(m_dir->path(), 0777) && (atFolder || setMode(folder, 0755)));
     if (obstacle == ReadOnlyDir && !modesApply())
         QSKIP("file modes do not stop this process from writing");
 
@@ -325,13 +357,16 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
         log.slot_write_to_log_file(QStringLiteral("second"));
     }
     QCOMPARE(readFileBytes(target), foreign);
-    QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
+    if (!linkedFolder)
+        QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
     const QString path = QDir(m_dir->path()).filePath(atFolder ? folder : file);
     QCOMPARE(QList<QVariantList>(notices),
              (reason.isEmpty() ? QList<QVariantList>() : QList<QVariantList>{{stopped, path + ": " + reason}}));
+    // Through a linked folder the lines land in the folder it points to.
     if (reason.isEmpty())
-        QCOMPARE(readFileBytes(file), QByteArray("06.12.2026 01:41:00:    $(command)  не открыт\r\n"
-                                                 "06.12.2026 01:41:00:    second\r\n"));
+        QCOMPARE(readFileBytes(obstacle == DirLink ? QStringLiteral("other/log_06122026_41.log") : file),
+                 QByteArray("06.12.2026 01:41:00:    $(command)  не открыт\r\n"
+                            "06.12.2026 01:41:00:    second\r\n"));
 }
 
 // A full disk drops lines but never tears one: the file holds whole lines only, in order, and once there is room
@@ -350,14 +385,56 @@ void tst_workfiles::fullDiskKeepsLinesWhole() {
     const QList<int> kept = wholeLines(readFileBytes(log.fileName()));
     QVERIFY(!kept.isEmpty() && kept.size() < messages && !kept.contains(-1));
     QVERIFY(std::is_sorted(kept.begin(), kept.end()));
-    const QString details =
-        QDir(m_dir->path()).filePath(log.fileName()) + ": " + QString::fromLocal8Bit(strerror(ENOSPC));
+    const QString details = QDir(m_dir->path()).filePath(log.fileName()) + ": нет места на диске (" +
+                            QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
     QCOMPARE(QList<QVariantList>(notices), (QList<QVariantList>{{stopped, details}}));
 
     QVERIFY(QFile::remove(QStringLiteral("filler")));
     log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
     QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
     QCOMPARE(wholeLines(readFileBytes(log.fileName())), kept + QList<int>{messages});
+}
+
+void tst_workfiles::systemReasonsInRussian_data() {
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QString>("words");        // for the status bar
+    QTest::addColumn<QString>("withOriginal"); // for the history, the tooltips and the sender
+    const QString ioctl = QStringLiteral("устройство не принимает настройки линии: линия оборвана или это не порт");
+    QTest::newRow("hang-up, glibc") << "Inappropriate ioctl for device" << ioctl
+                                    << ioctl + " (Inappropriate ioctl for device)";
+    const QString here = QString::fromLocal8Bit(strerror(ENOTTY));
+    QTest::newRow("hang-up, this C library") << here << ioctl << ioctl + " (" + here + ")";
+    QTest::newRow("Qt's own, as Qt writes it") << "Permission denied"
+                                               << "нет прав доступа"
+                                               << "нет прав доступа (Permission denied)";
+    QTest::newRow("serial library")
+        << "Permission error while locking the device"
+        << "порт заблокирован другой программой"
+        << "порт заблокирован другой программой (Permission error while locking the device)";
+    QTest::newRow("English Windows, full stop and blanks") << " Access is denied.\r\n"
+                                                           << "нет доступа: порт занят другой программой или нет прав"
+                                                           << "нет доступа: порт занят другой программой или нет прав "
+                                                              "(Access is denied.)";
+    QTest::newRow("already Russian") << "Отказано в доступе"
+                                     << "Отказано в доступе"
+                                     << "Отказано в доступе";
+    QTest::newRow("program's own") << "это папка, а не файл"
+                                   << "это папка, а не файл"
+                                   << "это папка, а не файл";
+    QTest::newRow("unknown English") << "Frobnication failed"
+                                     << "ошибка системы: Frobnication failed"
+                                     << "ошибка системы: Frobnication failed";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+}
+
+void tst_workfiles::systemReasonsInRussian() {
+    QFETCH(QString, system);
+    QTEST(SystemReason::russian(system), "words");
+    QTEST(SystemReason::withOriginal(system), "withOriginal");
+    // Whichever way a file's failure is told, its reason is in Russian.
+    QTEST(FileResult::failure(QStringLiteral("x"), system).reason, "withOriginal");
 }
 
 QTEST_GUILESS_MAIN(tst_workfiles)

@@ -33,9 +33,10 @@ QString formatTime(const QDateTime &time, const char *pattern) {
 FileResult openFailure(const QString &path, int dir, const char *name, int error, bool folder) {
     struct stat status {};
     if (::fstatat(dir, name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (folder && S_ISLNK(status.st_mode) && ::fstatat(dir, name, &status, 0) != 0)
+            return FileResult::failure(path, QStringLiteral("это символическая ссылка на папку, которой нет"));
         if (folder && !S_ISDIR(status.st_mode))
-            return FileResult::failure(path, S_ISLNK(status.st_mode) ? PosixFile::typeRefusal(status.st_mode)
-                                                                     : QStringLiteral("это не папка"));
+            return FileResult::failure(path, QStringLiteral("это не папка"));
         if (!folder && !S_ISREG(status.st_mode))
             return FileResult::failure(path, PosixFile::typeRefusal(status.st_mode));
     }
@@ -103,15 +104,16 @@ void AppLog::slot_write_to_log_file(QString text) {
 }
 
 #ifndef Q_OS_WIN
-// Anyone who can write the working folder may plant links at the log's predictable names. The folder is opened
-// without following a link, and the file inside it through that descriptor, so a link at either place is refused,
-// never written through; O_NOFOLLOW alone guards only the last name of a path. The owner is not checked: a log
+// Anyone who can write the working folder may plant links at the log's predictable names. The file is opened
+// through the folder's descriptor without following a link, so a link in the file's place is refused, never
+// written through. The folder itself may be a link: administrators point the logs at another disk so, and
+// whoever could plant it could as well have made a folder of their own there. The owner is not checked: a log
 // that colleagues share stays writable.
 FileResult AppLog::appendLine(const QByteArray &line) const {
     const QString path = log_file.fileName();
     const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
     const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return openFailure(QFileInfo(path).path(), AT_FDCWD, folder.constData(), errno, true);
     // Non-blocking, so that a FIFO planted there fails at once instead of waiting for a reader.

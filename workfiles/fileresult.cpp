@@ -1,5 +1,7 @@
 #include "workfiles/fileresult.h"
 
+#include "workfiles/systemreason.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -9,8 +11,10 @@ QString FileResult::details() const { return QDir::toNativeSeparators(path) + QL
 
 FileResult FileResult::success(const QString &path) { return {QFileInfo(path).absoluteFilePath(), QString()}; }
 
+// A reason of the system's reaches the operator in Russian, its own words after it; the program's reasons are Russian
+// already and stay as they are.
 FileResult FileResult::failure(const QString &path, const QString &reason) {
-    return {QFileInfo(path).absoluteFilePath(), reason};
+    return {QFileInfo(path).absoluteFilePath(), SystemReason::withOriginal(reason)};
 }
 
 FileResult FileResult::systemError(const QString &path, int error) {

@@ -1,5 +1,6 @@
 #include "workfiles/settingsfile.h"
 
+#include "workfiles/systemreason.h"
 #include "workfiles/wholefile.h"
 
 #include <QFileInfo>
@@ -113,7 +114,7 @@ SettingsSnapshot read_settings_snapshot() {
     } else if (!info.isFile()) {
         snapshot.read.reason = QStringLiteral("это не обычный файл");
     } else if (!settings_file.open(QIODevice::ReadOnly)) {
-        snapshot.read.reason = settings_file.errorString();
+        snapshot.read.reason = SystemReason::withOriginal(settings_file.errorString());
     } else {
         snapshot.content = settings_file.readAll();
         settings_file.close();

@@ -27,7 +27,7 @@ inline Profiles::Profile everyFieldSet() {
     Profiles::Profile profile;
     profile.station = station;
     profile.clock = Profiles::Clock{QStringLiteral("23:59:58"), QStringLiteral("31/12/2099")};
-    profile.meter = Profiles::Meter{Commands::MeterType::Pulse, QStringLiteral("1234567.8"), QStringLiteral("99999")};
+    profile.meter = Profiles::Meter{Commands::MeterType::Pulse, QStringLiteral("1234567.8"), QStringLiteral("99990")};
     return profile;
 }
 

@@ -1,0 +1,42 @@
+#ifndef STATUSLINE_H
+#define STATUSLINE_H
+
+#include <QWidget>
+
+class NoticeLabel;
+class QLabel;
+
+// The status bar's one line: the link's report at the left, the busy indicator, and the notice at the right. The
+// report is never cut: what the notice and the busy indicator leave is its room, and a report longer than that
+// wraps to a second line rather than lose its end. The notice gives way first: it shrinks to a word's start and
+// "…", its whole text in the tooltip. Each stays until it is replaced; nothing else clears them.
+class StatusLine : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StatusLine(QWidget *parent = nullptr);
+
+    void setReport(const QString &text);
+    QString report() const;
+    void setNotice(const QString &text, const QString &details);
+    QString notice() const;
+    // Placed between the report and the notice; it shows and hides itself.
+    void setBusyIndicator(QWidget *busy);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void arrange();
+    int busyWidth() const;
+
+    QLabel *m_report = nullptr;
+    NoticeLabel *m_notice = nullptr;
+    QWidget *m_busy = nullptr;
+};
+
+#endif // STATUSLINE_H

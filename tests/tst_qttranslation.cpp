@@ -1,0 +1,90 @@
+#include "app/qttranslation.h"
+
+#include <QDialogButtonBox>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString systemFile() {
+    return QDir(QLibraryInfo::location(QLibraryInfo::TranslationsPath)).filePath(QStringLiteral("qtbase_ru.qm"));
+}
+
+QStringList contextMenuTexts() {
+    QLineEdit edit(QStringLiteral("text"));
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList texts;
+    for (const QAction *action : menu->actions())
+        if (!action->isSeparator())
+            texts << action->text().section(QLatin1Char('\t'), 0, 0);
+    return texts;
+}
+
+QString cancelText() {
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    return buttons.button(QDialogButtonBox::Cancel)->text();
+}
+
+} // namespace
+
+class tst_qttranslation : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void besideTheProgramFirst();
+    void thenQtsFolder();
+    void qtTextsInRussian();
+};
+
+void tst_qttranslation::initTestCase() {
+    if (!QFile::exists(systemFile()))
+        QSKIP("qtbase_ru.qm is missing: install qttranslations5-l10n (scripts/common.sh lists it)");
+}
+
+void tst_qttranslation::cleanup() {
+    for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+}
+
+// The Windows folder carries the file in "translations" beside the program; it wins over Qt's folder.
+void tst_qttranslation::besideTheProgramFirst() {
+    QTemporaryDir program;
+    QVERIFY(QDir(program.path()).mkdir(QStringLiteral("translations")));
+    const QString beside = program.filePath(QStringLiteral("translations/qtbase_ru.qm"));
+    QVERIFY(QFile::copy(systemFile(), beside));
+    QCOMPARE(installQtTranslation(program.path()), beside);
+    QCOMPARE(cancelText(), QStringLiteral("Отмена"));
+}
+
+void tst_qttranslation::thenQtsFolder() {
+    QTemporaryDir program;
+    QCOMPARE(installQtTranslation(program.path()), systemFile());
+}
+
+// Without the file Qt speaks English; with it the standard buttons and a field's context menu speak Russian.
+void tst_qttranslation::qtTextsInRussian() {
+    const QStringList english = contextMenuTexts();
+    QVERIFY2(english.contains(QStringLiteral("&Copy")), qPrintable(english.join(QLatin1Char('|'))));
+    QVERIFY2(!cancelText().contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(cancelText()));
+
+    QVERIFY(!installQtTranslation(QCoreApplication::applicationDirPath()).isEmpty());
+    QCOMPARE(cancelText(), QStringLiteral("Отмена"));
+    const QStringList russian = contextMenuTexts();
+    QCOMPARE(russian.size(), english.size());
+    for (const QString &text : russian)
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(text));
+}
+
+QTEST_MAIN(tst_qttranslation)
+#include "tst_qttranslation.moc"
