@@ -7,7 +7,7 @@
 // 2. One automatic search over N ports that do not exist (default 25,000), listed through the port-list seam: the
 //    window (history shown, and hidden) against the command-line sender's session, the same link worker without a
 //    window. The goal is the window at least as fast per port as the sender.
-// User processor time of this process, which other load on the machine disturbs less than wall time. Exits 1 when a
+// Processor time of this process, which other load on the machine disturbs less than wall time. Exits 1 when a
 // goal is missed.
 #include "mainwindow/mainwindow.h"
 #include "protocol/profile.h"
@@ -25,6 +25,7 @@
 #include <QPushButton>
 
 #include <cstdio>
+#include <ctime>
 
 #include <sys/resource.h>
 
@@ -38,13 +39,13 @@
 
 namespace {
 
-// Processor time in user space: the window's own work. The system time, mostly the serial library's lock file
-// synced to disk at every port opened, is the same work for every transmission and the sender alike, but it swings
-// with other disk load on the machine; it is printed beside.
+// Processor time of the process, in user space and in the system. The system's part, mostly the serial library's
+// lock file synced to disk at every port opened, is the same work for every transmission and the sender alike, but
+// it swings with other disk load on the machine; it is printed beside.
 double cpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec * 1000.0 + usage.ru_utime.tv_usec / 1000.0;
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
 
 double systemMs() {
@@ -111,11 +112,11 @@ bool transmissions(History history, int count, int block) {
             systemStart = systemNow;
         }
     }
-    std::printf("%d transmissions, history %s, ms of user processor time per transmission by blocks of %d:\n", count,
+    std::printf("%d transmissions, history %s, ms of processor time per transmission by blocks of %d:\n", count,
                 name(history), block);
     for (int i = 0; i < blocks.size(); ++i)
         std::printf("%s%.3f", i ? " " : "  ", blocks[i]);
-    std::printf("\n  system time beside:");
+    std::printf("\n  of it in the system:");
     for (int i = 0; i < system.size(); ++i)
         std::printf(" %.3f", system[i]);
     const double ratio = blocks.last() / blocks.first();
@@ -178,7 +179,7 @@ int main(int argc, char **argv) {
             ok &= transmissions(history, count, block);
     if (ports > 0) {
         const double sender = senderWalk(ports);
-        std::printf("walk over %d dead ports, ms of user processor time per port:\n  sender %.4f\n", ports, sender);
+        std::printf("walk over %d dead ports, ms of processor time per port:\n  sender %.4f\n", ports, sender);
         std::fflush(stdout);
         for (History history : {History::Shown, History::Hidden}) {
             const double window = windowWalk(history, ports);
