@@ -4,7 +4,7 @@
 #include "serial/historycsv.h"
 #include "serial/transmissionjournal.h"
 #include "ui_historypanel.h"
-#include "workfiles/wholefile.h"
+#include "workfiles/safefile.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -186,7 +186,7 @@ void HistoryPanel::chooseFileAndSave() {
 bool HistoryPanel::saveTo(const QString &path) {
     m_folder = QFileInfo(path).absolutePath();
     const FileResult result =
-        replaceWholeFile(path, historyCsv(m_journal ? m_journal->transmissions() : QVector<Transmission>()));
+        SafeFile::replace(path, historyCsv(m_journal ? m_journal->transmissions() : QVector<Transmission>()));
     if (!result.ok()) {
         emit notice(QStringLiteral("История не сохранена: ") + result.reason, result.details());
         return false;

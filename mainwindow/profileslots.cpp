@@ -1,6 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
-#include "protocol/profilefile.h"
+#include "workfiles/profilefile.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "protocol/profile.h"
 
 #include "protocol/profilekeys.h"
+#include "protocol/profiletext.h"
 
 #include <QMap>
 #include <QStringList>
@@ -210,7 +211,16 @@ QString ReadResult::message() const {
     return line > 0 ? QStringLiteral("строка %1: %2").arg(line).arg(problem) : problem;
 }
 
-ReadResult readProfile(const QByteArray &content) { return Reader(content).read(); }
+// Only text is read as keys and values: a byte that is not text refuses the file before any of it is taken.
+ReadResult readProfile(const QByteArray &content) {
+    const TextProblem text = textProblem(content);
+    if (text.problem.isEmpty())
+        return Reader(content).read();
+    ReadResult result;
+    result.problem = text.problem;
+    result.line = text.line;
+    return result;
+}
 
 QByteArray writeProfile(const Profile &profile) {
     QByteArray content = QStringLiteral("; Профиль ЗЕВР-3G-Config: значения вкладок «СКЗ», «Время» и «Эл. счетчик».\n"

@@ -3,14 +3,15 @@
 #include "sender/sendoptions.h"
 #include "sender/sendoutput.h"
 #include "sender/sendsession.h"
+#include "workfiles/profilefile.h"
+#include "workfiles/safefile.h"
 #include "workfiles/settingsfile.h"
-#include "protocol/profilefile.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -23,19 +24,29 @@
 
 namespace {
 
-// Ctrl+C and a termination request end the run in order: the port is closed and the record is complete.
+// Ctrl+C and a termination request end the run in order: the port is closed and the record is complete. The handlers
+// are in place before any file or port is opened; a signal that comes before the run has started ends it before
+// anything goes to the line.
 #ifdef Q_OS_WIN
-SendSession *interruptTarget = nullptr;
+std::atomic<SendSession *> interruptTarget{nullptr};
+std::atomic<bool> interruptedEarly{false};
 
 // Windows calls this on a thread of its own, so the session is reached through its event loop.
 BOOL WINAPI onConsoleEvent(DWORD) {
-    QMetaObject::invokeMethod(interruptTarget, &SendSession::interrupt, Qt::QueuedConnection);
+    SendSession *session = interruptTarget.load();
+    if (session)
+        QMetaObject::invokeMethod(session, &SendSession::interrupt, Qt::QueuedConnection);
+    else
+        interruptedEarly = true;
     return TRUE;
 }
 
+void catchSignals() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
 void interruptOnSignals(QCoreApplication &, SendSession &session) {
     interruptTarget = &session;
-    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    if (interruptedEarly)
+        session.interrupt();
 }
 #else
 int quitPipe[2] = {-1, -1};
@@ -45,36 +56,47 @@ void onQuitSignal(int) {
     (void)!::write(quitPipe[1], &byte, 1);
 }
 
+// The pipe keeps a signal that comes before the event loop runs; the session reads it once the loop starts. A file
+// size limit (ulimit -f) makes a write fail instead of killing the run, so the record's failure is told.
+void catchSignals() {
+    signal(SIGXFSZ, SIG_IGN);
+    if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signalNumber, &action, nullptr);
+}
+
 void interruptOnSignals(QCoreApplication &app, SendSession &session) {
-    if (pipe2(quitPipe, O_CLOEXEC) != 0)
+    if (quitPipe[0] < 0)
         return;
     auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &session, &SendSession::interrupt);
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-        signal(signalNumber, onQuitSignal);
+    QObject::connect(notifier, &QSocketNotifier::activated, &session, [&session] {
+        char bytes[16];
+        while (::read(quitPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        session.interrupt();
+    });
 }
 #endif
 
-int usage(const QString &problem) {
-    std::fprintf(stderr, "zevr3g-send: %s\nСправка: zevr3g-send --help\n", problem.toLocal8Bit().constData());
-    return SendOptions::Usage;
-}
-
 // The connection values as the program would use them: the settings file when there is one, else the
-// defaults of a first start. Nothing is created.
+// defaults of a first start. Nothing is created, and only a regular file is read.
 bool readConnection(const SendOptions &options, ConnectionValues *values, QString *problem) {
     const bool named = !options.settings.isEmpty();
     const QString path = named ? options.settings : QStringLiteral("settings.ini");
     if (!named && !QFileInfo::exists(path)) {
         *values = connectionValuesFromMap(parseSettings(defaultSettingsContent()));
     } else {
-        QFile file(path);
-        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-            *problem = QStringLiteral("файл настроек %1 не читается: %2")
-                           .arg(path, QFileInfo::exists(path) ? file.errorString() : QStringLiteral("файла нет"));
+        QByteArray content;
+        const FileResult read = SafeFile::readRegular(path, 64 << 20, &content);
+        if (!read.ok()) {
+            *problem = QStringLiteral("файл настроек %1 не читается: %2").arg(path, read.reason);
             return false;
         }
-        *values = connectionValuesFromMap(parseSettings(file.readAll()));
+        *values = connectionValuesFromMap(parseSettings(content));
     }
     if (!options.port.isEmpty()) {
         values->com_auto = false;
@@ -85,12 +107,13 @@ bool readConnection(const SendOptions &options, ConnectionValues *values, QStrin
     return true;
 }
 
-// A record file that cannot take a line is found before the first unit, not after it.
+// A record file that cannot take a line is found before the first unit, not after it; a FIFO or a device is refused
+// without waiting for it.
 bool recordWritable(const QString &path, QString *problem) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+    const FileResult check = SafeFile::checkAppendable(path);
+    if (check.ok())
         return true;
-    *problem = QStringLiteral("--record: %1 не записывается: %2").arg(path, file.errorString());
+    *problem = QStringLiteral("--record: %1 не годится для записи: %2").arg(path, check.reason);
     return false;
 }
 
@@ -104,14 +127,23 @@ QString missingSection(const SendOptions &options, const Profiles::Profile &prof
     return QString();
 }
 
+int usage(SendOutput &output, const QString &problem) {
+    output.usageError(problem);
+    output.exitCode(SendOptions::Usage);
+    return SendOptions::Usage;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    catchSignals();
     QCoreApplication app(argc, argv);
     SendOptions options;
     QString problem;
-    if (!SendOptions::parse(app.arguments(), &options, &problem))
-        return usage(problem);
+    const bool parsed = SendOptions::parse(app.arguments(), &options, &problem);
+    SendOutput output(options.json);
+    if (!parsed)
+        return usage(output, problem);
     if (options.help || options.version) {
         const QString text = options.help ? SendOptions::helpText() : QStringLiteral("zevr3g-send 1.2\n");
         std::fputs(text.toLocal8Bit().constData(), stdout);
@@ -120,9 +152,8 @@ int main(int argc, char **argv) {
     ConnectionValues connection;
     if (!readConnection(options, &connection, &problem) ||
         (!options.record.isEmpty() && !recordWritable(options.record, &problem)))
-        return usage(problem);
+        return usage(output, problem);
 
-    SendOutput output(options.json);
     Profiles::ReadResult read = Profiles::readProfileFile(options.profile);
     if (read.isValid() && !missingSection(options, read.profile).isEmpty())
         read.problem = QStringLiteral("в профиле нет раздела %1").arg(missingSection(options, read.profile));

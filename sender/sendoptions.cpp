@@ -1,8 +1,11 @@
 #include "sender/sendoptions.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace {
+
+const char *const valueOptions[] = {"profile", "tab", "port", "settings", "record", "units", "gone", "poll"};
 
 void addOptions(QCommandLineParser &parser) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -47,6 +50,37 @@ bool readNumber(const QCommandLineParser &parser, const QString &name, int low, 
     return true;
 }
 
+// QCommandLineParser's own texts are English; the two it gives for a command line are said here in Russian.
+QString parserError(const QCommandLineParser &parser) {
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("неизвестный параметр «--%1»").arg(parser.unknownOptionNames().first());
+    const QRegularExpressionMatch missing =
+        QRegularExpression(QStringLiteral("^Missing value after '(.*)'")).match(parser.errorText());
+    if (missing.hasMatch())
+        return QStringLiteral("%1: не указано значение").arg(missing.captured(1));
+    return parser.errorText();
+}
+
+// A value that is itself an option means the value was left out: "--record --json" must not record into a file
+// named "--json" and drop the JSON output. A file whose name starts with "-" is named "./-name".
+bool checkValues(const QCommandLineParser &parser, QString *error) {
+    for (const char *name : valueOptions) {
+        if (!parser.isSet(name))
+            continue;
+        const QString value = parser.value(name);
+        if (value.size() > 1 && value.at(0) == QLatin1Char('-') &&
+            (value.at(1).isLetter() || value.at(1) == QLatin1Char('-'))) {
+            *error = QStringLiteral("--%1: не указано значение (следом стоит параметр «%2»)").arg(name, value);
+            return false;
+        }
+        if (value.isEmpty()) {
+            *error = QStringLiteral("--%1: значение пустое").arg(name);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool readDepotOptions(const QCommandLineParser &parser, SendOptions *options, QString *error) {
     options->wait = parser.isSet("wait");
     options->record = parser.value("record");
@@ -66,8 +100,9 @@ bool readDepotOptions(const QCommandLineParser &parser, SendOptions *options, QS
 bool SendOptions::parse(const QStringList &arguments, SendOptions *options, QString *error) {
     QCommandLineParser parser;
     addOptions(parser);
+    options->json = arguments.contains(QStringLiteral("--json")) || arguments.contains(QStringLiteral("-json"));
     if (!parser.parse(arguments)) {
-        *error = parser.errorText();
+        *error = parserError(parser);
         return false;
     }
     options->help = parser.isSet("help");
@@ -78,6 +113,8 @@ bool SendOptions::parse(const QStringList &arguments, SendOptions *options, QStr
         *error = QStringLiteral("лишний аргумент «%1»").arg(parser.positionalArguments().first());
         return false;
     }
+    if (!checkValues(parser, error))
+        return false;
     options->profile = parser.value("profile");
     options->tabs = tabsFromText(parser.value("tab"));
     options->port = parser.value("port");
@@ -95,10 +132,6 @@ bool SendOptions::parse(const QStringList &arguments, SendOptions *options, QStr
     }
     if (parser.isSet("port") && options->autoSearch) {
         *error = QStringLiteral("--port и --auto исключают друг друга");
-        return false;
-    }
-    if (parser.isSet("port") && options->port.isEmpty()) {
-        *error = QStringLiteral("--port: имя порта пустое");
         return false;
     }
     return readDepotOptions(parser, options, error);
@@ -130,7 +163,8 @@ QString SendOptions::helpText() {
         "                   новым контроллером (по умолчанию 3000)\n"
         "  --poll МС        с --wait: пауза между опросами пустой линии (по умолчанию 300)\n"
         "  --record ФАЙЛ    дописывать в ФАЙЛ по строке JSON на контроллер: время, порт, профиль, команды,\n"
-        "                   байты и результат\n"
+        "                   байты и результат. Только обычный файл: ссылка, канал (FIFO) или устройство\n"
+        "                   не принимаются. Если строку записать не удалось, работа останавливается (код 6)\n"
         "  --help           эта справка\n"
         "  --version        версия\n"
         "\n"
@@ -144,8 +178,13 @@ QString SendOptions::helpText() {
         "  2  ошибка в командной строке или в файле настроек\n"
         "  3  профиль не открыт или его значение не проходит проверку\n"
         "  4  устройство не найдено: порт не открылся, контроллер не ответил или портов нет\n"
-        "  5  прервано сигналом до того, как все команды ушли\n"
+        "  5  прервано сигналом до того, как все команды ушли (с --wait — и до того, как обслужен\n"
+        "     первый контроллер)\n"
+        "  6  строка о контроллере не записана в файл --record (диск полон, файл недоступен); этот код\n"
+        "     важнее остальных: контроллер, возможно, настроен, но следа в файле нет\n"
         "С --wait код — код последнего контроллера, которому ушло не всё, или 0, если все получили всё.\n"
+        "Порт, заданный одним именем, занят программой от начала до конца работы; другая программа\n"
+        "узнает из файла блокировки порта, кто его держит.\n"
         "\n"
         "Пример для конвейера:\n"
         "  zevr3g-send --profile station.ini --tab all --port /dev/ttyUSB0 --wait --record units.jsonl\n");

@@ -6,8 +6,8 @@
 
 // The command line of zevr3g-send.
 struct SendOptions {
-    // Exit status: 0 only when every command went out.
-    enum Exit { Sent = 0, SendFailed = 1, Usage = 2, BadProfile = 3, NoDevice = 4, Interrupted = 5 };
+    // Exit status: 0 only when every command went out and every unit was recorded.
+    enum Exit { Sent = 0, SendFailed = 1, Usage = 2, BadProfile = 3, NoDevice = 4, Interrupted = 5, NotRecorded = 6 };
     enum Tab { Station = 1, Clock = 2, Meter = 4, AllTabs = Station | Clock | Meter };
 
     QString profile;
@@ -25,7 +25,8 @@ struct SendOptions {
     bool help = false;
     bool version = false;
 
-    // `arguments` includes the program name, as QCoreApplication::arguments() gives it.
+    // `arguments` includes the program name, as QCoreApplication::arguments() gives it. On a usage error `json`
+    // still tells whether the command line asked for JSON, so that the error comes in the form asked for.
     static bool parse(const QStringList &arguments, SendOptions *options, QString *error);
     static QString helpText();
 };

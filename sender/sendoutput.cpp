@@ -42,6 +42,20 @@ void SendOutput::unit(const QJsonObject &record) {
     }
 }
 
+void SendOutput::recordFailed(const QString &file, const QString &reason) {
+    if (m_json)
+        printJson({{"event", "record_failed"}, {"file", file}, {"reason", reason}});
+    else
+        printLine(m_err, QStringLiteral("zevr3g-send: запись о контроллере не добавлена в %1: %2").arg(file, reason));
+}
+
+void SendOutput::usageError(const QString &problem) {
+    if (m_json)
+        printJson({{"event", "usage"}, {"text", problem}});
+    else
+        printLine(m_err, QStringLiteral("zevr3g-send: %1\nСправка: zevr3g-send --help").arg(problem));
+}
+
 void SendOutput::exitCode(int code) {
     if (m_json)
         printJson({{"event", "exit"}, {"code", code}});

@@ -16,6 +16,10 @@ public:
     void attemptFailed(const QString &port, const QString &reason);
     void notice(const QString &text);
     void unit(const QJsonObject &record);
+    // The unit's line could not be added to the --record file.
+    void recordFailed(const QString &file, const QString &reason);
+    // A bad command line or settings file: said before the exit status, in JSON too when --json was asked for.
+    void usageError(const QString &problem);
     void exitCode(int code);
 
     // While a depot's run polls an empty line, the reports of its probes are held back; those of the probe

@@ -1,78 +1,26 @@
 #include "sender/sendsession.h"
 
-#include "protocol/commanddescription.h"
 #include "sender/sendoutput.h"
+#include "sender/unitrecord.h"
 #include "serial/linkreports.h"
+#include "workfiles/safefile.h"
 #include "workfiles/settingsfile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLocale>
 
 namespace {
 
-QString outcomeToken(SerialThread::Outcome outcome) {
-    switch (outcome) {
-    case SerialThread::Outcome::Sent:
-        return QStringLiteral("sent");
-    case SerialThread::Outcome::SendFailed:
-        return QStringLiteral("send_failed");
-    case SerialThread::Outcome::NotFound:
-        return QStringLiteral("not_found");
-    case SerialThread::Outcome::NoPort:
-        return QStringLiteral("no_port");
-    case SerialThread::Outcome::Cancelled:
-        break;
-    }
-    return QStringLiteral("interrupted");
-}
+const QString noAnswer = QStringLiteral("нет ответа");
 
-int exitCodeOf(SerialThread::Outcome outcome) {
-    switch (outcome) {
-    case SerialThread::Outcome::Sent:
-        return SendOptions::Sent;
-    case SerialThread::Outcome::SendFailed:
-        return SendOptions::SendFailed;
-    case SerialThread::Outcome::NotFound:
-    case SerialThread::Outcome::NoPort:
-        return SendOptions::NoDevice;
-    case SerialThread::Outcome::Cancelled:
-        break;
-    }
-    return SendOptions::Interrupted;
-}
-
-QString unitOutcome(int code) {
-    switch (code) {
-    case SendOptions::Sent:
-        return QStringLiteral("sent");
-    case SendOptions::SendFailed:
-        return QStringLiteral("send_failed");
-    case SendOptions::NoDevice:
-        return QStringLiteral("not_found");
-    case SendOptions::BadProfile:
-        return QStringLiteral("refused");
-    default:
-        return QStringLiteral("interrupted");
-    }
-}
-
-QString tabName(int tabs) {
-    switch (tabs) {
-    case SendOptions::Station:
-        return QStringLiteral("station");
-    case SendOptions::Clock:
-        return QStringLiteral("time");
-    case SendOptions::Meter:
-        return QStringLiteral("meter");
-    default:
-        return QStringLiteral("all");
-    }
-}
-
-QJsonObject commandJson(const QByteArray &bytes) {
-    return {{"command", describeCommand(bytes)}, {"bytes", hexBytes(bytes)}};
+// A poll that found the port open and nobody answering is the waiting run's ordinary state, not news.
+bool quietLine(const Transmission &transmission) {
+    if (transmission.attempts.isEmpty())
+        return false;
+    for (const LinkAttempt &attempt : transmission.attempts)
+        if (attempt.result != noAnswer)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -81,6 +29,8 @@ SendSession::SendSession(const SendOptions &options, const Profiles::Profile &pr
                          const ConnectionValues &connection, SendOutput *output, QObject *parent)
     : QObject(parent), m_options(options), m_profile(profile), m_output(output), m_journal(&m_worker) {
     m_worker.applyConnectionValues(connection);
+    // One named port is the run's own from start to end: its lock file tells another program who has it.
+    m_worker.setHoldPort(!connection.com_auto);
     for (int tab : {SendOptions::Station, SendOptions::Clock, SendOptions::Meter})
         if (options.tabs & tab)
             m_tabs << tab;
@@ -103,8 +53,14 @@ SendSession::SendSession(const SendOptions &options, const Profiles::Profile &pr
 }
 
 void SendSession::start() {
+    if (m_phase != Phase::NotStarted)
+        return;
+    if (m_interrupted) {
+        finish(SendOptions::Interrupted);
+        return;
+    }
     if (m_options.wait) {
-        m_output->notice(QStringLiteral("ожидание контроллера"));
+        m_output->notice(QStringLiteral("ожидание ") + waitingFor());
         m_phase = Phase::WaitingForUnit;
         m_output->holdReports(true);
     } else {
@@ -161,6 +117,7 @@ void SendSession::transmissionFinished(const Transmission &transmission) {
     case Phase::WaitingForGone:
         waitingForGoneFinished(transmission);
         break;
+    case Phase::NotStarted:
     case Phase::Done:
         break;
     }
@@ -169,7 +126,7 @@ void SendSession::transmissionFinished(const Transmission &transmission) {
 void SendSession::unitCommandFinished(const Transmission &transmission) {
     m_unitTransmissions << transmission;
     if (transmission.outcome != SerialThread::Outcome::Sent) {
-        unitFinished(exitCodeOf(transmission.outcome));
+        unitFinished(UnitRecord::exitCodeOf(transmission.outcome));
         return;
     }
     if (++m_next < m_tabs.size())
@@ -183,10 +140,12 @@ void SendSession::waitingForUnitFinished(const Transmission &transmission) {
     const bool answered = transmission.outcome == SerialThread::Outcome::Sent ||
                           transmission.outcome == SerialThread::Outcome::SendFailed;
     if (!answered) {
+        tellLineState(transmission);
         m_output->holdReports(true);
         m_pollTimer.start(m_options.pollMs);
         return;
     }
+    m_lineState.clear();
     m_output->releaseHeld();
     m_phase = Phase::Sending;
     m_unitStarted = transmission.queued;
@@ -199,10 +158,11 @@ void SendSession::waitingForGoneFinished(const Transmission &transmission) {
     if (transmission.outcome == SerialThread::Outcome::Sent) {
         m_quietSince = QDateTime();
     } else {
+        tellLineState(transmission);
         if (!m_quietSince.isValid())
             m_quietSince = transmission.queued;
         if (m_quietSince.msecsTo(QDateTime::currentDateTime()) >= m_options.goneMs) {
-            m_output->notice(QStringLiteral("линия молчит; ожидание следующего контроллера"));
+            m_output->notice(QStringLiteral("линия молчит; ожидание ") + waitingFor());
             m_phase = Phase::WaitingForUnit;
             m_next = 0;
             m_unitTransmissions.clear();
@@ -214,19 +174,38 @@ void SendSession::waitingForGoneFinished(const Transmission &transmission) {
     m_pollTimer.start(m_options.pollMs);
 }
 
+// A port that is missing, taken by another program or refused is said once, and again only when that changes, so a
+// depot's operator learns why nothing happens without a line per poll.
+void SendSession::tellLineState(const Transmission &transmission) {
+    const QString state = quietLine(transmission) ? QString() : UnitRecord::pollSummary(transmission);
+    if (state == m_lineState)
+        return;
+    const QString now = state.isEmpty() ? QStringLiteral("порт открыт, контроллер не отвечает") : state;
+    m_lineState = state;
+    m_output->notice(QStringLiteral("ожидание ") + waitingFor() + QStringLiteral(": ") + now);
+}
+
+QString SendSession::waitingFor() const {
+    return QStringLiteral("контроллера %1 (обслужено: %2)").arg(m_unitsServed + 1).arg(m_unitsServed);
+}
+
 void SendSession::unitFinished(int code) {
-    const QJsonObject record = unitRecord(code);
+    UnitRecord::Unit unit{m_unitStarted, m_options.profile, m_options.tabs, code, m_unitTransmissions, {}};
+    for (int index = m_unitTransmissions.size(); index < m_tabs.size(); ++index)
+        unit.notSent << commandFor(m_tabs.at(index)).bytes;
+    QJsonObject record = UnitRecord::toJson(unit);
     const QString port = record.value("port").toString();
     m_output->notice(QStringLiteral("%1: отправлено команд %2 из %3")
                          .arg(port.isEmpty() ? QStringLiteral("порт не найден") : port)
                          .arg(sentCount())
                          .arg(m_tabs.size()));
+    const bool recorded = appendRecord(&record);
     m_output->unit(record);
-    appendRecord(record);
     ++m_unitsServed;
     if (code != SendOptions::Sent)
         m_lastFailure = code;
-    if (!m_options.wait || code == SendOptions::BadProfile || code == SendOptions::Interrupted ||
+    // A depot must not go on serving units that leave no trace: the run stops at the first record that failed.
+    if (!recorded || !m_options.wait || code == SendOptions::BadProfile || code == SendOptions::Interrupted ||
         (m_options.units > 0 && m_unitsServed >= m_options.units)) {
         finish(m_options.wait && code != SendOptions::Interrupted ? m_lastFailure : code);
         return;
@@ -235,60 +214,44 @@ void SendSession::unitFinished(int code) {
 }
 
 void SendSession::waitForNextUnit() {
-    m_output->notice(QStringLiteral("ожидание, пока линия замолчит и ответит следующий контроллер"));
+    m_output->notice(QStringLiteral("ожидание, пока линия замолчит и ответит следующий контроллер (обслужено: %1)")
+                         .arg(m_unitsServed));
     m_phase = Phase::WaitingForGone;
     m_quietSince = QDateTime();
     m_output->holdReports(true);
     probe();
 }
 
-QJsonObject SendSession::unitRecord(int code) const {
-    QJsonArray commands;
-    QString port;
-    for (const Transmission &transmission : m_unitTransmissions) {
-        QJsonObject command = commandJson(transmission.command);
-        command.insert("outcome", outcomeToken(transmission.outcome));
-        QJsonArray attempts;
-        for (const LinkAttempt &attempt : transmission.attempts)
-            attempts.append(QJsonObject{{"port", attempt.port}, {"result", attempt.result}});
-        command.insert("attempts", attempts);
-        commands.append(command);
-        if (!transmission.attempts.isEmpty())
-            port = transmission.attempts.last().port;
-    }
-    for (int index = m_unitTransmissions.size(); index < m_tabs.size(); ++index) {
-        QJsonObject command = commandJson(commandFor(m_tabs.at(index)).bytes);
-        command.insert("outcome", QStringLiteral("not_sent"));
-        commands.append(command);
-    }
-    return {{"time", isoTime(m_unitStarted)},
-            {"port", port},
-            {"profile", QFileInfo(m_options.profile).absoluteFilePath()},
-            {"tab", tabName(m_options.tabs)},
-            {"outcome", unitOutcome(code)},
-            {"commands", commands}};
-}
-
-// Opened and closed for each line, so that every unit served is on disk even if the run is killed.
-void SendSession::appendRecord(const QJsonObject &record) {
+// Opened and closed for each line, so that every unit served is on disk even if the run is killed; a line goes in
+// whole or not at all. The unit's JSON tells whether it was recorded.
+bool SendSession::appendRecord(QJsonObject *record) {
     if (m_options.record.isEmpty())
-        return;
-    QFile file(m_options.record);
-    const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size() || !file.flush())
-        m_output->notice(QStringLiteral("запись не добавлена в %1: %2").arg(m_options.record, file.errorString()));
+        return true;
+    const QByteArray line = QJsonDocument(*record).toJson(QJsonDocument::Compact) + '\n';
+    const FileResult written = SafeFile::appendLine(m_options.record, line);
+    record->insert("recorded", written.ok());
+    if (written.ok())
+        return true;
+    m_recordFailed = true;
+    m_output->recordFailed(m_options.record, written.reason);
+    return false;
 }
 
 void SendSession::interrupt() {
+    if (m_phase == Phase::NotStarted) {
+        m_interrupted = true;
+        return;
+    }
     if (m_phase == Phase::Done)
         return;
     m_interrupted = true;
     m_pollTimer.stop();
     const Phase phase = m_phase;
     m_worker.slot_cancel();
-    // Mid-unit, the cancelled transmission has ended the unit as interrupted; between units nothing was lost.
+    // Mid-unit, the cancelled transmission has ended the unit as interrupted. Between units nothing was lost, unless
+    // no unit was served at all: then the run did not do what it was started for.
     if (phase != Phase::Sending && m_phase != Phase::Done)
-        finish(m_lastFailure);
+        finish(m_unitsServed == 0 ? int(SendOptions::Interrupted) : m_lastFailure);
 }
 
 int SendSession::sentCount() const {
@@ -298,15 +261,19 @@ int SendSession::sentCount() const {
     return count;
 }
 
+// A record that could not be written outweighs every other outcome: the depot has to know that a unit left no
+// trace, whatever else went wrong.
 void SendSession::finish(int code) {
     if (m_finished)
         return;
     m_finished = true;
     m_phase = Phase::Done;
     m_pollTimer.stop();
+    m_worker.setHoldPort(false);
     m_output->holdReports(false);
-    m_output->exitCode(code);
-    emit finished(code);
+    const int exitCode = m_recordFailed ? int(SendOptions::NotRecorded) : code;
+    m_output->exitCode(exitCode);
+    emit finished(exitCode);
 }
 
 // The link and the sender carry their own meta-object code, so that a program using them does not pull in the

@@ -1,13 +1,12 @@
 #ifndef SENDSESSION_H
 #define SENDSESSION_H
 
-#include "sender/sendoptions.h"
 #include "protocol/profile.h"
+#include "sender/sendoptions.h"
 #include "serial/serialthread.h"
 #include "serial/transmissionjournal.h"
 
 #include <QDateTime>
-#include <QJsonArray>
 #include <QObject>
 #include <QTimer>
 
@@ -24,14 +23,15 @@ public:
                 SendOutput *output, QObject *parent = nullptr);
 
     void start();
-    // Ctrl+C or a termination signal: the search stops, the port is closed, nothing more is sent.
+    // Ctrl+C or a termination signal: the search stops, the port is closed, nothing more is sent. One that comes
+    // before start() ends the run before anything goes to the line.
     void interrupt();
 
 signals:
     void finished(int exitCode);
 
 private:
-    enum class Phase { Sending, WaitingForUnit, WaitingForGone, Done };
+    enum class Phase { NotStarted, Sending, WaitingForUnit, WaitingForGone, Done };
 
     Commands::Encoded commandFor(int tab) const;
     void sendNext();
@@ -40,10 +40,11 @@ private:
     void unitCommandFinished(const Transmission &transmission);
     void waitingForUnitFinished(const Transmission &transmission);
     void waitingForGoneFinished(const Transmission &transmission);
+    void tellLineState(const Transmission &transmission);
+    QString waitingFor() const;
     void unitFinished(int code);
     void waitForNextUnit();
-    void appendRecord(const QJsonObject &record);
-    QJsonObject unitRecord(int code) const;
+    bool appendRecord(QJsonObject *record);
     int sentCount() const;
     void finish(int code);
 
@@ -54,13 +55,15 @@ private:
     TransmissionJournal m_journal;
     QTimer m_pollTimer;
     QVector<int> m_tabs;
-    Phase m_phase = Phase::Done;
+    Phase m_phase = Phase::NotStarted;
     int m_next = 0; // index into m_tabs of the command on its way
     QDateTime m_unitStarted;
     QVector<Transmission> m_unitTransmissions;
     QDateTime m_quietSince;
+    QString m_lineState; // what the waiting polls last found wrong with the line; empty: a quiet line, as expected
     int m_unitsServed = 0;
     int m_lastFailure = SendOptions::Sent;
+    bool m_recordFailed = false;
     bool m_interrupted = false;
     bool m_finished = false;
 };

@@ -55,6 +55,7 @@ void SerialThread::slot_Open_Send_Request(QString name) {
     configureLine(port, baud, lenght, parity, stopbit);
     // Whatever reached the port before the probe cannot be the answer to it.
     port->clear(QSerialPort::Input);
+    answer_buf.clear();
     m_stage = Stage::Waiting;
     m_answerLate = false;
     emit signal_port_opend(name, baud, lenght, parity, stopbit, QStringLiteral("Нет"));
@@ -67,8 +68,15 @@ void SerialThread::slot_Open_Send_Request(QString name) {
 bool SerialThread::openPort(const QString &name) {
     if (hasControlCharacter(name))
         return false;
+    if (port->isOpen()) {
+        if (m_holdPort && name == m_openName)
+            return true; // held from the last transmission
+        closePort();
+    }
     port->setPortName(name);
-    return port->open(QIODevice::ReadWrite);
+    const bool opened = port->open(QIODevice::ReadWrite);
+    m_openName = opened ? name : QString();
+    return opened;
 }
 
 void configureLine(QSerialPort *port, qint32 baud, quint8 lenght, quint8 parity, quint8 stopbit) {
@@ -122,7 +130,8 @@ void SerialThread::endAttempt() {
     tDataRecv->stop();
     answer_buf.clear();
     m_lineFailure.reset();
-    closePort();
+    if (!m_holdPort)
+        closePort();
 }
 
 void SerialThread::closePort() {

@@ -51,6 +51,12 @@ void SerialThread::applyConnectionValues(const ConnectionValues &values) {
     com_auto = values.com_auto;
 }
 
+void SerialThread::setHoldPort(bool hold) {
+    m_holdPort = hold;
+    if (!hold && !m_transmitting)
+        closePort();
+}
+
 void SerialThread::slot_data_send(QByteArray command) {
     // A command that arrives while another is on its way waits for its turn: the port object serves one
     // attempt at a time, and each command gets its own reports.
@@ -103,6 +109,7 @@ void SerialThread::slot_cancel() {
         port_list.clear();
         const bool attempting = m_stage != Stage::Idle;
         endAttempt();
+        closePort();
         if (attempting)
             emit signal_attempt_failed(m_attemptPort, QStringLiteral("отменено"));
         m_transmitting = false;
@@ -113,6 +120,11 @@ void SerialThread::slot_cancel() {
 }
 
 void SerialThread::slot_ReadyRead() {
+    if (m_stage == Stage::Idle) {
+        // A held port between attempts: nothing that comes now answers a probe.
+        port->readAll();
+        return;
+    }
     tDataRecv->start(quietGapMs);
     answer_buf.append(port->readAll());
 }
@@ -145,10 +157,13 @@ void SerialThread::sendCommand() {
     const QString reason = stalled ? QStringLiteral("порт не передал её за %1 мс").arg(writeTimeoutMs)
                                    : SystemReason::withOriginal(port->errorString());
     endAttempt();
-    if (!sent)
+    if (!sent) {
+        closePort();
         emit signal_attempt_failed(m_attemptPort, QStringLiteral("команда не ушла целиком: ") + reason);
+    }
     const QString outcome = sent ? QStringLiteral("Отправлено. ") : QStringLiteral("Ошибка отправки. ");
-    emit signal_show_message(outcome + name + QStringLiteral(" закрыт"));
+    // A held port stays open, and the report says no more than that.
+    emit signal_show_message(outcome + name + (port->isOpen() ? QString() : QStringLiteral(" закрыт")));
     endTransmission(sent ? Outcome::Sent : Outcome::SendFailed);
 }
 
@@ -210,7 +225,9 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
             closePort();
             sendCommand();
         } else {
-            giveUpOnPort(QStringLiteral("линия пропала: ") + SystemReason::withOriginal(port->errorString()));
+            const QString reason = QStringLiteral("линия пропала: ") + SystemReason::withOriginal(port->errorString());
+            closePort();
+            giveUpOnPort(reason);
         }
         break;
     case Stage::Sending:
@@ -219,7 +236,10 @@ void SerialThread::handlePortError(QSerialPort::SerialPortError error) {
         closePort();
         break;
     case Stage::Idle:
-        // Only while the port is being opened and configured; the wait that follows meets the error again.
+        // While the port is being opened and configured the wait that follows meets the error again. A held port
+        // whose line dies between transmissions is closed, and the next one opens it anew.
+        if (m_holdPort && !m_transmitting)
+            closePort();
         break;
     }
 }

@@ -25,6 +25,11 @@ public:
     ~SerialThread() override;
 
     void applyConnectionValues(const ConnectionValues &values);
+    // Keeps the port open, and so its lock file in place, from one transmission to the next, for a program that owns
+    // the line for a whole run (the command-line sender): nobody else gets commands through to its controller between
+    // two of them. The port is closed when its line dies, a command fails to go out, on cancel, and when holding
+    // ends. The window does not hold: its port is free between commands.
+    void setHoldPort(bool hold);
 
     QSerialPort *port = nullptr;
     QTimer *tDataRecv = nullptr;
@@ -98,6 +103,8 @@ private:
     bool m_sendFailed = false;
     bool m_answerLate = false; // the answer time is over; an answer begun in it is being collected
     bool m_walking = false;    // tryNextCandidate() is walking the candidates
+    bool m_holdPort = false;
+    QString m_openName; // the name the open port was opened under
     LineFailureWatch m_lineFailure;
 };
 

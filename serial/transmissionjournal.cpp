@@ -8,7 +8,8 @@
 
 namespace {
 
-// A window left running all week keeps the latest rows; the oldest give way.
+// A window left running all week keeps the latest rows; the oldest finished ones give way. A transmission that has not
+// ended keeps its row however many wait, so that its end is still counted.
 constexpr int maxRows = 1000;
 constexpr int dropBatch = 100;
 
@@ -63,8 +64,6 @@ TransmissionJournal::TransmissionJournal(SerialThread *worker, QObject *parent) 
 }
 
 void TransmissionJournal::queue(quint64 id, const QByteArray &command) {
-    if (m_transmissions.size() >= maxRows)
-        dropOldest();
     beginInsertRows(QModelIndex(), m_transmissions.size(), m_transmissions.size());
     Transmission transmission;
     transmission.id = id;
@@ -73,6 +72,7 @@ void TransmissionJournal::queue(quint64 id, const QByteArray &command) {
     m_transmissions.append(transmission);
     endInsertRows();
     emit unfinishedCountChanged(++m_unfinished);
+    dropOldestFinished();
 }
 
 void TransmissionJournal::start(quint64 id) {
@@ -116,19 +116,21 @@ void TransmissionJournal::finish(quint64 id, SerialThread::Outcome outcome) {
     rowChanged(row);
     emit unfinishedCountChanged(--m_unfinished);
     emit transmissionFinished(transmission);
+    dropOldestFinished();
 }
 
+// A refused command never reaches the worker; it takes the latest id, so the rows stay in the order of their ids.
 void TransmissionJournal::refuse(const QString &command, const QString &refusal) {
-    if (m_transmissions.size() >= maxRows)
-        dropOldest();
     beginInsertRows(QModelIndex(), m_transmissions.size(), m_transmissions.size());
     Transmission transmission;
+    transmission.id = m_transmissions.isEmpty() ? 0 : m_transmissions.last().id;
     transmission.queued = m_clock();
     transmission.state = Transmission::State::Refused;
     transmission.refusedCommand = command;
     transmission.refusal = refusal;
     m_transmissions.append(transmission);
     endInsertRows();
+    dropOldestFinished();
 }
 
 void TransmissionJournal::clearFinished() {
@@ -141,11 +143,14 @@ void TransmissionJournal::clearFinished() {
     endResetModel();
 }
 
+// The worker numbers its commands in the order they are queued, so the rows stand in the order of their ids; a
+// refused row after a transmission shares its id.
 int TransmissionJournal::rowOf(quint64 id) const {
-    for (int row = m_transmissions.size() - 1; row >= 0; --row)
-        if (m_transmissions.at(row).id == id && m_transmissions.at(row).state != Transmission::State::Refused)
-            return row;
-    return -1;
+    const auto found = std::lower_bound(m_transmissions.cbegin(), m_transmissions.cend(), id,
+                                        [](const Transmission &row, quint64 wanted) { return row.id < wanted; });
+    const bool sent =
+        found != m_transmissions.cend() && found->id == id && found->state != Transmission::State::Refused;
+    return sent ? int(found - m_transmissions.cbegin()) : -1;
 }
 
 void TransmissionJournal::rowChanged(int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); }
@@ -157,19 +162,28 @@ void TransmissionJournal::attemptChanged() {
         m_attemptNews.start();
 }
 
-// The oldest rows go a batch at a time: taking one row off the front moves every other row, and a view re-lays its
-// rows out, so that dropping one per transmission would cost each transmission as much as the whole history. Only
-// rows that have ended go in a batch; an unfinished oldest row goes alone, as before.
-void TransmissionJournal::dropOldest() {
-    int count = 0;
-    while (count < dropBatch && count < m_transmissions.size() && m_transmissions.at(count).isFinished())
-        ++count;
-    count = qMax(count, 1);
-    beginRemoveRows(QModelIndex(), 0, count - 1);
-    m_transmissions.erase(m_transmissions.begin(), m_transmissions.begin() + count);
-    if (m_current >= 0)
-        m_current = m_current >= count ? m_current - count : -1;
-    endRemoveRows();
+// The oldest finished rows go a batch at a time, each run of them at once: taking one row off the front moves every
+// other row, and a view re-lays its rows out, so that dropping one per transmission would cost each transmission as
+// much as the whole history.
+void TransmissionJournal::dropOldestFinished() {
+    if (m_transmissions.size() <= maxRows)
+        return;
+    int row = 0;
+    for (int dropped = 0; dropped < dropBatch;) {
+        while (row < m_transmissions.size() && !m_transmissions.at(row).isFinished())
+            ++row;
+        int end = row;
+        while (end < m_transmissions.size() && m_transmissions.at(end).isFinished() && dropped + end - row < dropBatch)
+            ++end;
+        if (end == row)
+            return;
+        beginRemoveRows(QModelIndex(), row, end - 1);
+        m_transmissions.erase(m_transmissions.begin() + row, m_transmissions.begin() + end);
+        if (m_current >= end)
+            m_current -= end - row;
+        endRemoveRows();
+        dropped += end - row;
+    }
 }
 
 int TransmissionJournal::rowCount(const QModelIndex &parent) const {

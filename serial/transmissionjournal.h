@@ -74,7 +74,7 @@ private:
     int rowOf(quint64 id) const;
     void rowChanged(int row);
     void attemptChanged();
-    void dropOldest();
+    void dropOldestFinished();
     QString cellText(const Transmission &transmission, int column, const QString &separator) const;
 
     QVector<Transmission> m_transmissions;

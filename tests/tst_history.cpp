@@ -68,6 +68,7 @@ private slots:
     void missingPermission();
     void missingDeviceWhateverTheError();
     void cancelDropsTheQueue();
+    void countsStayTrueWithManyQueued();
     void copyTakesRowsInOrder();
     void refusedCommandsAreListed();
     void panelIsBuiltOnFirstOpen();
@@ -221,6 +222,57 @@ void tst_history::cancelDropsTheQueue() {
     // Nothing more goes to the line: no late answer timeout, no next command.
     QTest::qWait(1200);
     QCOMPARE(silent.received(), QByteArray("ZEVR-3G-Config"));
+}
+
+// However many commands wait, each keeps its row until it has ended, so the busy indicator's count and "Отмена"'s
+// notice stay true; only finished rows give way to keep the history at its length.
+void tst_history::countsStayTrueWithManyQueued() {
+    PtyPair silent;
+    MainWindow window;
+    SerialThread worker;
+    worker.com_auto = false;
+    worker.com_port = silent.portName();
+    window.attachLink(&worker);
+    // The counts are under test here, not what the table costs per row (a benchmark of its own): the history is
+    // not opened, so its table is not built.
+    window.show();
+    auto *journal = window.findChild<TransmissionJournal *>();
+    auto *count = window.findChild<QLabel *>("lb_Count");
+    const QByteArray command = bytes("434D4479 000000 010111");
+    const int queued = 10000;
+    const auto queueAll = [&] {
+        for (int i = 0; i < queued; ++i)
+            worker.slot_data_send(command);
+    };
+
+    // Nothing runs the event loop meanwhile, so the first command's answer time cannot run out.
+    queueAll();
+    QCOMPARE(journal->unfinishedCount(), queued);
+    QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 10000"));
+    QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
+    QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(),
+             QStringLiteral("Отправка отменена, порт закрыт; снято команд: 10000"));
+    QCOMPARE(journal->unfinishedCount(), 0);
+    QVERIFY(!count->isVisible());
+    // The oldest finished rows give way a hundred at a time.
+    QVERIFY2(journal->rowCount() > 900 && journal->rowCount() <= 1000,
+             qPrintable(QString::number(journal->rowCount())));
+
+    // The first waits for an answer that never comes; meanwhile the search is switched on and finds no port, so the
+    // others end at once.
+    queueAll();
+    setPortLister([] { return QStringList(); });
+    worker.com_auto = true;
+    QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 5000);
+    setPortLister(nullptr);
+    QVERIFY(!count->isVisible());
+    QVERIFY2(journal->rowCount() > 900 && journal->rowCount() <= 1000,
+             qPrintable(QString::number(journal->rowCount())));
+    const QVector<Transmission> &rows = journal->transmissions();
+    QCOMPARE(rows.last().id - rows.first().id, quint64(rows.size() - 1));
+    QVERIFY(std::all_of(rows.begin(), rows.end(), [](const Transmission &row) {
+        return row.state == Transmission::State::Done && row.outcome == SerialThread::Outcome::NoPort;
+    }));
 }
 
 // "Копировать" takes the selected rows in the table's order, whatever order they were selected in, or every row.

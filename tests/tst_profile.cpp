@@ -1,9 +1,17 @@
 #include "protocol/profile.h"
-#include "protocol/profilefile.h"
 #include "support/everyfieldprofile.h"
+#include "workfiles/profilefile.h"
+#include "workfiles/systemreason.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace Profiles;
 
@@ -26,6 +34,9 @@ const char *const handWritten = "\xEF\xBB\xBF; станция 14\r\n"
 
 QByteArray profileText(const QString &body) { return (QStringLiteral("version=1\n") + body).toUtf8(); }
 
+// Bytes as they stand, for those that a QString would replace.
+QByteArray rawProfile(const char *body) { return QByteArray("version=1\n") + body; }
+
 } // namespace
 
 class tst_profile : public QObject {
@@ -39,6 +50,8 @@ private slots:
     void commandsFollowTheTabRules_data();
     void commandsFollowTheTabRules();
     void filesOnDisk();
+    void savingLeavesWhatIsNotAProfile_data();
+    void savingLeavesWhatIsNotAProfile();
 };
 
 void tst_profile::readsWhatADepotWrites() {
@@ -59,8 +72,37 @@ void tst_profile::refusesBadProfile_data() {
     const QString notDigits = QStringLiteral("«%1»: допустимы только цифры 0–9");
 
     QTest::newRow("empty file") << QByteArray() << "нет строки «version=1» перед первым разделом: это не профиль";
+    const QString utf8Only = QStringLiteral("профиль читается только в UTF-8, сохраните его в этой кодировке");
     QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n", 8)
-                            << QStringLiteral("строка 1: ожидается «ключ=значение», а стоит «\uFFFDPNG»");
+                            << QStringLiteral("строка 1: байт 0x89 — не текст UTF-8; ") + utf8Only;
+    // Bytes that are not text refuse the file where they stand: read past, they would drop the keys behind them,
+    // which would then go out with their start values.
+    QTest::newRow("NUL inside a value") << QByteArray("version=1\n[time]\ntime=12:34:56\0x\ndate=05/06/2030\n", 49)
+                                        << "строка 3: нулевой байт (NUL): профиль — текстовый файл";
+    QTest::newRow("control character in a comment")
+        << profileText("; \x01\n[time]\n") << "строка 2: управляющий символ U+0001: профиль — текстовый файл";
+    QTest::newRow("C1 control character")
+        << profileText("[time]\n; \xC2\x85\n") << "строка 3: управляющий символ U+0085: профиль — текстовый файл";
+    QTest::newRow("Windows-1251 comment") << QByteArray("version=1\n; \xD1\xF2\xE0\xED\xF6\xE8\xFF\n[time]\n")
+                                          << QStringLiteral("строка 2: байт 0xD1 — не текст UTF-8; ") + utf8Only;
+    QTest::newRow("overlong NUL") << rawProfile("[time]\ntime=00:00:00\xC0\x80\n")
+                                  << QStringLiteral("строка 3: байт 0xC0 — не текст UTF-8; ") + utf8Only;
+    QTest::newRow("surrogate") << rawProfile("[time]\n;\xED\xA0\x80\n")
+                               << QStringLiteral("строка 3: байт 0xED — не текст UTF-8; ") + utf8Only;
+    QTest::newRow("character cut at the end")
+        << rawProfile("[time]\n;\xD0") << QStringLiteral("строка 3: байт 0xD0 — не текст UTF-8; ") + utf8Only;
+    QTest::newRow("UTF-16 with its mark") << QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22)
+                                          << QStringLiteral("файл в кодировке UTF-16; ") + utf8Only;
+    QTest::newRow("UTF-16 without a mark") << QByteArray("\0v\0e\0r\0s\0i\0o\0n\0=\0001\0\n", 20)
+                                           << QStringLiteral("файл, по-видимому, в кодировке UTF-16; ") + utf8Only;
+    QTest::newRow("UTF-32") << QByteArray("\xFF\xFE\0\0v\0\0\0", 8)
+                            << QStringLiteral("файл в кодировке UTF-32; ") + utf8Only;
+    QTest::newRow("CR-only line ends") << QByteArray("version=1\r[time]\rtime=01:02:03\r")
+                                       << "строки разделены одним знаком CR, как в старых файлах Mac; строки профиля "
+                                          "оканчиваются на LF или CR LF";
+    QTest::newRow("CR inside a line")
+        << profileText("[time]\ntime=01:02:03\rdate=01/01/2020\n")
+        << "строка 3: знак CR посреди строки: строки профиля оканчиваются на LF или CR LF";
     QTest::newRow("no version") << QByteArray("[time]\ntime=00:00:00\n")
                                 << "строка 1: перед первым разделом должна стоять строка «version=1»";
     QTest::newRow("newer version") << QByteArray("version=2\n[time]\n")
@@ -173,11 +215,66 @@ void tst_profile::filesOnDisk() {
     QVERIFY(readProfileFile(path).profile == everyFieldSet());
 
     QCOMPARE(readProfileFile(dir.filePath("none.ini")).message(), QStringLiteral("файла нет"));
-    QCOMPARE(readProfileFile(dir.path()).message(), QStringLiteral("это не обычный файл"));
+    QCOMPARE(readProfileFile(dir.path()).message(), QStringLiteral("это папка, а не файл"));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0644) == 0);
+    QCOMPARE(readProfileFile(dir.filePath("fifo")).message(), QStringLiteral("это не обычный файл, а канал (FIFO)"));
     QFile large(dir.filePath("large.ini"));
     QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(64 * 1024 + 1));
     QCOMPARE(readProfileFile(large.fileName()).message(), QStringLiteral("файл больше 64 КиБ: это не профиль"));
-    QVERIFY(writeProfileFile(dir.filePath("no/such/folder.ini"), everyFieldSet()).startsWith("файл не записывается"));
+    QCOMPARE(writeProfileFile(dir.filePath("no/such/folder.ini"), everyFieldSet()),
+             SystemReason::withOriginal(QString::fromLocal8Bit(strerror(ENOENT))));
+}
+
+void tst_profile::savingLeavesWhatIsNotAProfile_data() {
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("reason");
+    const QString link = QStringLiteral("это символическая ссылка, программа не пишет через ссылки");
+    QTest::newRow("link to a profile") << "link to file" << link;
+    QTest::newRow("link to a device node") << "link to device" << link;
+    QTest::newRow("link to a FIFO") << "link to FIFO" << link;
+    QTest::newRow("FIFO") << "FIFO"
+                          << "это не обычный файл, а канал (FIFO)";
+    QTest::newRow("device node") << "device"
+                                 << "это не обычный файл, а устройство";
+    QTest::newRow("folder") << "folder"
+                            << "это папка, а не файл";
+}
+
+// Saving replaces a regular file or creates one, and nothing else: what stands at the name, and whatever a link there
+// points to, stays as it was, and the reason is told. Nothing waits on a FIFO.
+void tst_profile::savingLeavesWhatIsNotAProfile() {
+    QFETCH(QString, obstacle);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("station.ini"), target = dir.filePath("target");
+    const QByteArray targetName = QFile::encodeName(obstacle.startsWith("link") ? target : path);
+    if (obstacle.endsWith("device") &&
+        ::mknod(targetName.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) // the null device's numbers
+        QSKIP("cannot make a device node here");
+    if (obstacle.endsWith("FIFO"))
+        QVERIFY(::mkfifo(targetName.constData(), 0666) == 0);
+    if (obstacle == "folder")
+        QVERIFY(QDir().mkdir(path));
+    const QByteArray foreign = "version=1\n; someone else's\n[time]\n";
+    if (obstacle == "link to file") {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(foreign) == foreign.size());
+    }
+    if (obstacle.startsWith("link"))
+        QVERIFY(QFile::link(target, path));
+    struct stat before {};
+    QVERIFY(::lstat(targetName.constData(), &before) == 0);
+
+    QTEST(writeProfileFile(path, everyFieldSet()), "reason");
+    struct stat after {};
+    QVERIFY(::lstat(targetName.constData(), &after) == 0);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(QFileInfo(path).isSymLink(), obstacle.startsWith("link"));
+    if (obstacle == "link to file")
+        QVERIFY(readProfileFile(target).profile == readProfile(foreign).profile);
+    QStringList left =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(left.size(), obstacle.startsWith("link") ? 2 : 1); // no temporary file left behind
 }
 
 QTEST_APPLESS_MAIN(tst_profile)

@@ -1,8 +1,8 @@
 #include "mainwindow/mainwindow.h"
-#include "protocol/profilefile.h"
 #include "support/everyfieldprofile.h"
 #include "support/operatorclick.h"
 #include "support/settingstestsupport.h"
+#include "workfiles/profilefile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -94,6 +96,7 @@ private slots:
     void openChangesOnlyWhatTheProfileSays_data();
     void openChangesOnlyWhatTheProfileSays();
     void savedFromTheMenuAsIni();
+    void savingRefusesALink();
 
 private:
     std::unique_ptr<MainWindow> m_window;
@@ -165,6 +168,10 @@ void tst_profilewindow::openChangesOnlyWhatTheProfileSays_data() {
         << QByteArray("version=1\n[station]\ntype=multi\nchannel2.cm=1,2\nchannel3.code=Q\n"
                       "[meter]\ntype=pulse\nreading=12a4.5\n")
         << "Профиль не открыт: строка 8: reading — «12a4»: допустимы только цифры 0–9" << QStringList();
+    // Read past, the NUL would have dropped the date, which would then have shown (and gone out) as 01/01/2017.
+    QTest::newRow("NUL before the date") << QByteArray("version=1\n[time]\ntime=12:34:56\0x\ndate=05/06/2030\n", 49)
+                                         << "Профиль не открыт: строка 3: нулевой байт (NUL): профиль — текстовый файл"
+                                         << QStringList();
 }
 
 void tst_profilewindow::openChangesOnlyWhatTheProfileSays() {
@@ -180,6 +187,17 @@ void tst_profilewindow::openChangesOnlyWhatTheProfileSays() {
     QCOMPARE(m_window->openProfile("station.ini"), !changes.isEmpty());
     QTEST(noticeText(*m_window), "notice");
     QCOMPARE(picture(*m_window), expected);
+}
+
+// Saving onto a link replaces neither the link nor what it points to, and the notice says why nothing was saved.
+void tst_profilewindow::savingRefusesALink() {
+    QCOMPARE(::mkfifo("pipe", 0644), 0);
+    QVERIFY(QFile::link("pipe", "station.ini"));
+    QVERIFY(!m_window->saveProfile("station.ini"));
+    QCOMPARE(noticeText(*m_window),
+             QStringLiteral("Профиль не сохранён: это символическая ссылка, программа не пишет через ссылки"));
+    QVERIFY(QFileInfo("station.ini").isSymLink());
+    QVERIFY(!QFileInfo("pipe").isFile() && QFileInfo::exists("pipe"));
 }
 
 // A name typed without an extension is saved as a profile, with ".ini" added.

@@ -1,3 +1,5 @@
+#include "serial/serialthread.h"
+#include "serial/transmissionjournal.h"
 #include "support/settingstestsupport.h"
 #include "support/xsession.h"
 #include "tools/zevr-sim/simprocess.h"
@@ -6,7 +8,12 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <optional>
+
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -18,8 +25,9 @@ const QString w = "434D4477026F7000000002", y = "434D4479173B3B1F0C63", z = "434
 
 QStringList success(const QString &path, const QString &baud = "115200") {
     const QString name = path.mid(5);
+    // The sender holds its one port for the whole run, so the report does not say it was closed.
     return {"Открыт " + path + '-' + baud + "-8-0-1-Нет", "Обнаружено устройство", "Отправка сообщения",
-            "Отправлено. " + name + " закрыт"};
+            "Отправлено. " + name};
 }
 
 QStringList notFound(const QString &path) {
@@ -109,6 +117,12 @@ private slots:
     void depotUnitAfterUnit();
     void interrupted_data();
     void interrupted();
+    void usageErrorInJson();
+    void recordOnAFullDisk_data();
+    void recordOnAFullDisk();
+    void waitingTellsWhatTheLineDoes();
+    void portHeldForTheRun();
+    void signalsCaughtBeforeAnyFile();
 
 private:
     bool startSim(const QStringList &arguments = {});
@@ -125,6 +139,13 @@ void tst_sender::init() {
     QVERIFY(writeFileBytes(m_dir->filePath("clockless.ini"), "version=1\n[meter]\n"));
     QVERIFY(writeFileBytes(m_dir->filePath("impossible.ini"), "version=1\n[time]\ntime=25:61:00\ndate=31/02/2026\n"));
     QVERIFY(writeFileBytes(m_dir->filePath("cut.ini"), "version=1\n[meter]\ntype=pulse\ncoefficient=3205\n"));
+    // What a text editor or a script may leave: a NUL that hid the date behind it, UTF-16, old Mac line ends.
+    QVERIFY(writeFileBytes(m_dir->filePath("nul.ini"),
+                           QByteArray("version=1\n[time]\ntime=12:34:56\0x\ndate=05/06/2030\n", 49)));
+    QVERIFY(writeFileBytes(m_dir->filePath("utf16.ini"), QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22)));
+    QVERIFY(writeFileBytes(m_dir->filePath("cr.ini"), "version=1\r[time]\rtime=01:02:03\r"));
+    QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("fifo")).constData(), 0644), 0);
+    QVERIFY(QFile::link(m_dir->filePath("station.ini"), m_dir->filePath("link.jsonl")));
 }
 
 bool tst_sender::startSim(const QStringList &arguments) {
@@ -197,6 +218,30 @@ void tst_sender::refusedBeforeTheLine_data() {
                                     << "--units: нужно целое число от 1 до 1000000";
     QTest::newRow("settings file missing") << station + QStringList{"--tab", "all", "--settings", "other.ini"} << 2
                                            << "файл настроек other.ini не читается: файла нет";
+    QTest::newRow("settings file a folder") << station + QStringList{"--tab", "all", "--settings", "."} << 2
+                                            << "файл настроек . не читается: это папка, а не файл";
+    QTest::newRow("settings file a device") << station + QStringList{"--tab", "all", "--settings", "/dev/zero"} << 2
+                                            << "файл настроек /dev/zero не читается: это не обычный файл, а устройство";
+    QTest::newRow("NUL in the profile") << QStringList{"--profile", "nul.ini"} + all << 3
+                                        << "профиль nul.ini не открыт: строка 3: нулевой байт (NUL)";
+    QTest::newRow("UTF-16 profile") << QStringList{"--profile", "utf16.ini"} + all << 3
+                                    << "профиль utf16.ini не открыт: файл в кодировке UTF-16";
+    QTest::newRow("CR-only profile") << QStringList{"--profile", "cr.ini"} + all << 3
+                                     << "профиль cr.ini не открыт: строки разделены одним знаком CR";
+    // A FIFO without a reader would block the open; one with a reader, or a device, would take the lines away.
+    QTest::newRow("record a FIFO") << station + all + QStringList{"--record", "fifo"} << 2
+                                   << "--record: fifo не годится для записи: это не обычный файл, а канал (FIFO)";
+    QTest::newRow("record a device") << station + all + QStringList{"--record", "/dev/null"} << 2
+                                     << "--record: /dev/null не годится для записи: это не обычный файл, а устройство";
+    QTest::newRow("record through a link")
+        << station + all + QStringList{"--record", "link.jsonl"} << 2
+        << "--record: link.jsonl не годится для записи: это символическая ссылка, программа не пишет через ссылки";
+    QTest::newRow("record's value left out") << station + all + QStringList{"--record", "--now"} << 2
+                                             << "--record: не указано значение (следом стоит параметр «--now»)";
+    QTest::newRow("last value left out") << station + QStringList{"--tab", "all", "--port"} << 2
+                                         << "--port: не указано значение";
+    QTest::newRow("unknown option") << station + all + QStringList{"--colour"} << 2
+                                    << "неизвестный параметр «--colour»";
 }
 
 // Nothing reaches the line before the whole run is known to be sound.
@@ -211,6 +256,25 @@ void tst_sender::refusedBeforeTheLine() {
     QVERIFY(run.out.isEmpty());
     QTest::qWait(100);
     QCOMPARE(simEvents(*m_sim, "probe").size(), 0);
+    QCOMPARE(QFileInfo(m_dir->filePath("station.ini")).size(), qint64(strlen(profileText)));
+    QVERIFY(QFileInfo(m_dir->filePath("fifo")).isReadable() && !QFileInfo(m_dir->filePath("fifo")).isFile());
+}
+
+// A script that asked for JSON reads JSON whatever goes wrong, a bad command line included; an option that stands
+// where a value should does not become a file name.
+void tst_sender::usageErrorInJson() {
+    const Run run =
+        send({"--profile", "station.ini", "--tab", "time", "--port", "/dev/null", "--record", "--json"}, m_dir->path());
+    QCOMPARE(run.code, 2);
+    QCOMPARE(run.out.size(), 2);
+    const QJsonObject usage = QJsonDocument::fromJson(run.out.first().toUtf8()).object();
+    QCOMPARE(usage.value("event").toString(), QStringLiteral("usage"));
+    QCOMPARE(usage.value("text").toString(),
+             QStringLiteral("--record: не указано значение (следом стоит параметр «--json»)"));
+    const QJsonObject exit = QJsonDocument::fromJson(run.out.last().toUtf8()).object();
+    QCOMPARE(exit.value("event").toString(), QStringLiteral("exit"));
+    QCOMPARE(exit.value("code").toInt(), 2);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("--json")));
 }
 
 // Without a port the settings file decides, as in the program, and the sender creates nothing of its own, in JSON
@@ -231,7 +295,8 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(run.code, 0);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList({"clockless.ini", "cut.ini", "impossible.ini", "settings.ini", "station.ini"}));
+             QStringList({"clockless.ini", "cr.ini", "cut.ini", "impossible.ini", "link.jsonl", "nul.ini",
+                          "settings.ini", "station.ini", "utf16.ini"}));
     QCOMPARE(readFileBytes(m_dir->filePath("settings.ini")), settings);
     QStringList texts;
     QJsonObject last;
@@ -289,26 +354,209 @@ void tst_sender::interrupted_data() {
     QTest::addColumn<QStringList>("simArguments");
     QTest::addColumn<int>("code");
     QTest::addColumn<QStringList>("outcomes");
-    // Waiting for a unit loses nothing; a unit cut short is recorded as such.
-    QTest::newRow("while waiting for a unit") << QStringList{"--silent"} << 0 << QStringList();
-    QTest::newRow("in the middle of a unit")
-        << QStringList{"--cycle", "ok,delay:900"} << 5 << QStringList{"interrupted", "sent", "interrupted", "not_sent"};
+    QTest::addColumn<int>("probes"); // the controller has seen this many when Ctrl+C comes
+    // Stopped before any unit was served, the run did not do its work; waiting for the next unit loses nothing; a unit
+    // cut short is recorded as such.
+    QTest::newRow("while waiting for the first unit") << QStringList{"--silent"} << 5 << QStringList() << 2;
+    QTest::newRow("while waiting for the next unit")
+        << QStringList() << 0 << QStringList{"sent", "sent", "sent", "sent"} << 5;
+    QTest::newRow("in the middle of a unit") << QStringList{"--cycle", "ok,delay:900"} << 5
+                                             << QStringList{"interrupted", "sent", "interrupted", "not_sent"} << 2;
 }
 
 void tst_sender::interrupted() {
     QFETCH(QStringList, simArguments);
     QFETCH(QStringList, outcomes);
+    QFETCH(int, probes);
     QVERIFY(startSim(simArguments));
     const Run run =
         send({"--profile", "station.ini", "--tab", "all", "--port", m_sim->path(), "--wait", "--record", "units.jsonl"},
-             m_dir->path(), [this](QProcess &process) {
-                 waitUntil(5000, [this] { return simEvents(*m_sim, "probe").size() >= 2; });
+             m_dir->path(), [this, probes](QProcess &process) {
+                 waitUntil(5000, [&] { return simEvents(*m_sim, "probe").size() >= probes; });
                  ::kill(pid_t(process.processId()), SIGINT);
              });
     QTEST(run.code, "code");
     const QVector<QJsonObject> lines = records(m_dir->filePath("units.jsonl"));
     QCOMPARE(lines.isEmpty() ? QStringList() : recordOutcomes(lines.first()), outcomes);
     QCOMPARE(lines.size(), outcomes.isEmpty() ? 0 : 1);
+}
+
+void tst_sender::recordOnAFullDisk_data() {
+    QTest::addColumn<bool>("tmpfs"); // a real file system that runs full; else a file size limit (ulimit -f)
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<bool>("wait");
+    QTest::newRow("file size limit") << false << false << false;
+    QTest::newRow("file size limit, JSON, depot") << false << true << true;
+    QTest::newRow("full tmpfs") << true << false << false;
+}
+
+// A line that does not fit is cut back whole, so the next one does not start inside it; the sender says so on
+// standard error or in JSON and exits 6, and a depot's run stops at the first unit it could not record.
+void tst_sender::recordOnAFullDisk() {
+    QFETCH(bool, tmpfs);
+    QFETCH(bool, json);
+    QFETCH(bool, wait);
+    QVERIFY(startSim());
+    QString record = "units.jsonl";
+    std::optional<SmallTmpfs> disk;
+    QByteArray earlier = QByteArray(900, 'x') + '\n'; // an earlier line, whatever its content
+    if (tmpfs) {
+        QVERIFY(QDir(m_dir->path()).mkdir("disk"));
+        disk.emplace(m_dir->filePath("disk"), "8k"); // two pages
+        QDir::setCurrent(m_dir->path());
+        if (!disk->isMounted())
+            QSKIP("cannot mount a small tmpfs here");
+        record = "disk/units.jsonl";
+        earlier = QByteArray(4096 - 100, 'x') + '\n'; // room for a hundred bytes, then the disk is full
+        QVERIFY(writeFileBytes(m_dir->filePath("disk/filler"), QByteArray(4096, 'f')));
+    }
+    QVERIFY(writeFileBytes(m_dir->filePath(record), earlier));
+    QStringList arguments{"--profile", "station.ini", "--tab", "time", "--port", m_sim->path(), "--record", record};
+    if (json)
+        arguments << "--json";
+    if (wait)
+        arguments << "--wait"
+                  << "--units"
+                  << "3"
+                  << "--gone"
+                  << "0"
+                  << "--poll"
+                  << "20";
+    Run run;
+    {
+        struct rlimit old {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+        struct rlimit limit = old;
+        limit.rlim_cur = tmpfs ? old.rlim_cur : rlim_t(earlier.size() + 100);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        run = send(arguments, m_dir->path());
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &old) == 0);
+    }
+    QCOMPARE(run.code, 6);
+    QCOMPARE(readFileBytes(m_dir->filePath(record)), earlier);
+    settle(*m_sim, 1);
+    QCOMPARE(simCommands(*m_sim), QStringList{y}); // one unit served, then the run stopped
+    if (json) {
+        QStringList events;
+        for (const QString &line : run.out) {
+            const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (event.value("event") != "report")
+                events << event.value("event").toString();
+            if (event.value("event") == "unit")
+                QCOMPARE(event.value("recorded"), QJsonValue(false));
+            if (event.value("event") == "record_failed")
+                QCOMPARE(event.value("file").toString(), record);
+            if (event.value("event") == "exit")
+                QCOMPARE(event.value("code").toInt(), 6);
+        }
+        QCOMPARE(events.mid(events.indexOf("record_failed")), QStringList({"record_failed", "unit", "exit"}));
+    } else {
+        QVERIFY2(run.err.contains("zevr3g-send: запись о контроллере не добавлена в " + record + ": "),
+                 qPrintable(run.err));
+    }
+
+    // Once there is room again, the next unit's line follows the earlier one whole.
+    if (tmpfs)
+        QVERIFY(QFile::remove(m_dir->filePath("disk/filler")));
+    run =
+        send({"--profile", "station.ini", "--tab", "time", "--port", m_sim->path(), "--record", record}, m_dir->path());
+    QCOMPARE(run.code, 0);
+    const QByteArray after = readFileBytes(m_dir->filePath(record));
+    QVERIFY(after.startsWith(earlier));
+    QJsonParseError parse;
+    QJsonDocument::fromJson(after.mid(earlier.size()), &parse);
+    QCOMPARE(parse.error, QJsonParseError::NoError);
+    QVERIFY(after.endsWith('\n') && after.count('\n') == earlier.count('\n') + 1);
+}
+
+// A depot's sender waiting on a port that is not there says so once, keeps waiting, and says again when that changes:
+// here the adapter comes (a link to the simulator's line appears) and nobody answers yet.
+void tst_sender::waitingTellsWhatTheLineDoes() {
+    const QString port = m_dir->filePath("ttyDEPOT");
+    QByteArray early; // what the sender said before the line came
+    const Run run = send({"--profile", "station.ini", "--tab", "time", "--port", port, "--wait", "--poll", "30"},
+                         m_dir->path(), [&](QProcess &process) {
+                             waitUntil(5000, [&] {
+                                 early += process.readAllStandardError();
+                                 return early.contains("нет такого устройства");
+                             });
+                             QTest::qWait(300); // polls that find the same must not say it again
+                             QVERIFY(startSim({"--silent", "--link", port}));
+                             waitUntil(3000, [&] { return simEvents(*m_sim, "probe").size() >= 3; });
+                             ::kill(pid_t(process.processId()), SIGINT);
+                         });
+    QCOMPARE(run.code, 5); // stopped before any unit was served
+    const QStringList lines = (QString::fromLocal8Bit(early) + run.err).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines,
+             QStringList({"zevr3g-send: ожидание контроллера 1 (обслужено: 0)",
+                          "zevr3g-send: ожидание контроллера 1 (обслужено: 0): " + port +
+                              ": не открыт: нет такого устройства " + port,
+                          "zevr3g-send: ожидание контроллера 1 (обслужено: 0): порт открыт, контроллер не отвечает"}));
+}
+
+// In a depot's run the port stays the sender's from unit to unit: a second sender, or the window's link, gets nothing
+// through to the unit being served and is told who holds the port.
+void tst_sender::portHeldForTheRun() {
+    QVERIFY(startSim());
+    QProcess first;
+    first.setWorkingDirectory(m_dir->path());
+    first.start(ZEVR_SEND_PATH, {"--profile", "station.ini", "--tab", "time", "--port", m_sim->path(), "--wait",
+                                 "--gone", "600000", "--poll", "20"});
+    QVERIFY(first.waitForStarted());
+    QVERIFY(waitUntil(5000, [&] { return simEvents(*m_sim, "command").size() == 1; }));
+    const QString holder = QStringLiteral("порт занят другой программой (zevr3g-send, PID %1)").arg(first.processId());
+
+    const Run second = send({"--profile", "station.ini", "--tab", "time", "--port", m_sim->path()}, m_dir->path());
+    QCOMPARE(second.code, 4);
+    QVERIFY2(second.err.contains(holder), qPrintable(second.err));
+
+    SerialThread worker;
+    TransmissionJournal journal(&worker);
+    worker.com_auto = false;
+    worker.com_port = m_sim->path();
+    worker.slot_data_send(QByteArray::fromHex(y.toLatin1()));
+    QTRY_COMPARE_WITH_TIMEOUT(journal.unfinishedCount(), 0, 3000);
+    QVERIFY2(journal.rowsText({0}).contains(holder), qPrintable(journal.rowsText({0})));
+
+    QTest::qWait(300); // the first sender's probes go on meanwhile
+    ::kill(pid_t(first.processId()), SIGINT);
+    QVERIFY(first.waitForFinished(5000));
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(simCommands(*m_sim), QStringList{y});
+}
+
+// Ctrl+C is caught before the sender opens its settings, its profile, its record or its port: nothing it opens can
+// leave it to die of the signal with a port or a record half done. The system calls tell the order.
+void tst_sender::signalsCaughtBeforeAnyFile() {
+    const QString strace = QStandardPaths::findExecutable("strace");
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    QVERIFY(startSim());
+    QVERIFY(writeFileBytes(m_dir->filePath("settings.ini"), "COM Auto\r\nfalse\r\n"));
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(strace, {"-f", "-e", "trace=rt_sigaction,open,openat", "-o", "calls.txt", ZEVR_SEND_PATH, "--profile",
+                           "station.ini", "--tab", "time", "--port", m_sim->path(), "--record", "units.jsonl"});
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 0);
+    const QStringList calls = QString::fromLocal8Bit(readFileBytes(m_dir->filePath("calls.txt"))).split('\n');
+    const auto firstIndex = [&](const std::function<bool(const QString &)> &match) {
+        for (int index = 0; index < calls.size(); ++index)
+            if (match(calls.at(index)))
+                return index;
+        return -1;
+    };
+    const int caught = firstIndex([](const QString &call) {
+        return call.contains(QRegularExpression("rt_sigaction\\(SIGINT, \\{sa_handler=0x"));
+    });
+    QVERIFY2(caught >= 0, qPrintable(calls.join('\n')));
+    for (const QString &name : {QStringLiteral("settings.ini"), QStringLiteral("station.ini"),
+                                QStringLiteral("units.jsonl"), m_sim->path()}) {
+        const int opened =
+            firstIndex([&](const QString &call) { return call.contains("open") && call.contains('"' + name + '"'); });
+        QVERIFY2(opened > caught,
+                 qPrintable(name + " opened before SIGINT was caught:\n" + calls.mid(0, caught + 1).join('\n')));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_sender)

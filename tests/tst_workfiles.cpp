@@ -311,7 +311,7 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
     QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
-    QTest::newRow("FIFO in place of the file") << int(Fifo) << typeRefused;
+    QTest::newRow("FIFO in place of the file") << int(Fifo) << QStringLiteral("это не обычный файл, а канал (FIFO)");
     QTest::newRow("read-only folder") << int(ReadOnlyDir)
                                       << "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
     // No owner check: a log that colleagues share stays theirs and ours.

@@ -11,7 +11,6 @@
 #include <cerrno>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -40,39 +39,6 @@ FileResult openFailure(const QString &path, int dir, const char *name, int error
         if (!folder && !S_ISREG(status.st_mode))
             return FileResult::failure(path, PosixFile::typeRefusal(status.st_mode));
     }
-    return FileResult::systemError(path, error);
-}
-
-// Another copy may append to the same file (runs started in the same minute of different hours share it), and the
-// cut-back after a short write needs the file to itself. A copy holds the lock for one write; whoever holds it
-// longer costs a line, never the window.
-bool lockBriefly(int fd) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return true;
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            return false;
-        ::usleep(1000);
-    }
-    return false;
-}
-
-// A line goes in whole or not at all: what a full disk let through of it is cut off again, so that the next line
-// does not start in the middle of this one.
-FileResult appendWhole(const QString &path, int fd, const QByteArray &line) {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0)
-        return FileResult::systemError(path, errno);
-    if (!S_ISREG(status.st_mode))
-        return FileResult::failure(path, PosixFile::typeRefusal(status.st_mode));
-    if (!lockBriefly(fd))
-        return FileResult::failure(path, QStringLiteral("файл журнала занят другой программой"));
-    if (::fstat(fd, &status) != 0)
-        return FileResult::systemError(path, errno);
-    if (PosixFile::writeAll(fd, line))
-        return FileResult::success(path);
-    const int error = errno;
-    (void)::ftruncate(fd, status.st_size);
     return FileResult::systemError(path, error);
 }
 #endif
@@ -120,7 +86,7 @@ FileResult AppLog::appendLine(const QByteArray &line) const {
     const int fd = ::openat(dir, name.constData(),
                             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     const FileResult result =
-        fd < 0 ? openFailure(path, dir, name.constData(), errno, false) : appendWhole(path, fd, line);
+        fd < 0 ? openFailure(path, dir, name.constData(), errno, false) : PosixFile::appendWhole(path, fd, line);
     if (fd >= 0)
         ::close(fd);
     ::close(dir);

@@ -1,7 +1,7 @@
 #include "workfiles/settingsfile.h"
 
+#include "workfiles/safefile.h"
 #include "workfiles/systemreason.h"
-#include "workfiles/wholefile.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -83,9 +83,10 @@ struct Pair {
     QByteArray valueBytes;
 };
 
-// The settings keep their owner and mode, and an interrupted or failed write leaves the old ones as they were.
+// The new content is put in place by a rename once it is wholly on disk: an interrupted or failed write leaves
+// the old settings as they were.
 FileResult replaceSettingsFile(const QByteArray &content) {
-    return replaceWholeFile(settings_file.fileName(), content);
+    return SafeFile::replace(settings_file.fileName(), content);
 }
 
 } // namespace
