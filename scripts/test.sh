@@ -29,10 +29,10 @@ cd "$ZEVR_ROOT"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 "$ZEVR_ROOT/scripts/check-layers.sh" || status=1
 "$ZEVR_ROOT/scripts/windows-check.sh" || status=1
-if zevr_qt_windows_ready; then
+if zevr_qt_windows_ready && zevr_wine_test_ready; then
     { "$ZEVR_ROOT/scripts/windows-package.sh" && "$ZEVR_ROOT/scripts/windows-wine.sh"; } || status=1
 else
-    echo "== windows under Wine: NOT RUN, Qt for Windows is not built on this machine (scripts/windows-qt.sh builds it once, about 40 min on two cores)"
+    echo "== windows under Wine: NOT RUN, Qt for Windows or the tests' Wine is not built on this machine (scripts/windows-qt.sh builds both once, about 45-55 min on two cores)"
 fi
 ASAN_OPTIONS=detect_leaks=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZEVR_SANITIZE=ON

@@ -18,11 +18,12 @@ ensure_packages "${ZEVR_QT_WINDOWS_PACKAGES[@]}"
 tree=$ZEVR_ROOT/build-windows-qt
 manual="$ZEVR_ROOT/build/Руководство пользователя.pdf"
 [ -f "$manual" ] || fail "no manual at $manual: build the Linux tree first"
+mkdir -p "$tree" || exit 1
 if [ ! -f "$tree/Makefile" ]; then
     cmake -S "$ZEVR_ROOT" -B "$tree" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$ZEVR_ROOT/scripts/windows/mingw-toolchain.cmake" -DZEVR_QT_WINDOWS_PREFIX="$prefix" \
-        -DZEVR_MANUAL_PDF_FROM="$manual" >"$tree.configure.log" 2>&1 ||
-        { cat "$tree.configure.log"; fail "the project does not configure against Qt for Windows"; }
+        -DZEVR_MANUAL_PDF_FROM="$manual" >"$tree/configure.log" 2>&1 ||
+        { cat "$tree/configure.log"; fail "the project does not configure against Qt for Windows"; }
 fi
 cmake --build "$tree" --parallel "$(nproc)" -- --no-print-directory >"$tree/build.log" 2>&1 ||
     { tail -40 "$tree/build.log"; fail "the Windows build"; }
@@ -35,6 +36,8 @@ for dll in Qt5Core Qt5Gui Qt5Widgets Qt5SerialPort; do cp "$prefix/bin/$dll.dll"
 mingw_gcc=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 cp "$mingw_gcc/libstdc++-6.dll" "$mingw_gcc/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll \
     "$folder/" || exit 1
+# Debian ships MinGW's runtime with its debugging symbols, 20 MB of them; an operator needs none.
+x86_64-w64-mingw32-strip --strip-unneeded "$folder"/lib*.dll || exit 1
 cp "$prefix/plugins/platforms/qwindows.dll" "$folder/platforms/" || exit 1
 cp "$prefix/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/" || exit 1
 # Qt's own dialogs and context menus in Russian; the program looks for them beside itself.

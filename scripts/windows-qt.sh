@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Qt for 64-bit Windows once per machine, with Debian's MinGW-w64: qtbase from Debian's source package
 # and Qt SerialPort from third_party/, as DLLs, into a cache outside the work tree that the Windows build and
-# the Wine tests use. Does nothing when the cache already holds a build of this recipe.
-# About 35-40 minutes on two cores.
+# the Wine tests use, then the Wine the tests run it in (windows-wine-build.sh). Does nothing when the cache
+# already holds builds of these recipes. About 35-45 minutes on two cores.
 set -u
 source "$(dirname "$0")/common.sh"
 source "$ZEVR_ROOT/scripts/windows/qt-recipe.sh"
@@ -10,7 +10,7 @@ source "$ZEVR_ROOT/scripts/windows/qt-recipe.sh"
 prefix=$(zevr_qt_windows_prefix)
 if zevr_qt_windows_ready; then
     echo "== Qt $ZEVR_QT_WINDOWS_VERSION for Windows is already built: $prefix"
-    exit 0
+    exec "$ZEVR_ROOT/scripts/windows-wine-build.sh"
 fi
 
 fail() {
@@ -25,19 +25,7 @@ work=$prefix.work
 rm -rf "$prefix" "$work"
 mkdir -p "$work" || fail "cannot create $work"
 
-# Debian's source package needs a deb-src entry; one is added for bookworm's main if none is there.
-ensure_source_entry() {
-    if grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        return 0
-    fi
-    local sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo -n)
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: %s\n' \
-        /usr/share/keyrings/debian-archive-keyring.gpg |
-        "${sudo[@]}" tee /etc/apt/sources.list.d/zevr-deb-src.sources >/dev/null || return 1
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-}
-ensure_source_entry || fail "cannot add a deb-src entry for Debian's source packages"
+zevr_ensure_source_entry || fail "cannot add a deb-src entry for Debian's source packages"
 
 echo "== fetching Debian's $ZEVR_QT_WINDOWS_SOURCE_PACKAGE source"
 (cd "$work" && apt-get source -q "$ZEVR_QT_WINDOWS_SOURCE_PACKAGE") >"$work/source.log" 2>&1 ||
@@ -73,3 +61,4 @@ rm -rf "$work"
 elapsed=$(($(date +%s) - started))
 echo "built in $elapsed s" >"$prefix/.zevr-complete"
 echo "== Qt $ZEVR_QT_WINDOWS_VERSION for Windows built in $((elapsed / 60)) min $((elapsed % 60)) s: $prefix"
+"$ZEVR_ROOT/scripts/windows-wine-build.sh"

@@ -1,5 +1,6 @@
 // zevr3g-send: the commands of a saved profile to a ZEVR-3G controller, without a window.
 
+#include "sender/consoletext.h"
 #include "sender/sendoptions.h"
 #include "sender/sendoutput.h"
 #include "sender/sendsession.h"
@@ -146,7 +147,7 @@ int main(int argc, char **argv) {
         return usage(output, problem);
     if (options.help || options.version) {
         const QString text = options.help ? SendOptions::helpText() : QStringLiteral("zevr3g-send 1.2\n");
-        std::fputs(text.toLocal8Bit().constData(), stdout);
+        ConsoleText::write(stdout, text);
         return 0;
     }
     ConnectionValues connection;

@@ -1,5 +1,7 @@
 #include "sender/sendoutput.h"
 
+#include "sender/consoletext.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 
@@ -80,8 +82,10 @@ void SendOutput::printJson(QJsonObject object) {
     writeLine(m_out, QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-// Text lines in the system's encoding, as the log writes them.
-void SendOutput::printLine(std::FILE *stream, const QString &line) { writeLine(stream, line.toLocal8Bit()); }
+// Text lines as the reader's terminal or file can read them (see ConsoleText).
+void SendOutput::printLine(std::FILE *stream, const QString &line) {
+    ConsoleText::write(stream, line + QLatin1Char('\n'));
+}
 
 // Each line reaches a pipe at once, so that a script reading it sees the run as it happens.
 void SendOutput::writeLine(std::FILE *stream, QByteArray bytes) {

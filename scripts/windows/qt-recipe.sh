@@ -32,3 +32,31 @@ zevr_qt_windows_prefix() {
 zevr_qt_windows_ready() {
     [ -f "$(zevr_qt_windows_prefix)/.zevr-complete" ]
 }
+
+# The Wine that runs the Windows tests: Debian's Wine 8 with its serial event wait mended (wine-serial.patch), a
+# private tree beside the cache; only the tests use it.
+ZEVR_WINE_TEST_PACKAGES=(wine64 dpkg-dev flex bison autoconf gcc make perl unicode-data libxml-libxml-perl
+    khronos-api libvulkan-dev unzip)
+
+zevr_wine_test_prefix() {
+    local digest
+    digest=$(cat "$ZEVR_ROOT/scripts/windows/wine-serial.patch" | sha256sum | cut -c1-12)
+    echo "${XDG_CACHE_HOME:-$HOME/.cache}/zevr-3g-config/wine-8.0-serial-$digest"
+}
+
+zevr_wine_test_ready() {
+    [ -f "$(zevr_wine_test_prefix)/.zevr-complete" ]
+}
+
+# Debian's source packages need a deb-src entry; one is added for bookworm's main if none is there.
+zevr_ensure_source_entry() {
+    if grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        return 0
+    fi
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo -n)
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: %s\n' \
+        /usr/share/keyrings/debian-archive-keyring.gpg |
+        "${sudo[@]}" tee /etc/apt/sources.list.d/zevr-deb-src.sources >/dev/null || return 1
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+}
