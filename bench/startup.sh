@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up benchmark: the time from exec until the main window is mapped, and the resident memory at
-# that moment, for ZEVR-3G-Config, a bare QMainWindow of the same size (the floor) and CuteCom,
-# taken in turn on a private Xvfb. Prints the medians and the ratios to the bare window.
+# that moment, for ZEVR-3G-Config, a bare QMainWindow of the same size (the floor), the same window showing
+# one label (the floor of any program that shows text) and CuteCom, taken in turn on a private Xvfb. Prints
+# the medians and the ratios to the bare window and to the one-label window.
 # Usage: bench/startup.sh [repetitions]    (default 15)
 set -u
 source "$(dirname "$0")/../scripts/common.sh"
@@ -36,13 +37,15 @@ mkdir -m 0700 "$work/runtime" "$work/home"
 export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime HOME=$work/home
 unset XDG_CONFIG_HOME QT_STYLE_OVERRIDE QT_SCALE_FACTOR
 
-names=(ZEVR-3G-Config "bare window" CuteCom)
-commands=("$ZEVR_ROOT/build/ZEVR-3G-Config" "$bin/barewindow" cutecom)
+names=(ZEVR-3G-Config "bare window" "one label" CuteCom)
+commands=("$ZEVR_ROOT/build/ZEVR-3G-Config" "$bin/barewindow" "$bin/barewindow --label" cutecom)
 
 measure_one() {
     local i=$1
     mkdir -p "$work/cwd$i"
-    (cd "$work/cwd$i" && "$bin/measure" "${commands[$i]}" 2>/dev/null)
+    # Word splitting is wanted: a command may carry an option.
+    # shellcheck disable=SC2086
+    (cd "$work/cwd$i" && "$bin/measure" ${commands[$i]} 2>/dev/null)
 }
 
 # One untimed start each: the first start writes settings files and warms the page cache.
@@ -54,14 +57,19 @@ done
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 column() { cut -d' ' -f"$2" "$work/result$1" | median; }
 
-echo "Start-up to the mapped main window: median of $reps runs each, $(nproc) cores, Xvfb."
+echo "Start-up to the mapped main window: median of $reps interleaved runs each, $(nproc) cores, Xvfb."
 echo "Time is wall-clock from exec; CPU is the processor time of all threads by then; RSS is VmRSS then."
-printf '| %-14s | %8s | %7s | %8s | %11s | %10s | %10s |\n' \
-    Program "time, ms" "CPU, ms" "RSS, MiB" "time / bare" "CPU / bare" "RSS / bare"
-printf '|%s|%s|%s|%s|%s|%s|%s|\n' ---------------- ---------- --------- ---------- ------------- ------------ ------------
+printf '| %-14s | %8s | %7s | %8s | %11s | %10s | %10s | %12s | %11s |\n' \
+    Program "time, ms" "CPU, ms" "RSS, MiB" "time / bare" "CPU / bare" "RSS / bare" "time / label" "CPU / label"
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' ---------------- ---------- --------- ---------- ------------- ------------ \
+    ------------ -------------- -------------
 for i in "${!names[@]}"; do
     awk -v n="${names[$i]}" -v ms="$(column "$i" 1)" -v kb="$(column "$i" 2)" -v cpu="$(column "$i" 3)" \
-        -v bms="$(column 1 1)" -v bkb="$(column 1 2)" -v bcpu="$(column 1 3)" 'BEGIN {
-        printf "| %-14s | %8.0f | %7.0f | %8.1f | %11.2f | %10.2f | %10.2f |\n",
-               n, ms, cpu, kb / 1024, ms / bms, cpu / bcpu, kb / bkb }'
+        -v bms="$(column 1 1)" -v bkb="$(column 1 2)" -v bcpu="$(column 1 3)" \
+        -v lms="$(column 2 1)" -v lcpu="$(column 2 3)" 'BEGIN {
+        printf "| %-14s | %8.0f | %7.0f | %8.1f | %11.2f | %10.2f | %10.2f | %12.2f | %11.2f |\n",
+               n, ms, cpu, kb / 1024, ms / bms, cpu / bcpu, kb / bkb, ms / lms, cpu / lcpu }'
 done
+# The program against CuteCom, from the same interleaved runs.
+awk -v zms="$(column 0 1)" -v zcpu="$(column 0 3)" -v cms="$(column 3 1)" -v ccpu="$(column 3 3)" 'BEGIN {
+    printf "ZEVR-3G-Config / CuteCom: time %.2f, CPU %.2f\n", zms / cms, zcpu / ccpu }'

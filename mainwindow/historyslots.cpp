@@ -7,25 +7,43 @@
 #include "serial/transmissionjournal.h"
 #include "ui_mainwindow.h"
 
+#include <QAction>
 #include <QDockWidget>
 #include <QStatusBar>
 
 // The history is hidden at start, so the window keeps its size and still fits a 1366×768 screen; its menu entry
-// stands with the other new ones above the connection settings.
+// stands with the other new ones above the connection settings. Its panel is built when it is first opened, so a
+// start does not pay for a table that most sessions never show.
 void MainWindow::setUpHistory() {
     m_busy = new BusyIndicator(this);
     m_status->setBusyIndicator(m_busy);
+    m_historyAction = new QAction(QStringLiteral("История передач"), this);
+    m_historyAction->setObjectName(QStringLiteral("action_history"));
+    m_historyAction->setCheckable(true);
+    m_historyAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    m_ui->menu->insertAction(m_ui->action_settings, m_historyAction);
+    connect(m_historyAction, &QAction::toggled, this, &MainWindow::showHistory);
+}
+
+void MainWindow::showHistory(bool shown) {
+    if (shown && !m_historyDock)
+        buildHistory();
+    if (m_historyDock)
+        m_historyDock->setVisible(shown);
+}
+
+void MainWindow::buildHistory() {
     m_history = new HistoryPanel;
-    auto *dock = new QDockWidget(QStringLiteral("История передач"), this);
-    dock->setObjectName(QStringLiteral("dW_History"));
-    dock->setWidget(m_history);
-    addDockWidget(Qt::BottomDockWidgetArea, dock);
-    dock->hide();
-    QAction *toggle = dock->toggleViewAction();
-    toggle->setObjectName(QStringLiteral("action_history"));
-    toggle->setText(QStringLiteral("История передач"));
-    toggle->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
-    m_ui->menu->insertAction(m_ui->action_settings, toggle);
+    if (m_journal)
+        m_history->setJournal(m_journal);
+    connect(m_history, &HistoryPanel::notice, this, &MainWindow::showNotice);
+    m_historyDock = new QDockWidget(QStringLiteral("История передач"), this);
+    m_historyDock->setObjectName(QStringLiteral("dW_History"));
+    m_historyDock->setWidget(m_history);
+    m_historyDock->hide();
+    addDockWidget(Qt::BottomDockWidgetArea, m_historyDock);
+    // The dock's own close button unchecks the menu entry.
+    connect(m_historyDock->toggleViewAction(), &QAction::toggled, m_historyAction, &QAction::setChecked);
 }
 
 // The window's commands go to the worker and the worker's reports to the status bar; the journal connects after the
@@ -37,7 +55,9 @@ void MainWindow::attachLink(SerialThread *worker) {
     connect(worker, &SerialThread::signal_show_message, this, &MainWindow::slot_show_message);
     connect(worker, &SerialThread::signal_no_port_found, this, &MainWindow::slot_no_port_found);
     auto *journal = new TransmissionJournal(worker, this);
-    m_history->setJournal(journal);
+    m_journal = journal;
+    if (m_history)
+        m_history->setJournal(journal);
     connect(journal, &TransmissionJournal::unfinishedCountChanged, m_busy, &BusyIndicator::setCount);
     connect(journal, &TransmissionJournal::unfinishedCountChanged, this, &MainWindow::linkBusyChanged);
     static const QString cancelled = QStringLiteral("Отправка отменена");

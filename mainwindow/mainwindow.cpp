@@ -69,19 +69,30 @@ static void remeasure(QWidget *window) {
         layout->invalidate();
 }
 
+// A size set on one widget reaches the window through its ancestors alone; the rest of the form keeps what it has
+// measured.
+static void remeasureAncestors(QWidget *widget) {
+    for (; widget; widget = widget->parentWidget()) {
+        widget->updateGeometry();
+        if (QLayout *layout = widget->layout())
+            layout->invalidate();
+    }
+}
+
 // The form's size is too small for its contents in the sheet's font. The window opens large enough to show both
 // station pages whole, as if they could not scroll, but no larger than the screen, where they scroll instead.
 void MainWindow::fitToScreen() {
     ensurePolished();
     remeasure(this);
     PageScrollArea *pages = m_ui->scrollArea;
+    // The form is measured once, above; the two sizes set on the pages below change only the pages' ancestors.
     pages->setMinimumSize(pages->sizeHint());
-    remeasure(this);
+    remeasureAncestors(pages);
     // The stretch below the pages would share any shortfall with them, so the tab gets the height it asks for.
     const QWidget *tab = pages->parentWidget();
     QSize whole = minimumSizeHint() + QSize(0, tab->sizeHint().height() - tab->minimumSizeHint().height());
     pages->setMinimumSize(0, 0);
-    remeasure(this);
+    remeasureAncestors(pages);
     const QSize room = screen()->availableGeometry().size() - frameAllowance;
     // A screen too low for the pages still leaves room beside them for the scroll bar they then need.
     if (whole.height() > room.height())

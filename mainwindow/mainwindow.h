@@ -11,6 +11,9 @@
 
 class BusyIndicator;
 class HistoryPanel;
+class QAction;
+class QDockWidget;
+class TransmissionJournal;
 class ManualOpener;
 class QCheckBox;
 class QIntValidator;
@@ -132,8 +135,11 @@ private:
     QString lowestCmText(int channel, int clickedCm, bool clickedChecked) const;
     void showStatus(const QString &text);
     QLineEdit *refusedField(const QString &name) const;
-    void sendCommand(const Commands::Encoded &command);
+    // `letter` names the command for the history when a value keeps it from going out.
+    void sendCommand(const Commands::Encoded &command, char letter);
     void setUpHistory();
+    void showHistory(bool shown);
+    void buildHistory();
     void applyProfile(const Profiles::Profile &profile);
     void applyStation(const Profiles::Station &station);
     void applyUnits(const Profiles::Station &station);
@@ -152,7 +158,11 @@ private:
     QIntValidator *m_addressValidator = nullptr;
     Clock m_clock = &QDateTime::currentDateTime;
     QString m_profileFolder;
+    // The history's panel is built when it is first opened; the journal records from the start.
+    QAction *m_historyAction = nullptr;
+    QDockWidget *m_historyDock = nullptr;
     HistoryPanel *m_history = nullptr;
+    TransmissionJournal *m_journal = nullptr;
     BusyIndicator *m_busy = nullptr;
     // The profile last opened or saved, as the tabs showed it then; the title marks any difference.
     QString m_profileName;

@@ -1,12 +1,32 @@
 #include "mainwindow/mainwindow.h"
 
 #include "mainwindow/fieldmark.h"
+#include "serial/transmissionjournal.h"
 #include "ui_mainwindow.h"
 
 #include <QHash>
 #include <QLocale>
 
 #include <array>
+
+namespace {
+
+// A refused command has no bytes to be described from; the history names it by its letter, as the described ones
+// begin.
+QString refusedCommandWords(char letter) {
+    switch (letter) {
+    case 'w':
+        return QStringLiteral("w одноканальная");
+    case 'x':
+        return QStringLiteral("x многоканальная");
+    case 'y':
+        return QStringLiteral("y время и дата");
+    default:
+        return QStringLiteral("z электросчетчик");
+    }
+}
+
+} // namespace
 
 void MainWindow::setClock(Clock clock) { m_clock = clock ? std::move(clock) : Clock(&QDateTime::currentDateTime); }
 
@@ -77,14 +97,17 @@ QLineEdit *MainWindow::refusedField(const QString &name) const {
     return fields.value(name);
 }
 
-// A command that a field keeps from going out never reaches the line: the status bar says which field and why, and
-// the field itself is marked and takes the keyboard, scrolled into view on a page that scrolls.
-void MainWindow::sendCommand(const Commands::Encoded &command) {
+// A command that a field keeps from going out never reaches the line: the status bar says which field and why, the
+// field itself is marked and takes the keyboard, scrolled into view on a page that scrolls, and the history keeps
+// the refusal beside the commands that went out.
+void MainWindow::sendCommand(const Commands::Encoded &command, char letter) {
     if (!command.isRefused()) {
         emit signal_data_send(command.bytes);
         return;
     }
     showStatus(command.refusal);
+    if (m_journal)
+        m_journal->refuse(refusedCommandWords(letter), command.refusal);
     if (QLineEdit *field = refusedField(command.field)) {
         FieldMark::mark(field, command.refusal);
         m_ui->scrollArea->ensureWidgetVisible(field);
@@ -93,13 +116,13 @@ void MainWindow::sendCommand(const Commands::Encoded &command) {
 
 void MainWindow::on_pB_Send_1_clicked() {
     if (m_ui->rb_1Chanel->isChecked())
-        sendCommand(Commands::singleChannel(controlUnits()));
+        sendCommand(Commands::singleChannel(controlUnits()), 'w');
     else if (m_ui->rb_NChanel->isChecked())
-        sendCommand(Commands::multiChannel(channels()));
+        sendCommand(Commands::multiChannel(channels()), 'x');
 }
 
 void MainWindow::on_pB_Send_2_clicked() {
-    sendCommand(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()));
+    sendCommand(Commands::dateTime(m_ui->lE_Time->text(), m_ui->lE_Date->text()), 'y');
 }
 
 // One reading for time and date: two readings taken across midnight would pair the last second of one day with
@@ -116,9 +139,9 @@ void MainWindow::on_pB_Current_DateTime_clicked() {
     m_ui->lE_Date->setText(now.date);
 }
 
-void MainWindow::sendClockNow() { sendCommand(Profiles::clockCommand(clockReading(m_clock()))); }
+void MainWindow::sendClockNow() { sendCommand(Profiles::clockCommand(clockReading(m_clock())), 'y'); }
 
 void MainWindow::on_pB_Send_3_clicked() {
     const QString reading = m_ui->lE_current_val_el_counter->text();
-    sendCommand(Commands::meter(meterType(), reading, m_ui->lE_coef_el_counter->text()));
+    sendCommand(Commands::meter(meterType(), reading, m_ui->lE_coef_el_counter->text()), 'z');
 }

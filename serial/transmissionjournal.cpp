@@ -11,6 +11,9 @@ namespace {
 // A window left running all week keeps the latest rows; the oldest finished ones give way. A transmission that has not
 // ended keeps its row however many wait, so that its end is still counted.
 constexpr int maxRows = 1000;
+constexpr int dropBatch = 100;
+
+constexpr int attemptNewsMs = 100;
 
 const QString stillWaiting = QStringLiteral("ждёт ответа");
 
@@ -38,6 +41,8 @@ QString Transmission::outcomeText() const {
         return QStringLiteral("в очереди");
     case State::Running:
         return QStringLiteral("идёт поиск");
+    case State::Refused:
+        return refusal;
     case State::Done:
         break;
     }
@@ -45,6 +50,12 @@ QString Transmission::outcomeText() const {
 }
 
 TransmissionJournal::TransmissionJournal(SerialThread *worker, QObject *parent) : QAbstractTableModel(parent) {
+    m_attemptNews.setSingleShot(true);
+    m_attemptNews.setInterval(attemptNewsMs);
+    connect(&m_attemptNews, &QTimer::timeout, this, [this] {
+        if (m_current >= 0)
+            rowChanged(m_current);
+    });
     connect(worker, &SerialThread::signal_command_queued, this, &TransmissionJournal::queue);
     connect(worker, &SerialThread::signal_transmission_started, this, &TransmissionJournal::start);
     connect(worker, &SerialThread::signal_port_opend, this, &TransmissionJournal::portOpened);
@@ -76,7 +87,7 @@ void TransmissionJournal::portOpened(const QString &name) {
     if (m_current < 0)
         return;
     m_transmissions[m_current].attempts.append({name, QString()});
-    rowChanged(m_current);
+    attemptChanged();
 }
 
 // A port that did not open has no attempt yet; one that opened and then failed has its attempt running.
@@ -88,7 +99,7 @@ void TransmissionJournal::attemptFailed(const QString &name, const QString &reas
         attempts.last().result = reason;
     else
         attempts.append({name, reason});
-    rowChanged(m_current);
+    attemptChanged();
 }
 
 void TransmissionJournal::finish(quint64 id, SerialThread::Outcome outcome) {
@@ -108,27 +119,70 @@ void TransmissionJournal::finish(quint64 id, SerialThread::Outcome outcome) {
     dropOldestFinished();
 }
 
-// The worker numbers its commands in the order they are queued, so the rows stand in the order of their ids.
+// A refused command never reaches the worker; it takes the latest id, so the rows stay in the order of their ids.
+void TransmissionJournal::refuse(const QString &command, const QString &refusal) {
+    beginInsertRows(QModelIndex(), m_transmissions.size(), m_transmissions.size());
+    Transmission transmission;
+    transmission.id = m_transmissions.isEmpty() ? 0 : m_transmissions.last().id;
+    transmission.queued = m_clock();
+    transmission.state = Transmission::State::Refused;
+    transmission.refusedCommand = command;
+    transmission.refusal = refusal;
+    m_transmissions.append(transmission);
+    endInsertRows();
+    dropOldestFinished();
+}
+
+void TransmissionJournal::clearFinished() {
+    const quint64 current = m_current >= 0 ? m_transmissions.at(m_current).id : 0;
+    beginResetModel();
+    m_transmissions.erase(std::remove_if(m_transmissions.begin(), m_transmissions.end(),
+                                         [](const Transmission &transmission) { return transmission.isFinished(); }),
+                          m_transmissions.end());
+    m_current = m_current >= 0 ? rowOf(current) : -1;
+    endResetModel();
+}
+
+// The worker numbers its commands in the order they are queued, so the rows stand in the order of their ids; a
+// refused row after a transmission shares its id.
 int TransmissionJournal::rowOf(quint64 id) const {
     const auto found = std::lower_bound(m_transmissions.cbegin(), m_transmissions.cend(), id,
                                         [](const Transmission &row, quint64 wanted) { return row.id < wanted; });
-    return found != m_transmissions.cend() && found->id == id ? int(found - m_transmissions.cbegin()) : -1;
+    const bool sent =
+        found != m_transmissions.cend() && found->id == id && found->state != Transmission::State::Refused;
+    return sent ? int(found - m_transmissions.cbegin()) : -1;
 }
 
 void TransmissionJournal::rowChanged(int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); }
 
+// A search over ports that fail at once changes its row thousands of times a second; a view hears of it at most
+// every attemptNewsMs, so that showing the search does not slow it. Its start and end are told at once.
+void TransmissionJournal::attemptChanged() {
+    if (!m_attemptNews.isActive())
+        m_attemptNews.start();
+}
+
+// The oldest finished rows go a batch at a time, each run of them at once: taking one row off the front moves every
+// other row, and a view re-lays its rows out, so that dropping one per transmission would cost each transmission as
+// much as the whole history.
 void TransmissionJournal::dropOldestFinished() {
+    if (m_transmissions.size() <= maxRows)
+        return;
     int row = 0;
-    while (m_transmissions.size() > maxRows) {
-        while (row < m_transmissions.size() && m_transmissions.at(row).state != Transmission::State::Done)
+    for (int dropped = 0; dropped < dropBatch;) {
+        while (row < m_transmissions.size() && !m_transmissions.at(row).isFinished())
             ++row;
-        if (row == m_transmissions.size())
+        int end = row;
+        while (end < m_transmissions.size() && m_transmissions.at(end).isFinished() && dropped + end - row < dropBatch)
+            ++end;
+        if (end == row)
             return;
-        beginRemoveRows(QModelIndex(), row, row);
-        m_transmissions.remove(row);
-        if (m_current > row)
-            --m_current;
+        beginRemoveRows(QModelIndex(), row, end - 1);
+        m_transmissions.erase(m_transmissions.begin() + row, m_transmissions.begin() + end);
+        if (m_current >= end)
+            m_current -= end - row;
         endRemoveRows();
+        dropped += end - row;
     }
 }
 
@@ -144,7 +198,8 @@ QString TransmissionJournal::cellText(const Transmission &transmission, int colu
     case TimeColumn:
         return QLocale::c().toString(transmission.queued, QStringLiteral("hh:mm:ss"));
     case CommandColumn:
-        return describeCommand(transmission.command);
+        return transmission.state == Transmission::State::Refused ? transmission.refusedCommand
+                                                                  : describeCommand(transmission.command);
     case PortColumn:
         for (const LinkAttempt &attempt : transmission.attempts)
             lines << attempt.port;

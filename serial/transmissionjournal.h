@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QDateTime>
+#include <QTimer>
 #include <QVector>
 
 // One attempt on one port and how it ended, in the words the status bar has no room for.
@@ -13,9 +14,10 @@ struct LinkAttempt {
     QString result; // empty while the attempt runs
 };
 
-// One command from the moment it was handed to the link until its transmission ended.
+// One command from the moment it was handed to the link until its transmission ended, or one that a value kept
+// from going out at all (Refused: no bytes, no port, the refusal as the status bar gave it).
 struct Transmission {
-    enum class State { Waiting, Running, Done };
+    enum class State { Waiting, Running, Done, Refused };
 
     quint64 id = 0;
     QDateTime queued;
@@ -23,7 +25,10 @@ struct Transmission {
     State state = State::Waiting;
     SerialThread::Outcome outcome = SerialThread::Outcome::NotFound; // once Done
     QVector<LinkAttempt> attempts;
+    QString refusedCommand; // a refused command in words, since it has no bytes to describe
+    QString refusal;
 
+    bool isFinished() const { return state == State::Done || state == State::Refused; }
     QString outcomeText() const; // "отправлено", "устройство не найдено", "в очереди", ...
 };
 
@@ -46,6 +51,11 @@ public:
     // The rows as text, one line each, the columns apart by tabs; the attempts of a row on that one line.
     QString rowsText(const QList<int> &rows) const;
 
+    // A command the window would not send, for the record beside those that went out.
+    void refuse(const QString &command, const QString &refusal);
+    // Drops every row that has ended; the rows still queued or on their way stay, so the counts stay true.
+    void clearFinished();
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -63,6 +73,7 @@ private:
     void finish(quint64 id, SerialThread::Outcome outcome);
     int rowOf(quint64 id) const;
     void rowChanged(int row);
+    void attemptChanged();
     void dropOldestFinished();
     QString cellText(const Transmission &transmission, int column, const QString &separator) const;
 
@@ -70,6 +81,7 @@ private:
     int m_unfinished = 0;
     int m_current = -1; // the row on its way
     Clock m_clock = &QDateTime::currentDateTime;
+    QTimer m_attemptNews;
 };
 
 #endif // TRANSMISSIONJOURNAL_H

@@ -10,6 +10,7 @@
 #include "tools/zevr-sim/simprocess.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
@@ -22,7 +23,7 @@
 
 #include <cstdio>
 
-template <typename T> static T *child(QWidget *window, const char *name) {
+template <typename T> static T *child(QObject *window, const char *name) {
     T *widget = window->findChild<T *>(QLatin1String(name));
     if (!widget)
         std::fprintf(stderr, "no widget %s\n", name);
@@ -111,6 +112,7 @@ static bool saveHistory(MainWindow &window, const QDir &out) {
     QTest::qWait(500); // the indicator shows once the link has been busy for a moment
     ok &= save(&window, out.filePath(QStringLiteral("busy.png")));
     click(&window, "pB_Cancel");
+    child<QAction>(&window, "action_history")->trigger();
     auto *dock = child<QDockWidget>(&window, "dW_History");
     dock->show();
     dock->setFloating(true);
