@@ -101,6 +101,10 @@ void MainWindow::fitToScreen() {
 }
 
 MainWindow::~MainWindow() {
+    // The docked history hides while the window's children are destroyed, which would toggle the menu entry
+    // and call back into a window that is no longer whole.
+    if (m_historyAction)
+        m_historyAction->disconnect(this);
     delete m_ui;
     // The line edits hold the validator through a guarded pointer, so deleting it first is safe.
     delete m_addressValidator;

@@ -17,14 +17,14 @@ ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" "${ZEVR_FUZZ_PACKAGES[@]}"
 
 out=$ZEVR_ROOT/build-fuzz
 binary=$out/settings_fuzzer
-sources=("$ZEVR_ROOT/fuzz/settings_fuzzer.cpp" "$ZEVR_ROOT/workfiles/settingsfile.cpp" "$ZEVR_ROOT/workfiles/fileresult.cpp"
-    "$ZEVR_ROOT/workfiles/posixfile.cpp")
+sources=("$ZEVR_ROOT/fuzz/settings_fuzzer.cpp")
+for unit in settingsfile fileresult posixfile safefile systemreason; do sources+=("$ZEVR_ROOT/workfiles/$unit.cpp"); done
 mkdir -p "$out/corpus" "$out/artifacts" || exit 1
 
 needs_build() {
     local source
     [ -x "$binary" ] || return 0
-    for source in "${sources[@]}" "$ZEVR_ROOT"/workfiles/{settingsfile,fileresult,posixfile}.h; do
+    for source in "${sources[@]}" "$ZEVR_ROOT"/workfiles/*.h; do
         [ "$source" -nt "$binary" ] && return 0
     done
     return 1

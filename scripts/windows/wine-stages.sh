@@ -170,7 +170,7 @@ run_auto_search_stage() {
     start_sim "$dir/sim.log" "$WINEPREFIX/dosdevices/com5"
     wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v ZevrSim /t REG_SZ /d COM5 /f >/dev/null 2>&1
     echo "== wine: SERIALCOMM lists $(wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null |
-        grep -o 'COM[0-9]*' | sort -u | tr '\n' ' ')"
+        grep -oE 'COM[0-9]+' | sort -u | tr '\n' ' ')"
     start_windows_program "$dir"
     check "the Windows program's window appears for the automatic search" wait_for 60 window_count 1
     local window
