@@ -5,6 +5,7 @@
 #include "serial/portdiagnosis.h"
 #include "serial/portlist.h"
 #include "serial/transmissionjournal.h"
+#include "support/linkedwindow.h"
 #include "support/ptypair.h"
 #include "support/settingstestsupport.h"
 #include "support/statusreport.h"
@@ -184,11 +185,9 @@ void tst_history::missingDeviceWhateverTheError() {
 // the window counts what is not through yet, and the cancel leaves the link's reports alone.
 void tst_history::cancelDropsTheQueue() {
     PtyPair silent;
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    worker.com_port = silent.portName();
-    window.attachLink(&worker);
+    LinkedWindow linked(silent.portName());
+    MainWindow &window = linked.window;
+    SerialThread &worker = linked.worker;
     window.show();
     auto *journal = window.findChild<TransmissionJournal *>();
     QVERIFY(journal && !window.findChild<QDockWidget *>("dW_History"));
@@ -228,11 +227,9 @@ void tst_history::cancelDropsTheQueue() {
 // notice stay true; only finished rows give way to keep the history at its length.
 void tst_history::countsStayTrueWithManyQueued() {
     PtyPair silent;
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    worker.com_port = silent.portName();
-    window.attachLink(&worker);
+    LinkedWindow linked(silent.portName());
+    MainWindow &window = linked.window;
+    SerialThread &worker = linked.worker;
     // The counts are under test here, not what the table costs per row (a benchmark of its own): the history is
     // not opened, so its table is not built.
     window.show();
@@ -277,10 +274,8 @@ void tst_history::countsStayTrueWithManyQueued() {
 
 // "Копировать" takes the selected rows in the table's order, whatever order they were selected in, or every row.
 void tst_history::copyTakesRowsInOrder() {
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false; // no port named: each command ends at once
-    window.attachLink(&worker);
+    LinkedWindow linked; // no port named: each command ends at once
+    MainWindow &window = linked.window;
     for (const char *button : {"pB_Send_1", "pB_Send_2", "pB_Send_3"})
         window.findChild<QPushButton *>(button)->click();
     openHistory(&window);
@@ -301,10 +296,9 @@ void tst_history::copyTakesRowsInOrder() {
 // A value that keeps a command from going out leaves a row with the refusal the status bar gave, and nothing
 // reaches the link.
 void tst_history::refusedCommandsAreListed() {
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    window.attachLink(&worker);
+    LinkedWindow linked;
+    MainWindow &window = linked.window;
+    SerialThread &worker = linked.worker;
     auto *journal = window.findChild<TransmissionJournal *>();
     QSignalSpy queued(&worker, &SerialThread::signal_command_queued);
     window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
@@ -322,10 +316,8 @@ void tst_history::refusedCommandsAreListed() {
 
 // Commands sent while the history was never opened are all there, measured, when it first opens.
 void tst_history::panelIsBuiltOnFirstOpen() {
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    window.attachLink(&worker);
+    LinkedWindow linked;
+    MainWindow &window = linked.window;
     window.show();
     for (int i = 0; i < 4; ++i)
         window.findChild<QPushButton *>("pB_Send_1")->click();
@@ -405,10 +397,8 @@ void tst_history::saveNeverGoesThroughALink() {
         QVERIFY(QDir().mkdir(path));
     else
         QVERIFY(writeFileBytes(path, "old"));
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    window.attachLink(&worker);
+    LinkedWindow linked;
+    MainWindow &window = linked.window;
     window.findChild<QPushButton *>("pB_Send_2")->click();
     openHistory(&window);
     const bool saved = window.findChild<HistoryPanel *>()->saveTo(path);
@@ -431,10 +421,9 @@ void tst_history::saveNeverGoesThroughALink() {
 // "Очистить" takes the rows that have ended; a command still on its way keeps its row and the counts stay true.
 void tst_history::clearKeepsWhatIsUnfinished() {
     PtyPair silent;
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    window.attachLink(&worker);
+    LinkedWindow linked;
+    MainWindow &window = linked.window;
+    SerialThread &worker = linked.worker;
     auto *journal = window.findChild<TransmissionJournal *>();
     window.findChild<QPushButton *>("pB_Send_2")->click(); // no port: ends at once
     window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
@@ -458,10 +447,8 @@ void tst_history::clearKeepsWhatIsUnfinished() {
 // Docked in a window 720 pixels high, the history shows five rows whole and every byte without scrolling sideways.
 void tst_history::dockedInA720PixelWindow() {
     qApp->setStyleSheet(readStyleSheet(":/style/app.qss"));
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    window.attachLink(&worker);
+    LinkedWindow linked;
+    MainWindow &window = linked.window;
     window.resize(window.width(), 720);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -3,6 +3,7 @@
 #include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
+#include "support/linkedwindow.h"
 #include "support/linkrecorder.h"
 #include "support/ptypair.h"
 #include "support/settingstestsupport.h"
@@ -358,11 +359,9 @@ void tst_statusdisplay::statusTipsLeaveTheReport() {
 // "Отмена" says what it dropped until the next command starts; then it would read as that command's fate.
 void tst_statusdisplay::cancelNoticeGoesWithTheNextCommand() {
     PtyPair silent;
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = false;
-    worker.com_port = silent.portName();
-    window.attachLink(&worker);
+    LinkedWindow linked(silent.portName());
+    MainWindow &window = linked.window;
+    SerialThread &worker = linked.worker;
     auto *notice = window.findChild<QLabel *>(QStringLiteral("noticeLabel"));
     auto *cancel = window.findChild<QPushButton *>(QStringLiteral("pB_Cancel"));
     QVERIFY(notice && cancel);
