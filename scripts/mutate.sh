@@ -2,6 +2,7 @@
 # Measures how many small faults in the program's code the test suite catches (mutation testing).
 #
 #   scripts/mutate.sh [FAULT-LIST] [FAULT-NUMBER...]
+#   scripts/mutate.sh --generate COUNT [--seed SEED]
 #
 # FAULT-LIST (default scripts/faults.txt) holds one fault per block:
 #
@@ -17,11 +18,32 @@
 # only those faults run. MUTATE_CTEST_ARGS adds ctest options, e.g. "-R tst_form" to see what one test kills alone;
 # MUTATE_TARGETS then limits the rebuild to those targets, and MUTATE_BUILD_DIR reuses a tree that is already built
 # (e.g. build/) instead of build-mutate/. MUTATE_CHECK_ONLY=1 only checks the list.
+#
+# --generate draws the faults instead (scripts/mutants.py: operators applied at random places, with a seed that is
+# printed and defaults to the clock), skips those in scripts/equivalent-faults.txt, and runs faults until COUNT of
+# them have built. The drawn list and its survivors, in the list's format, are kept in the build tree as
+# generated-SEED.txt and survivors-SEED.txt.
 set -u
 source "$(dirname "$0")/common.sh"
 
-list=${1:-$ZEVR_ROOT/scripts/faults.txt}
-shift $(($# > 0 ? 1 : 0))
+tree=${MUTATE_BUILD_DIR:-$ZEVR_ROOT/build-mutate}
+limit=0 seed= equivalent=$ZEVR_ROOT/scripts/equivalent-faults.txt
+if [ "${1:-}" = --generate ]; then
+    limit=${2:-}
+    [ "${3:-}" = --seed ] && seed=${4:-}
+    [[ $limit =~ ^[1-9][0-9]*$ ]] && [[ ${seed:=$(date +%s)} =~ ^[0-9]+$ ]] ||
+        { echo "usage: $0 --generate COUNT [--seed SEED]" >&2; exit 2; }
+    ensure_packages python3
+    mkdir -p "$tree"
+    list=$tree/generated-$seed.txt
+    # Drawn with room to spare: faults that do not build are replaced by the next ones.
+    python3 "$ZEVR_ROOT/scripts/mutants.py" "$seed" $((limit * 2 + 20)) "$equivalent" >"$list" || exit 1
+    echo "== seed $seed"
+    set --
+else
+    list=${1:-$ZEVR_ROOT/scripts/faults.txt}
+    shift $(($# > 0 ? 1 : 0))
+fi
 only=" $* "
 [ -f "$list" ] || { echo "usage: $0 [FAULT-LIST] [FAULT-NUMBER...]" >&2; exit 2; }
 read -r -a ctest_extra <<<"${MUTATE_CTEST_ARGS:-}"
@@ -29,15 +51,16 @@ build_targets=()
 for target_name in ${MUTATE_TARGETS:-}; do build_targets+=(--target "$target_name"); done
 rebuild() { cmake --build "$tree" --parallel "$(nproc)" "${build_targets[@]}"; }
 
-# The list, parsed: files[i], olds[i], news[i].
-files=() olds=() news=()
-file= old= new= mode=
+# The list, parsed: files[i], olds[i], news[i], and abouts[i], the comment line just above the block.
+files=() olds=() news=() abouts=()
+file= old= new= mode= about=
 flush() {
-    [ -n "$file" ] && { files+=("$file"); olds+=("$old"); news+=("$new"); }
+    [ -n "$file" ] && { files+=("$file"); olds+=("$old"); news+=("$new"); abouts+=("$about"); about=; }
     file= old= new= mode=
 }
 while IFS= read -r line || [ -n "$line" ]; do
     case $line in
+    '# '*) flush; about=${line#\# } ;;
     '@ '*) flush; file=${line#@ } ;;
     '- '* | '-')
         [ "$mode" = "+" ] && { echo "a '-' line after '+' lines: $line" >&2; exit 2; }
@@ -68,13 +91,13 @@ for i in "${!files[@]}"; do
 done
 [ $bad -eq 0 ] || exit 2
 echo "== ${#files[@]} faults in $list"
+[ $limit -gt 0 ] && echo "== running until $limit of them have built"
 # The suite checks that the list still fits the sources, without running it.
 [ -n "${MUTATE_CHECK_ONLY:-}" ] && exit 0
 
 ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" xvfb xauth xdotool
 private_runtime_dir
 export QT_QPA_PLATFORM=offscreen
-tree=${MUTATE_BUILD_DIR:-$ZEVR_ROOT/build-mutate}
 echo "== build: $tree"
 { configure_tree "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo && rebuild; } >/dev/null ||
     { echo "the unchanged sources do not build" >&2; exit 1; }
@@ -94,8 +117,11 @@ restore() {
 trap 'restore; rm -f "$backup" "$output"; exit 130' INT TERM
 trap 'restore; rm -f "$backup" "$output"' EXIT
 
+survivor_list=$tree/survivors-$(basename "$list" .txt | sed 's/^generated-//').txt
+: >"$survivor_list"
 killed=0 survived=0 broken=0 survivors=()
 for i in "${!files[@]}"; do
+    [ $limit -gt 0 ] && [ $((killed + survived)) -ge $limit ] && break
     number=$((i + 1))
     [ "$only" = "  " ] || [[ $only == *" $number "* ]] || continue
     path=$ZEVR_ROOT/${files[i]}
@@ -110,18 +136,28 @@ for i in "${!files[@]}"; do
         verdict=SURVIVED
         survived=$((survived + 1))
         survivors+=("$number")
+        {
+            printf '\n# %s\n@ %s\n' "${abouts[i]:-fault $number}" "${files[i]}"
+            printf '%s\n' "${olds[i]}" | sed 's/^/- /; s/^- $/-/'
+            printf '%s\n' "${news[i]}" | sed 's/^/+ /; s/^+ $/+/'
+        } >>"$survivor_list"
     else
         # ctest's summary lists the failed tests as "<number> - <name> (Failed)".
         verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
         killed=$((killed + 1))
     fi
     restore
-    printf '%3d %-40s %s: %s\n' "$number" "$verdict" "${files[i]}" "$(printf '%s' "${olds[i]}" | head -n 1 | sed 's/^ *//')"
+    if [ $limit -gt 0 ]; then
+        printf '%3d %-40s %s\n' "$number" "$verdict" "${abouts[i]}"
+    else
+        printf '%3d %-40s %s: %s\n' "$number" "$verdict" "${files[i]}" "$(printf '%s' "${olds[i]}" | head -n 1 | sed 's/^ *//')"
+    fi
 done
 # The build tree goes back to the unchanged sources.
 rebuild >/dev/null 2>&1
 
 total=$((killed + survived))
 echo "== $killed of $total faults killed, $survived survived (${survivors[*]:-none}), $broken did not build"
+[ $survived -gt 0 ] && echo "== survivors: $survivor_list"
 [ $total -gt 0 ] && echo "== kill rate: $((killed * 1000 / total / 10)).$((killed * 1000 / total % 10)) %"
 exit 0
