@@ -3,20 +3,14 @@
 #include "serial/transmissionjournal.h"
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QTableView>
-#include <QtMath>
+#include <QToolTip>
 
 namespace {
 
 constexpr int verticalMargin = 1;
-
-// Port names have no spaces (a /dev/serial/by-id/ path is one long word), so a line may break anywhere.
-QTextOption wrapping() {
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    return option;
-}
 
 int textMargin(const QWidget *widget) {
     const QStyle *style = widget ? widget->style() : QApplication::style();
@@ -28,22 +22,15 @@ int textMargin(const QWidget *widget) {
 AttemptsDelegate::AttemptsDelegate(const TransmissionJournal *journal, QTableView *view)
     : QStyledItemDelegate(view), m_journal(journal), m_view(view) {}
 
-bool AttemptsDelegate::isAttemptColumn(int column) const {
-    return column == TransmissionJournal::PortColumn || column == TransmissionJournal::OutcomeColumn;
-}
-
-int AttemptsDelegate::textWidth(int column) const {
-    return qMax(1, m_view->columnWidth(column) - 2 * textMargin(m_view));
+bool AttemptsDelegate::hasAttemptLines(const QModelIndex &index) const {
+    return (index.column() == TransmissionJournal::PortColumn ||
+            index.column() == TransmissionJournal::OutcomeColumn) &&
+           !m_journal->transmissions().at(index.row()).attempts.isEmpty();
 }
 
 QVector<AttemptsDelegate::Line> AttemptsDelegate::lines(int row) const {
-    const Transmission &transmission = m_journal->transmissions().at(row);
-    const QVector<LinkAttempt> &attempts = transmission.attempts;
+    const QVector<LinkAttempt> &attempts = m_journal->transmissions().at(row).attempts;
     QVector<Line> shown;
-    if (attempts.isEmpty()) {
-        shown.append({QString(), transmission.outcomeText()});
-        return shown;
-    }
     int first = 0;
     if (attempts.size() > maxShownAttempts) {
         first = attempts.size() - (maxShownAttempts - 1);
@@ -56,42 +43,15 @@ QVector<AttemptsDelegate::Line> AttemptsDelegate::lines(int row) const {
     return shown;
 }
 
-const QStaticText &AttemptsDelegate::laidOut(int column, const QString &text, const QFont &font) const {
-    Texts &texts = column == TransmissionJournal::PortColumn ? m_port : m_result;
-    const int width = textWidth(column);
-    if (width != texts.width || font != m_font) {
-        m_port.cache.clear();
-        m_result.cache.clear();
-        texts.width = width;
-        m_font = font;
-    }
-    if (const QStaticText *known = texts.cache.object(text))
-        return *known;
-    auto *laid = new QStaticText(text);
-    laid->setTextOption(wrapping());
-    laid->setTextWidth(width);
-    laid->setTextFormat(Qt::PlainText);
-    laid->prepare(QTransform(), font);
-    texts.cache.insert(text, laid);
-    return *laid;
-}
-
-int AttemptsDelegate::lineHeight(const Line &line, const QFont &font) const {
-    const int port = qCeil(laidOut(TransmissionJournal::PortColumn, line.port, font).size().height());
-    return qMax(port, qCeil(laidOut(TransmissionJournal::OutcomeColumn, line.result, font).size().height()));
-}
-
 QSize AttemptsDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const {
-    if (!isAttemptColumn(index.column()))
+    if (!hasAttemptLines(index))
         return QStyledItemDelegate::sizeHint(option, index);
-    int height = 0;
-    for (const Line &line : lines(index.row()))
-        height += lineHeight(line, option.font);
+    const int height = lines(index.row()).size() * QFontMetrics(option.font).lineSpacing();
     return QSize(m_view->columnWidth(index.column()), height + 2 * verticalMargin);
 }
 
 void AttemptsDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const {
-    if (!isAttemptColumn(index.column())) {
+    if (!hasAttemptLines(index)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -103,16 +63,32 @@ void AttemptsDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     painter->save();
     painter->setClipRect(option.rect);
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    const bool portColumn = index.column() == TransmissionJournal::PortColumn;
-    qreal y = option.rect.top() + verticalMargin;
     painter->setFont(option.font);
-    for (const Line &line : lines(index.row())) {
-        const int height = lineHeight(line, option.font);
-        painter->drawStaticText(QPointF(option.rect.left() + textMargin(widget), y),
-                                laidOut(index.column(), portColumn ? line.port : line.result, option.font));
-        y += height;
-        if (y > option.rect.bottom())
+    const QFontMetrics metrics(option.font);
+    const bool portColumn = index.column() == TransmissionJournal::PortColumn;
+    // A port's distinctive part may be at either end (/dev/serial/by-id/usb-…-port0), a reason's start says most.
+    const Qt::TextElideMode elide = portColumn ? Qt::ElideMiddle : Qt::ElideRight;
+    const int margin = textMargin(widget);
+    QRect line(option.rect.left() + margin, option.rect.top() + verticalMargin, option.rect.width() - 2 * margin,
+               metrics.lineSpacing());
+    for (const Line &attempt : lines(index.row())) {
+        if (line.top() > option.rect.bottom())
             break;
+        const QString &text = portColumn ? attempt.port : attempt.result;
+        painter->drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                          metrics.elidedText(text, elide, line.width()));
+        line.translate(0, metrics.lineSpacing());
     }
     painter->restore();
+}
+
+bool AttemptsDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index) {
+    if (event->type() != QEvent::ToolTip || !index.isValid() || !hasAttemptLines(index))
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QStringList whole;
+    for (const Line &attempt : lines(index.row()))
+        whole << attempt.port + QStringLiteral(": ") + attempt.result;
+    QToolTip::showText(event->globalPos(), whole.join(QLatin1Char('\n')), view->viewport(), option.rect);
+    return true;
 }

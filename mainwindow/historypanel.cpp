@@ -15,7 +15,8 @@
 
 namespace {
 
-// Room for a header line and five rows of commands that wrap to three lines in a window of the least width.
+// Room for a header line and five rows of three lines: a search over three ports, or a command that wraps to three
+// lines in a window of the least width.
 constexpr int shownRows = 5;
 constexpr int linesPerRow = 3;
 

@@ -20,13 +20,12 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
 
 QByteArray bytes(const char *hex) { return QByteArray::fromHex(hex); }
-
-const QByteArray timeCommand = QByteArray::fromHex("434D4479 000000 010111");
 
 // The window opens the history through its menu entry; the panel exists only from then on.
 QDockWidget *openHistory(MainWindow *window) {
@@ -77,8 +76,8 @@ private slots:
     void saveNeverGoesThroughALink_data();
     void saveNeverGoesThroughALink();
     void clearKeepsWhatIsUnfinished();
+    void dockedInA720PixelWindow_data();
     void dockedInA720PixelWindow();
-    void portsStayLevelWithTheirResults();
 };
 
 void tst_history::describesCommands_data() {
@@ -444,10 +443,27 @@ void tst_history::clearKeepsWhatIsUnfinished() {
     QCOMPARE(journal->rowCount(), 0);
 }
 
-// Docked in a window 720 pixels high, the history shows five rows whole and every byte without scrolling sideways.
+void tst_history::dockedInA720PixelWindow_data() {
+    QTest::addColumn<QStringList>("missing"); // listed before the answering port; none: the search is off
+    QTest::newRow("one port") << QStringList();
+    QTest::newRow("search over three ports, long reasons")
+        << QStringList{"zevr-unplugged-adapter-of-line-1", "zevr-unplugged-adapter-of-line-2"};
+}
+
+// Docked in a window 720 pixels high, the history shows five rows whole and every byte without scrolling sideways,
+// each port level with its own result; a cut result is whole in the cell's tooltip.
 void tst_history::dockedInA720PixelWindow() {
+    QFETCH(QStringList, missing);
+    PtyPair device;
+    device.answerEachProbe("ZEVR-3G");
+    setPortLister([&] { return missing + QStringList{device.portName()}; });
+    const auto restore = qScopeGuard([] {
+        setPortLister(nullptr);
+        qApp->setStyleSheet(QString());
+    });
     qApp->setStyleSheet(readStyleSheet(":/style/app.qss"));
-    LinkedWindow linked;
+    LinkedWindow linked(device.portName());
+    linked.worker.com_auto = !missing.isEmpty();
     MainWindow &window = linked.window;
     window.resize(window.width(), 720);
     window.show();
@@ -455,65 +471,50 @@ void tst_history::dockedInA720PixelWindow() {
     openHistory(&window);
     for (int i = 0; i < 6; ++i)
         window.findChild<QPushButton *>(i % 2 ? "pB_Send_2" : "pB_Send_3")->click();
+    auto *journal = window.findChild<TransmissionJournal *>();
+    QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 10000);
     auto *table = window.findChild<QTableView *>("tV_History");
     QTRY_COMPARE(table->rowHeight(5), wantedHeight(table, 5));
     QCOMPARE(window.height(), 720);
     QVERIFY(!table->horizontalScrollBar()->isVisible());
     const int bytes = TransmissionJournal::BytesColumn;
     QVERIFY(table->columnViewportPosition(bytes) + table->columnWidth(bytes) <= table->viewport()->width());
+    const QImage image = table->viewport()->grab().toImage();
     int whole = 0;
     for (int row = 0; row < 6; ++row) {
         const int top = table->rowViewportPosition(row);
-        whole += top >= 0 && top + table->rowHeight(row) <= table->viewport()->height();
+        if (top < 0 || top + table->rowHeight(row) > table->viewport()->height())
+            continue;
+        ++whole;
         // The bytes' cell is as tall as their wrapped lines: none is cut off.
         const QModelIndex cell = table->model()->index(row, bytes);
-        QStyleOptionViewItem option;
-        option.initFrom(table);
-        option.rect = table->visualRect(cell);
-        option.features |= QStyleOptionViewItem::WrapText;
         const QString text = cell.data().toString();
         const int needed = table->fontMetrics()
                                .boundingRect(QRect(0, 0, table->columnWidth(bytes) - 8, 10000), Qt::TextWordWrap, text)
                                .height();
         QVERIFY2(table->rowHeight(row) >= needed, qPrintable(text));
+        const auto tops = [&](int column) {
+            const int left = table->columnViewportPosition(column);
+            return lineTops(image, left + 1, left + table->columnWidth(column) - 1, top, top + table->rowHeight(row));
+        };
+        // Level within half a line: a Latin port's ink starts higher than a lowercase Cyrillic result's.
+        const QVector<int> ports = tops(TransmissionJournal::PortColumn);
+        const QVector<int> results = tops(TransmissionJournal::OutcomeColumn);
+        QCOMPARE(ports.size(), missing.size() + 1);
+        QCOMPARE(results.size(), ports.size());
+        for (int line = 0; line < ports.size(); ++line)
+            QVERIFY(qAbs(ports[line] - results[line]) < table->fontMetrics().lineSpacing() / 2);
     }
-    qApp->setStyleSheet(QString());
     QVERIFY2(whole >= 5, qPrintable(QStringLiteral("%1 rows whole in %2 pixels, rows of %3, %4")
                                         .arg(whole)
                                         .arg(table->viewport()->height())
                                         .arg(table->rowHeight(0))
                                         .arg(table->rowHeight(1))));
-}
-
-// A result that wraps pushes the next port down with its own result: each port is level with its result.
-void tst_history::portsStayLevelWithTheirResults() {
-    SerialThread worker;
-    TransmissionJournal journal(&worker);
-    emit worker.signal_command_queued(1, timeCommand);
-    emit worker.signal_transmission_started(1);
-    emit worker.signal_attempt_failed("COM1", "ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ ОТКАЗ");
-    emit worker.signal_attempt_failed("COM2", "НЕТ ОТВЕТА");
-    emit worker.signal_transmission_finished(1, SerialThread::Outcome::NotFound);
-    HistoryPanel panel;
-    panel.setJournal(&journal);
-    panel.resize(620, 400);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    auto *table = panel.findChild<QTableView *>("tV_History");
-    QTRY_COMPARE(table->rowHeight(0), wantedHeight(table, 0));
-    table->clearSelection();
-    table->setCurrentIndex(QModelIndex());
-    const QImage image = table->viewport()->grab().toImage();
-    const auto tops = [&](int column) {
-        const int left = table->columnViewportPosition(column);
-        return lineTops(image, left + 1, left + table->columnWidth(column) - 1, 0, table->rowHeight(0));
-    };
-    const QVector<int> ports = tops(TransmissionJournal::PortColumn);
-    const QVector<int> results = tops(TransmissionJournal::OutcomeColumn);
-    QVERIFY2(results.size() >= 3, "the first result should wrap in a 620-pixel panel");
-    QCOMPARE(ports.size(), 2);
-    QCOMPARE(ports[0], results.first());
-    QCOMPARE(ports[1], results.last());
+    const QRect last = table->visualRect(table->model()->index(5, TransmissionJournal::OutcomeColumn));
+    QHelpEvent hover(QEvent::ToolTip, last.center(), table->viewport()->mapToGlobal(last.center()));
+    QApplication::sendEvent(table->viewport(), &hover);
+    for (const LinkAttempt &attempt : journal->transmissions().at(5).attempts)
+        QVERIFY2(QToolTip::text().contains(attempt.port + ": " + attempt.result), qPrintable(QToolTip::text()));
 }
 
 QTEST_MAIN(tst_history)
