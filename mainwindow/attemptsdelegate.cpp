@@ -6,18 +6,54 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QTableView>
+#include <QTextLayout>
 #include <QToolTip>
 
 namespace {
 
 constexpr int verticalMargin = 1;
+// A refusal's reason or a long description wraps to as many lines as a search over three ports takes, no more:
+// five rows must fit in the docked panel. The cell's tooltip holds the whole text.
+constexpr int maxWrappedLines = 3;
 
 int textMargin(const QWidget *widget) {
     const QStyle *style = widget ? widget->style() : QApplication::style();
     return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
 }
 
+// The lines a text wraps to at the given width, broken where the view's word wrap breaks it.
+QStringList wrappedLines(QString text, const QFont &font, int width) {
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines;
+}
+
 } // namespace
+
+QStringList AttemptsDelegate::cutLines(const QStyleOptionViewItem &option, const QModelIndex &index) const {
+    // The bytes are what the operator checks against the screen: never cut.
+    if (!m_view->wordWrap() || index.column() == TransmissionJournal::BytesColumn)
+        return {};
+    const int width = m_view->columnWidth(index.column()) - 2 * textMargin(m_view);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    QStringList lines = wrappedLines(text, option.font, width);
+    if (lines.size() <= maxWrappedLines)
+        return {};
+    const QStringList rest = lines.mid(maxWrappedLines - 1);
+    lines = lines.mid(0, maxWrappedLines - 1);
+    lines << QFontMetrics(option.font).elidedText(rest.join(QLatin1Char(' ')), Qt::ElideRight, width);
+    return lines;
+}
 
 AttemptsDelegate::AttemptsDelegate(const TransmissionJournal *journal, QTableView *view)
     : QStyledItemDelegate(view), m_journal(journal), m_view(view) {}
@@ -44,14 +80,19 @@ QVector<AttemptsDelegate::Line> AttemptsDelegate::lines(int row) const {
 }
 
 QSize AttemptsDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const {
-    if (!hasAttemptLines(index))
+    int count = 0;
+    if (hasAttemptLines(index))
+        count = lines(index.row()).size();
+    else if (!(count = cutLines(option, index).size()))
         return QStyledItemDelegate::sizeHint(option, index);
-    const int height = lines(index.row()).size() * QFontMetrics(option.font).lineSpacing();
+    const int height = count * QFontMetrics(option.font).lineSpacing();
     return QSize(m_view->columnWidth(index.column()), height + 2 * verticalMargin);
 }
 
 void AttemptsDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const {
-    if (!hasAttemptLines(index)) {
+    const bool attemptLines = hasAttemptLines(index);
+    const QStringList cut = attemptLines ? QStringList() : cutLines(option, index);
+    if (!attemptLines && cut.isEmpty()) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -71,10 +112,14 @@ void AttemptsDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     const int margin = textMargin(widget);
     QRect line(option.rect.left() + margin, option.rect.top() + verticalMargin, option.rect.width() - 2 * margin,
                metrics.lineSpacing());
-    for (const Line &attempt : lines(index.row())) {
+    QStringList texts = cut;
+    if (attemptLines) {
+        for (const Line &attempt : lines(index.row()))
+            texts << (portColumn ? attempt.port : attempt.result);
+    }
+    for (const QString &text : qAsConst(texts)) {
         if (line.top() > option.rect.bottom())
             break;
-        const QString &text = portColumn ? attempt.port : attempt.result;
         painter->drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                           metrics.elidedText(text, elide, line.width()));
         line.translate(0, metrics.lineSpacing());
@@ -84,8 +129,14 @@ void AttemptsDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 
 bool AttemptsDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                                  const QModelIndex &index) {
-    if (event->type() != QEvent::ToolTip || !index.isValid() || !hasAttemptLines(index))
+    if (event->type() != QEvent::ToolTip || !index.isValid())
         return QStyledItemDelegate::helpEvent(event, view, option, index);
+    if (!hasAttemptLines(index)) {
+        if (cutLines(option, index).isEmpty())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QToolTip::showText(event->globalPos(), index.data().toString(), view->viewport(), option.rect);
+        return true;
+    }
     QStringList whole;
     for (const Line &attempt : lines(index.row()))
         whole << attempt.port + QStringLiteral(": ") + attempt.result;

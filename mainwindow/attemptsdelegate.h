@@ -13,7 +13,7 @@ class TransmissionJournal;
 // line that counts the others; copying and saving keep them all. The cells are laid out from the journal's
 // attempts, never from the joined text of all of them, so that drawing and measuring a row costs the same however
 // many ports its search walked. A row without attempts (refused, queued, no port at all) has only its outcome,
-// which wraps as the other columns do.
+// which wraps as the other columns do, to three lines at most.
 class AttemptsDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -37,6 +37,8 @@ public:
 
 private:
     bool hasAttemptLines(const QModelIndex &index) const;
+    // The lines a text without attempts shows when it wraps to more than fit, the last one cut; none when it fits.
+    QStringList cutLines(const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
     const TransmissionJournal *m_journal;
     QTableView *m_view;

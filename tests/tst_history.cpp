@@ -469,8 +469,13 @@ void tst_history::dockedInA720PixelWindow() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     openHistory(&window);
-    for (int i = 0; i < 6; ++i)
+    // The fourth is refused, with a reason longer than three lines of its column.
+    auto *date = window.findChild<QLineEdit *>("lE_Date");
+    const QString goodDate = date->text();
+    for (int i = 0; i < 6; ++i) {
+        date->setText(i == 3 ? "01/01/1999" : goodDate);
         window.findChild<QPushButton *>(i % 2 ? "pB_Send_2" : "pB_Send_3")->click();
+    }
     auto *journal = window.findChild<TransmissionJournal *>();
     QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 10000);
     auto *table = window.findChild<QTableView *>("tV_History");
@@ -493,6 +498,8 @@ void tst_history::dockedInA720PixelWindow() {
                                .boundingRect(QRect(0, 0, table->columnWidth(bytes) - 8, 10000), Qt::TextWordWrap, text)
                                .height();
         QVERIFY2(table->rowHeight(row) >= needed, qPrintable(text));
+        if (journal->transmissions().at(row).attempts.isEmpty())
+            continue;
         const auto tops = [&](int column) {
             const int left = table->columnViewportPosition(column);
             return lineTops(image, left + 1, left + table->columnWidth(column) - 1, top, top + table->rowHeight(row));
@@ -515,6 +522,12 @@ void tst_history::dockedInA720PixelWindow() {
     QApplication::sendEvent(table->viewport(), &hover);
     for (const LinkAttempt &attempt : journal->transmissions().at(5).attempts)
         QVERIFY2(QToolTip::text().contains(attempt.port + ": " + attempt.result), qPrintable(QToolTip::text()));
+    const QModelIndex refusal = table->model()->index(3, TransmissionJournal::OutcomeColumn);
+    QVERIFY(refusal.data().toString().contains("1999 вне диапазона 2000–2255"));
+    const QRect refused = table->visualRect(refusal);
+    QHelpEvent hoverRefusal(QEvent::ToolTip, refused.center(), table->viewport()->mapToGlobal(refused.center()));
+    QApplication::sendEvent(table->viewport(), &hoverRefusal);
+    QCOMPARE(QToolTip::text(), refusal.data().toString());
 }
 
 QTEST_MAIN(tst_history)
