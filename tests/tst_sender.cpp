@@ -126,7 +126,6 @@ private slots:
     void depotUnitAfterUnit();
     void interrupted_data();
     void interrupted();
-    void usageErrorInJson();
     void versionFromTheBuild();
     void recordOnAFullDisk_data();
     void recordOnAFullDisk();
@@ -420,23 +419,6 @@ void tst_sender::refusedBeforeTheLine() {
     QCOMPARE(simEvents(*m_sim, "probe").size(), 0);
     QCOMPARE(QFileInfo(m_dir->filePath("station.ini")).size(), qint64(strlen(profileText)));
     QVERIFY(QFileInfo(m_dir->filePath("fifo")).isReadable() && !QFileInfo(m_dir->filePath("fifo")).isFile());
-}
-
-// A script that asked for JSON reads JSON whatever goes wrong, a bad command line included; an option that stands
-// where a value should does not become a file name.
-void tst_sender::usageErrorInJson() {
-    const Run run =
-        send({"--profile", "station.ini", "--tab", "time", "--port", "/dev/null", "--record", "--json"}, m_dir->path());
-    QCOMPARE(run.code, 2);
-    QCOMPARE(run.out.size(), 2);
-    const QJsonObject usage = QJsonDocument::fromJson(run.out.first().toUtf8()).object();
-    QCOMPARE(usage.value("event").toString(), QStringLiteral("usage"));
-    QCOMPARE(usage.value("text").toString(),
-             QStringLiteral("--record: не указано значение (следом стоит параметр «--json»)"));
-    const QJsonObject exit = QJsonDocument::fromJson(run.out.last().toUtf8()).object();
-    QCOMPARE(exit.value("event").toString(), QStringLiteral("exit"));
-    QCOMPARE(exit.value("code").toInt(), 2);
-    QVERIFY(!QFileInfo::exists(m_dir->filePath("--json")));
 }
 
 // The version is the one the build was configured with, as the window's "О программе" shows it.
