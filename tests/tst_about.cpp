@@ -30,10 +30,11 @@ private slots:
     void linkText();
 };
 
-// "О программе" shows the dialog modally, with its logo and a link that opens in the browser; "Закрыть" ends it.
+// "О программе" shows the dialog modally, with its logo, the build's version and maker, and a link that opens in the
+// browser; "Закрыть" ends it.
 void tst_about::fromTheMenu() {
     MainWindow window;
-    QString title, link;
+    QString title, link, texts;
     bool helpButton = true, logo = false, external = false;
     QTimer::singleShot(0, [&] {
         auto *shown = qobject_cast<About_dl *>(QApplication::activeModalWidget());
@@ -44,10 +45,13 @@ void tst_about::fromTheMenu() {
         logo = !shown->label_4->pixmap(Qt::ReturnByValue).isNull();
         external = shown->lB_link->openExternalLinks();
         link = shown->lB_link->text();
+        texts = QStringList{shown->label->text(), shown->label_2->text(), shown->label_3->text()}.join('|');
         QTest::mouseClick(shown->pB_close, Qt::LeftButton);
     });
     window.findChild<QAction *>(QStringLiteral("action_about"))->trigger();
     QCOMPARE(title, QStringLiteral("О программе"));
+    // The version and the maker's name are the ones the build was configured with.
+    QCOMPARE(texts, QString::fromUtf8("ЗЕВР-3G-Config|Версия " ZEVR_PROJECT_VERSION "|" ZEVR_MAKER_NAME));
     QVERIFY(!helpButton && logo && external);
     const QString address = QString::fromUtf8(ZEVR_MAKER_URL);
     QCOMPARE(anchorsOf(link), QStringList({address, address.mid(address.indexOf("://") + 3)}));

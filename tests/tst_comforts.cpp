@@ -1,10 +1,11 @@
-#include "mainwindow/mainwindow.h"
-#include "serial/serialthread.h"
+#include "support/linkedwindow.h"
 #include "support/operatorclick.h"
 #include "support/ptypair.h"
 #include "support/settingstestsupport.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,32 +30,36 @@ class tst_comforts : public QObject {
 private slots:
     void init();
     void cleanup();
-    void shortcuts_data();
-    void shortcuts();
+    void actions_data();
+    void actions();
+    void everyActionIsInTheTable();
     void titleNamesTheProfile();
     void clockGoesAsTheCommandGoes();
     void clockWaitsForTheBusyLink();
 
 private:
     template <typename T> T *child(const QString &name) const { return m_window->findChild<T *>(name); }
+    QStringList effectsOf(const std::function<void()> &act) const;
     QString shownTitle() const { return m_window->windowHandle()->title(); }
     void type(const QString &field, const QString &text) const;
 
     std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<LinkedWindow> m_linked; // no port named: each command ends at once
+    MainWindow *m_window = nullptr;
 };
 
 void tst_comforts::init() {
     m_dir = std::make_unique<ScopedWorkDir>();
     QVERIFY(m_dir->isValid());
-    m_window = std::make_unique<MainWindow>();
+    m_linked = std::make_unique<LinkedWindow>();
+    m_window = &m_linked->window;
     m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QApplication::setActiveWindow(m_window);
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
 }
 
 void tst_comforts::cleanup() {
-    m_window.reset();
+    m_linked.reset();
     m_dir.reset();
 }
 
@@ -66,48 +71,145 @@ void tst_comforts::type(const QString &field, const QString &text) const {
     QTest::keyClicks(edit, text);
 }
 
-void tst_comforts::shortcuts_data() {
-    QTest::addColumn<int>("tab");
-    QTest::addColumn<QString>("focus"); // the widget that holds the keyboard focus
-    QTest::addColumn<QKeySequence>("keys");
-    QTest::addColumn<QString>("effect");
+namespace {
 
-    // This test program has no manual beside it, so F1 ends in the notice that says so.
-    QTest::newRow("F1 on the station tab") << 0 << "lE_1" << QKeySequence(Qt::Key_F1) << "manual";
-    QTest::newRow("F1 on the meter tab") << 2 << "rB_Not_El_Counter" << QKeySequence(Qt::Key_F1) << "manual";
-    QTest::newRow("Ctrl+Q") << 1 << "lE_Time" << QKeySequence(Qt::CTRL | Qt::Key_Q) << "quit";
-    QTest::newRow("Ctrl+Return, station tab, in an address")
-        << 0 << "lE_1" << QKeySequence(Qt::CTRL | Qt::Key_Return) << "434D4477 00 00000000";
-    QTest::newRow("Ctrl+Return, clock tab, in the time")
-        << 1 << "lE_Time" << QKeySequence(Qt::CTRL | Qt::Key_Return) << "434D4479 000000 010111";
-    QTest::newRow("Ctrl+Enter on the keypad, meter tab")
-        << 2 << "rB_Not_El_Counter" << QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Enter)
-        << "434D447A 00 00000000 0000";
+struct ActionRow {
+    const char *action;
+    int tab;
+    const char *focus; // the widget that holds the keyboard focus
+    QKeySequence keys; // none: triggered, as its menu entry does
+    QString effect;
+};
+
+// Every action of the window, each way it is reached: triggered, and by each of its shortcuts pressed in a field
+// that holds the focus; and what an operator sees it do.
+QVector<ActionRow> actionRows() {
+    const QString manual = "notice Руководство пользователя не найдено", quit = "quit";
+    const QString open = "dialog QFileDialog Открыть профиль", save = "dialog QFileDialog Сохранить профиль";
+    return {
+        {"action_open_profile", 0, "lE_1", {}, open},
+        {"action_open_profile", 1, "lE_Time", QKeySequence("Ctrl+O"), open},
+        {"action_save_profile", 0, "lE_1", {}, save},
+        {"action_save_profile", 2, "rB_Not_El_Counter", QKeySequence("Ctrl+S"), save},
+        {"action_history", 0, "lE_1", {}, "history shown"},
+        {"action_history", 0, "lE_1", QKeySequence("Ctrl+H"), "history shown"},
+        {"action_settings", 0, "lE_1", {}, "dialog settings_dlg Настройки связи"},
+        {"action_exit", 0, "lE_1", {}, quit},
+        {"action_exit", 1, "lE_Time", QKeySequence("Ctrl+Q"), quit},
+        {"action_about", 0, "lE_1", {}, "dialog About_dl О программе"},
+        // This test program has no manual beside it, so F1 ends in the notice that says so.
+        {"action_re", 0, "lE_1", {}, manual},
+        {"action_re", 0, "lE_1", QKeySequence(Qt::Key_F1), manual},
+        {"action_re", 2, "rB_Not_El_Counter", QKeySequence(Qt::Key_F1), manual},
+        {"action_send_tab", 0, "lE_1", {}, "sent 434D4477 00 00000000"},
+        {"action_send_tab", 0, "lE_1", QKeySequence("Ctrl+Return"), "sent 434D4477 00 00000000"},
+        {"action_send_tab", 1, "lE_Time", QKeySequence("Ctrl+Return"), "sent 434D4479 000000 010111"},
+        {"action_send_tab", 2, "rB_Not_El_Counter", QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Enter),
+         "sent 434D447A 00 00000000 0000"},
+        // The history's table holds one row here, the time command's, and has the focus.
+        {"action_copy", 1, "tV_History", {}, "copied 1 row of 5 cells"},
+        {"action_copy", 1, "tV_History", QKeySequence("Ctrl+C"), "copied 1 row of 5 cells"},
+    };
 }
 
-// Each key is pressed in the shown window, in the field that has the focus, as an operator would press it.
-void tst_comforts::shortcuts() {
-    QFETCH(int, tab);
+} // namespace
+
+void tst_comforts::actions_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("effect");
+    for (const ActionRow &row : actionRows())
+        QTest::addRow("%s %s", row.action, qPrintable(row.keys.toString()))
+            << row.action << row.tab << row.focus << row.keys << row.effect;
+}
+
+// What the window did, in words: a modal dialog it showed (closed at once), a notice, a command sent, the history
+// shown, rows copied, or the program told to quit.
+QStringList tst_comforts::effectsOf(const std::function<void()> &act) const {
+    QStringList effects;
+    QTimer::singleShot(0, m_window, [&effects] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            effects << "dialog " + QString(dialog->metaObject()->className()) + ' ' + dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    QSignalSpy sent(m_window, &MainWindow::signal_data_send), quit(m_window, &MainWindow::signal_quit);
+    const auto historyShown = [this] {
+        return child<QDockWidget>("dW_History") && child<QDockWidget>("dW_History")->isVisible();
+    };
+    const bool historyBefore = historyShown();
+    const QString notice = child<QLabel>("noticeLabel")->text();
+    QGuiApplication::clipboard()->clear();
+    act();
+    QTest::qWait(20);
+    if (child<QLabel>("noticeLabel")->text() != notice)
+        effects << "notice " + child<QLabel>("noticeLabel")->text();
+    for (const QList<QVariant> &command : sent)
+        effects << "sent " + command.first().toByteArray().toHex().toUpper();
+    if (historyShown() && !historyBefore)
+        effects << "history shown";
+    if (const QString copied = QGuiApplication::clipboard()->text(); !copied.isEmpty())
+        effects << QStringLiteral("copied %1 row of %2 cells")
+                       .arg(copied.trimmed().count('\n') + 1)
+                       .arg(copied.section('\n', 0, 0).count('\t') + 1);
+    if (!quit.isEmpty())
+        effects << "quit";
+    return effects;
+}
+
+void tst_comforts::actions() {
+    QFETCH(QString, action);
     QFETCH(QString, focus);
     QFETCH(QKeySequence, keys);
     QFETCH(QString, effect);
+    if (action == "action_copy") {
+        child<QTabWidget>("tabWidget")->setCurrentIndex(1);
+        operatorClick(child<QWidget>("pB_Send_2"));
+        child<QAction>("action_history")->trigger();
+    }
+    QFETCH(int, tab);
     child<QTabWidget>("tabWidget")->setCurrentIndex(tab);
     QWidget *field = child<QWidget>(focus);
     field->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), field);
-    QSignalSpy sent(m_window.get(), &MainWindow::signal_data_send);
-    QSignalSpy quit(m_window.get(), &MainWindow::signal_quit);
-    const int combined = keys[0];
-    QTest::keyClick(field, Qt::Key(combined & ~Qt::KeyboardModifierMask),
-                    Qt::KeyboardModifiers(combined & Qt::KeyboardModifierMask));
+    const QStringList effects = effectsOf([&] {
+        if (keys.isEmpty())
+            return child<QAction>(action)->trigger();
+        const int combined = keys[0];
+        QTest::keyClick(field, Qt::Key(combined & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(combined & Qt::KeyboardModifierMask));
+    });
+    if (effect.startsWith("sent "))
+        effect = "sent " + QByteArray::fromHex(effect.mid(5).toLatin1()).toHex().toUpper();
+    QCOMPARE(effects, QStringList{effect});
+}
 
-    const QString notice = child<QLabel>("noticeLabel")->text();
-    QCOMPARE(notice.startsWith(QStringLiteral("Руководство пользователя не найдено")), effect == "manual");
-    QCOMPARE(quit.count(), effect == "quit" ? 1 : 0);
-    const bool sends = effect != "manual" && effect != "quit";
-    QCOMPARE(sent.count(), sends ? 1 : 0);
-    if (sends)
-        QCOMPARE(sent.first().first().toByteArray().toHex(), QByteArray::fromHex(effect.toLatin1()).toHex());
+// The table above holds every action of the window, in its menus, on itself and on its widgets, with every shortcut
+// of each: an action added without a row there, or a shortcut without one, fails here.
+void tst_comforts::everyActionIsInTheTable() {
+    child<QAction>("action_history")->trigger(); // the history's panel, and its actions, exist from then on
+    QList<QAction *> found = m_window->actions();
+    for (QWidget *widget : m_window->findChildren<QWidget *>())
+        found += widget->actions(); // the menu bar's and every menu's too
+    QStringList inWindow, inTable;
+    for (QAction *action : found) {
+        if (action->isSeparator() || action->menu())
+            continue;
+        const QString name = action->objectName().isEmpty() ? action->text() : action->objectName();
+        for (const QKeySequence &keys : QList<QKeySequence>{QKeySequence()} + action->shortcuts())
+            inWindow << name + ' ' + keys.toString();
+    }
+    for (const ActionRow &row : actionRows())
+        inTable << QString(row.action) + ' ' + row.keys.toString();
+    // Ctrl+Return and the keypad's Enter are one action's two shortcuts; the table presses the keypad's.
+    inTable.replaceInStrings("Ctrl+Num+Enter", "Ctrl+Enter");
+    inWindow.removeDuplicates();
+    inTable.removeDuplicates();
+    inWindow.sort();
+    inTable.sort();
+    QCOMPARE(inWindow, inTable);
 }
 
 // The specified title until a profile is opened or saved; then the profile's name, with "*" while the tabs show
@@ -148,7 +250,7 @@ void tst_comforts::clockGoesAsTheCommandGoes() {
         return QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999));
     });
     child<QTabWidget>("tabWidget")->setCurrentIndex(1);
-    QSignalSpy sent(m_window.get(), &MainWindow::signal_data_send);
+    QSignalSpy sent(m_window, &MainWindow::signal_data_send);
     operatorClick(child<QWidget>("pB_Send_Clock"));
     QCOMPARE(sent.count(), 1);
     QCOMPARE(sent.first().first().toByteArray().toHex(), lastSecondOf2026.toHex());
@@ -161,10 +263,8 @@ void tst_comforts::clockGoesAsTheCommandGoes() {
 void tst_comforts::clockWaitsForTheBusyLink() {
     PtyPair line; // a controller that never answers: the first command holds the link for its second of waiting
     QVERIFY(!line.path().isEmpty());
-    SerialThread worker;
-    worker.com_auto = false;
+    SerialThread &worker = m_linked->worker;
     worker.com_port = line.path();
-    m_window->attachLink(&worker);
     QElapsedTimer clock;
     clock.start();
     qint64 readAt = -1;
@@ -177,7 +277,7 @@ void tst_comforts::clockWaitsForTheBusyLink() {
         if (firstDone < 0)
             firstDone = clock.elapsed();
     });
-    QSignalSpy sent(m_window.get(), &MainWindow::signal_data_send);
+    QSignalSpy sent(m_window, &MainWindow::signal_data_send);
     child<QTabWidget>("tabWidget")->setCurrentIndex(1);
     operatorClick(child<QWidget>("pB_Send_2"));
     operatorClick(child<QWidget>("pB_Send_Clock"));
