@@ -9,11 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
-// Device nodes, FIFOs and symbolic links are POSIX; the Windows build runs the rest of this test under Wine.
+// FIFOs are POSIX; the Windows build runs the rest of this test under Wine.
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 #endif
 
 using namespace Profiles;
@@ -53,10 +51,6 @@ private slots:
     void commandsFollowTheTabRules_data();
     void commandsFollowTheTabRules();
     void filesOnDisk();
-#ifndef Q_OS_WIN
-    void savingLeavesWhatIsNotAProfile_data();
-    void savingLeavesWhatIsNotAProfile();
-#endif
 };
 
 void tst_profile::readsWhatADepotWrites() {
@@ -231,60 +225,6 @@ void tst_profile::filesOnDisk() {
     QCOMPARE(writeProfileFile(dir.filePath("no/such/folder.ini"), everyFieldSet()), QStringLiteral("папка не найдена"));
 #endif
 }
-
-#ifndef Q_OS_WIN
-void tst_profile::savingLeavesWhatIsNotAProfile_data() {
-    QTest::addColumn<QString>("obstacle");
-    QTest::addColumn<QString>("reason");
-    const QString link = QStringLiteral("это символическая ссылка, программа не пишет через ссылки");
-    QTest::newRow("link to a profile") << "link to file" << link;
-    QTest::newRow("link to a device node") << "link to device" << link;
-    QTest::newRow("link to a FIFO") << "link to FIFO" << link;
-    QTest::newRow("FIFO") << "FIFO"
-                          << "это не обычный файл, а канал (FIFO)";
-    QTest::newRow("device node") << "device"
-                                 << "это не обычный файл, а устройство";
-    QTest::newRow("folder") << "folder"
-                            << "это папка, а не файл";
-}
-
-// Saving replaces a regular file or creates one, and nothing else: what stands at the name, and whatever a link there
-// points to, stays as it was, and the reason is told. Nothing waits on a FIFO.
-void tst_profile::savingLeavesWhatIsNotAProfile() {
-    QFETCH(QString, obstacle);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("station.ini"), target = dir.filePath("target");
-    const QByteArray targetName = QFile::encodeName(obstacle.startsWith("link") ? target : path);
-    if (obstacle.endsWith("device") &&
-        ::mknod(targetName.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) // the null device's numbers
-        QSKIP("cannot make a device node here");
-    if (obstacle.endsWith("FIFO"))
-        QVERIFY(::mkfifo(targetName.constData(), 0666) == 0);
-    if (obstacle == "folder")
-        QVERIFY(QDir().mkdir(path));
-    const QByteArray foreign = "version=1\n; someone else's\n[time]\n";
-    if (obstacle == "link to file") {
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(foreign) == foreign.size());
-    }
-    if (obstacle.startsWith("link"))
-        QVERIFY(QFile::link(target, path));
-    struct stat before {};
-    QVERIFY(::lstat(targetName.constData(), &before) == 0);
-
-    QTEST(writeProfileFile(path, everyFieldSet()), "reason");
-    struct stat after {};
-    QVERIFY(::lstat(targetName.constData(), &after) == 0);
-    QCOMPARE(after.st_mode, before.st_mode);
-    QCOMPARE(after.st_ino, before.st_ino);
-    QCOMPARE(QFileInfo(path).isSymLink(), obstacle.startsWith("link"));
-    if (obstacle == "link to file")
-        QVERIFY(readProfileFile(target).profile == readProfile(foreign).profile);
-    QStringList left =
-        QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    QCOMPARE(left.size(), obstacle.startsWith("link") ? 2 : 1); // no temporary file left behind
-}
-#endif
 
 QTEST_APPLESS_MAIN(tst_profile)
 #include "tst_profile.moc"

@@ -405,39 +405,31 @@ void tst_workfiles::fullDiskKeepsLinesWhole() {
 
 void tst_workfiles::systemReasonsInRussian_data() {
     QTest::addColumn<QString>("system");
-    QTest::addColumn<QString>("words");        // for the status bar
-    QTest::addColumn<QString>("withOriginal"); // for the history, the tooltips and the sender
-    const QString ioctl = QStringLiteral("устройство не принимает настройки линии: линия оборвана или это не порт");
-    QTest::newRow("hang-up, glibc") << "Inappropriate ioctl for device" << ioctl
-                                    << ioctl + " (Inappropriate ioctl for device)";
-    QTest::newRow("Qt's own, as Qt writes it") << "Permission denied"
-                                               << "нет прав доступа"
-                                               << "нет прав доступа (Permission denied)";
-    QTest::newRow("serial library")
-        << "Permission error while locking the device"
-        << "порт заблокирован другой программой"
-        << "порт заблокирован другой программой (Permission error while locking the device)";
-    QTest::newRow("English Windows, full stop and blanks") << " Access is denied.\r\n"
-                                                           << "нет доступа: порт занят другой программой или нет прав"
-                                                           << "нет доступа: порт занят другой программой или нет прав "
-                                                              "(Access is denied.)";
-    QTest::newRow("already Russian") << "Отказано в доступе"
-                                     << "Отказано в доступе"
-                                     << "Отказано в доступе";
-    QTest::newRow("unknown English") << "Frobnication failed"
-                                     << "ошибка системы: Frobnication failed"
-                                     << "ошибка системы: Frobnication failed";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "";
+    QTest::addColumn<QString>("words"); // for the status bar
+    QTest::addColumn<bool>("original"); // whether the history, the tooltips and the sender add the system's words
+    const auto row = [](const char *name, const char *system, const char *words, bool original) {
+        QTest::newRow(name) << QString(system) << QString(words) << original;
+    };
+    row("hang-up, glibc", "Inappropriate ioctl for device",
+        "устройство не принимает настройки линии: линия оборвана или это не порт", true);
+    row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
+    row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
+    row("English Windows, full stop and blanks", " Access is denied.\r\n",
+        "нет доступа: порт занят другой программой или нет прав", true);
+    row("already Russian", "Отказано в доступе", "Отказано в доступе", false);
+    row("unknown English", "Frobnication failed", "ошибка системы: Frobnication failed", false);
+    row("empty", "", "", false);
 }
 
 void tst_workfiles::systemReasonsInRussian() {
     QFETCH(QString, system);
-    QTEST(SystemReason::russian(system), "words");
-    QTEST(SystemReason::withOriginal(system), "withOriginal");
+    QFETCH(QString, words);
+    QFETCH(bool, original);
+    const QString withOriginal = original ? words + " (" + system.trimmed() + ")" : words;
+    QCOMPARE(SystemReason::russian(system), words);
+    QCOMPARE(SystemReason::withOriginal(system), withOriginal);
     // Whichever way a file's failure is told, its reason is in Russian.
-    QTEST(FileResult::failure(QStringLiteral("x"), system).reason, "withOriginal");
+    QCOMPARE(FileResult::failure(QStringLiteral("x"), system).reason, withOriginal);
 }
 
 QTEST_GUILESS_MAIN(tst_workfiles)
