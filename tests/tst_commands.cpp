@@ -35,10 +35,6 @@ Channel channel(const QString &cm, const QString &date = "01/01/2017", const QSt
     return result;
 }
 
-Encoded multi(const Channel &c1, const Channel &c2, const Channel &c3, const Channel &c4) {
-    return multiChannel({c1, c2, c3, c4});
-}
-
 Encoded pulse(const QString &reading, const QString &coefficient = "3200") {
     return meter(MeterType::Pulse, reading, coefficient);
 }
@@ -50,7 +46,7 @@ void row(const char *name, const Encoded &built, const QByteArray &expected) {
 // Network address and CM count, then the further CM numbers; the rest is the form's record.
 void cmRow(const char *checked, const char *head, const char *tail) {
     const QByteArray expected = bytes(head) + bytes("01 01 11 41 00 00 04 D2") + bytes(tail);
-    const Encoded built = multi(channel(checked), channel("0000"), channel("0000"), channel("0000"));
+    const Encoded built = multiChannel({channel(checked), channel("0000"), channel("0000"), channel("0000")});
     QTest::addRow("CM %s", checked) << Encoded{built.bytes.mid(4, 12), built.refusal} << Encoded{expected, QString()};
 }
 
@@ -83,16 +79,16 @@ void tst_commands::commandBytes_data() {
     const Channel form = channel("0000");
     // The serial number keeps its third byte on every channel.
     row("x: examples, serial 99999 everywhere",
-        multi(channel("1010", "15/06/2016", "B", "99999"), channel("0101", "15/06/2016", "B", "99999"),
-              channel("0000", "01/01/2017", "A", "99999"), channel("0000", "01/01/2017", "A", "99999")),
+        multiChannel({channel("1010", "15/06/2016", "B", "99999"), channel("0101", "15/06/2016", "B", "99999"),
+                      channel("0000", "01/01/2017", "A", "99999"), channel("0000", "01/01/2017", "A", "99999")}),
         records("01 02 0F 06 10 42 00 01 86 9F 30 00", "02 02 0F 06 10 42 00 01 86 9F 40 00",
                 "00 00 01 01 11 41 00 01 86 9F 00 00", "00 00 01 01 11 41 00 01 86 9F 00 00"));
     // An emptied code field still takes its byte, so nothing behind it moves.
     row("x: code emptied, leap day of 2000",
-        multi(form, channel("0000", "01/01/2017", ""), channel("0000", "29/02/2000"), form),
+        multiChannel({form, channel("0000", "01/01/2017", ""), channel("0000", "29/02/2000"), form}),
         records(FormRecord, "00 00 01 01 11 00 00 00 04 D2 00 00", "00 00 1D 02 00 41 00 00 04 D2 00 00", FormRecord));
     row("x: lower-case code, years 2000 and 2255",
-        multi(channel("0000", "01/01/2000", "z"), channel("0000", "31/12/2255"), form, form),
+        multiChannel({channel("0000", "01/01/2000", "z"), channel("0000", "31/12/2255"), form, form}),
         records("00 00 01 01 00 7A 00 00 04 D2 00 00", "00 00 1F 0C FF 41 00 00 04 D2 00 00", FormRecord, FormRecord));
     cmRow("0000", "00 00", "00 00");
     cmRow("1000", "01 01", "00 00");
@@ -118,12 +114,10 @@ void tst_commands::commandBytes_data() {
     const QString notDigits = QStringLiteral("«%1»: допустимы только цифры 0–9");
     const QString years = QStringLiteral("год %1 вне диапазона 2000–2255");
     refused("w: Arabic-Indic digits", single("1", "", {"١٢٣"}), "адрес БУ1", notDigits.arg("١٢٣"));
-    refused("x: Cyrillic code letter", multi(channel("0000", "01/01/2017", "А"), form, form, form),
+    refused("x: Cyrillic code letter", multiChannel({channel("0000", "01/01/2017", "А"), form, form, form}),
             "код подразделения канала 1", "«А»: нужна одна латинская буква A–Z или a–z");
-    refused("x: Arabic-Indic serial", multi(form, form, channel("0000", "01/01/2017", "A", "١٢٣"), form),
+    refused("x: Arabic-Indic serial", multiChannel({form, form, channel("0000", "01/01/2017", "A", "١٢٣"), form}),
             "порядковый номер канала 3", notDigits.arg("١٢٣"));
-    refused("x: date cleared", multi(channel("0000", "//"), form, form, form), "дата выпуска канала 1",
-            "год не указан, нужен 2000–2255");
     refused("y: year 2256", dateTime("00:00:00", "01/01/2256"), "дата", years.arg("2256"));
     refused("y: Arabic-Indic hour", dateTime("١٢:00:00", "01/01/2017"), "время", notDigits.arg("١٢"));
     refused("z: not a number", pulse("12a4.5"), "текущее значение", "«12a4.5»: допустимы только цифры 0–9 и точка");
@@ -144,12 +138,12 @@ void tst_commands::commandBytes_data() {
     // Two values wrong at once: the first in the tab's order is named.
     refused("w: two addresses", single("11", "", {"256", "abc"}), "адрес БУ1", tooLarge.arg("256").arg(255));
     refused("x: code of channel 1, serial of channel 2",
-            multi(channel("0000", "01/01/2017", "А"), channel("0000", "01/01/2017", "A", "x"), form, form),
+            multiChannel({channel("0000", "01/01/2017", "А"), channel("0000", "01/01/2017", "A", "x"), form, form}),
             "код подразделения канала 1", "«А»: нужна одна латинская буква A–Z или a–z");
     refused("y: time and date", dateTime("24:00:00", "01/01/1999"), "время", "час 24 не бывает, нужен 0–23");
     refused("z: reading and constant", pulse("12a4.5", "3205"), "текущее значение",
             "«12a4.5»: допустимы только цифры 0–9 и точка");
-    refused("x: 31 April", multi(form, channel("0000", "31/04/2016"), form, form), "дата выпуска канала 2",
+    refused("x: 31 April", multiChannel({form, channel("0000", "31/04/2016"), form, form}), "дата выпуска канала 2",
             "день 31 не бывает, в апреле нужен 1–30");
     // The command carries the constant in tens: 3205 would arrive as 3200, 5 as 0. A constant of 0 is no meter's.
     const QString constantRange = QStringLiteral("нужна 10–655350, кратная 10");

@@ -289,11 +289,9 @@ void tst_sender::options_data() {
     QTest::addColumn<QString>("parsed"); // the fields that differ from the defaults, or "!" and the refusal
     const QStringList base{"--profile", "p.ini", "--tab", "time"}, wait = base + QStringList{"--wait"};
     QTest::newRow("defaults") << base << "";
-    for (const char *tab : {"station", "meter", "all"})
-        QTest::addRow("--tab %s", tab) << QStringList{"--profile", "p.ini", "--tab", tab}
-                                       << QStringLiteral("tabs=%1").arg(tab[0] == 's'   ? 1
-                                                                        : tab[0] == 'm' ? 4
-                                                                                        : 7);
+    for (const QString &tab : {"station=1", "meter=4", "all=7"})
+        QTest::addRow("--tab %s", qPrintable(tab))
+            << QStringList{"--profile", "p.ini", "--tab", tab.section('=', 0, 0)} << "tabs=" + tab.section('=', 1);
     QTest::newRow("every flag") << base + QStringList{"--auto", "--now", "--json", "--wait"}
                                 << "auto=1 now=1 json=1 wait=1";
     QTest::newRow("every value") << wait + QStringList{"--port",  "ttyS1", "--settings", "s.ini", "--record", "r.jsonl",
