@@ -230,20 +230,11 @@ void tst_sender::outputLines() {
         std::fclose(outFile);
         std::fclose(errFile);
     }
-    QStringList lines;
-    for (const QByteArray &line : readFileBytes(out.fileName()).split('\n')) {
-        QJsonObject event = QJsonDocument::fromJson(line).object();
-        if (json && !line.isEmpty()) {
-            QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)$)")
-                         .match(event.take("t").toString())
-                         .hasMatch(),
-                     line.constData());
-            lines << QJsonDocument(event).toJson(QJsonDocument::Compact);
-        } else if (!line.isEmpty()) {
-            lines << QString::fromLocal8Bit(line);
-        }
-    }
-    QTEST(lines.join('\n'), "out");
+    // Every JSON event carries the time it was said, to the millisecond and with the offset.
+    const QRegularExpression time(R"re(,"t":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)")re");
+    QString said = QString::fromLocal8Bit(readFileBytes(out.fileName())).trimmed();
+    QCOMPARE(said.count(time), json ? 7 : 0);
+    QTEST(said.remove(time), "out");
     QTEST(QString::fromLocal8Bit(readFileBytes(err.fileName())).trimmed(), "err");
 }
 
