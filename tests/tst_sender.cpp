@@ -70,6 +70,13 @@ QStringList recordOutcomes(const QJsonObject &record) {
     return outcomes;
 }
 
+// Ctrl+C to the sender alone. One that has already ended is not signalled: its process id is then 0, which would
+// interrupt the test's own process group.
+void interrupt(QProcess &process) {
+    if (process.state() == QProcess::Running)
+        ::kill(pid_t(process.processId()), SIGINT);
+}
+
 // Lets the simulator print what it received by the time the sender has ended.
 void settle(SimProcess &sim, int probes) {
     waitUntil(1000, [&] { return simEvents(sim, "probe").size() >= probes; });
@@ -492,7 +499,7 @@ void tst_sender::interrupted() {
     const Run run =
         send(toSim("all") + QStringList{"--wait", "--record", "units.jsonl"}, [this, probes](QProcess &process) {
             waitUntil(5000, [&] { return simEvents(*m_sim, "probe").size() >= probes; });
-            ::kill(pid_t(process.processId()), SIGINT);
+            interrupt(process);
         });
     QTEST(run.code, "code");
     const QVector<QJsonObject> lines = records(m_dir->filePath("units.jsonl"));
@@ -572,7 +579,7 @@ void tst_sender::waitingTellsWhatTheLineDoes() {
                              QTest::qWait(300); // polls that find the same must not say it again
                              QVERIFY(startSim({"--silent", "--link", port}));
                              waitUntil(3000, [&] { return simEvents(*m_sim, "probe").size() >= 3; });
-                             ::kill(pid_t(process.processId()), SIGINT);
+                             interrupt(process);
                          });
     QCOMPARE(run.code, 5); // stopped before any unit was served
     const QStringList lines = (QString::fromLocal8Bit(early) + run.err).split('\n', Qt::SkipEmptyParts);
@@ -599,7 +606,7 @@ void tst_sender::portHeldForTheRun() {
     QVERIFY2(second.err.contains(holder), qPrintable(second.err));
 
     QTest::qWait(300); // the first sender's probes go on meanwhile
-    ::kill(pid_t(first.processId()), SIGINT);
+    interrupt(first);
     QVERIFY(first.waitForFinished(5000));
     QCOMPARE(first.exitCode(), 0);
     QCOMPARE(simCommands(*m_sim), QStringList{y});
