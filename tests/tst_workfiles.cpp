@@ -74,10 +74,12 @@ const QByteArray foreign = "root:x:0:0:root:/root:/bin/bash\n";
 const QString linkRefused = QStringLiteral("это символическая ссылка, программа не пишет через ссылки");
 const QString folderRefused = QStringLiteral("это папка, а не файл");
 const QString typeRefused = QStringLiteral("это не обычный файл");
+// The system's reasons in Russian, the system's own words after them.
+const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
 
 enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, Link, DeadLink };
 // Only the log has a folder of its own; a link to a folder is followed, a link to anything else is not.
-enum LogObstacle { DirLink = DeadLink + 1, DirLinkToFile, DirLinkToNothing, LinkInLinkedDir, FileForDir, SharedLog };
+enum LogObstacle { DirLink = DeadLink + 1, DirLinkToFile, DirLinkToNothing, LinkInLinkedDir, SharedLog };
 
 } // namespace
 
@@ -200,7 +202,6 @@ void tst_workfiles::fileInTheWay_data() {
     QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
     QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
     // The system's reasons in Russian, the system's own words after them.
-    const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
     const QString full = "нет места на диске (" + QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
     // Replacing a file that could not be read would lose every pair the dialog does not show.
     const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
@@ -317,11 +318,9 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::newRow("folder links to nothing")
         << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
     QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
-    QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
     QTest::newRow("FIFO in place of the file") << int(Fifo) << QStringLiteral("это не обычный файл, а канал (FIFO)");
-    QTest::newRow("read-only folder") << int(ReadOnlyDir)
-                                      << "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
+    QTest::newRow("read-only folder") << int(ReadOnlyDir) << denied;
     // No owner check: a log that colleagues share stays theirs and ours.
     QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
 }
@@ -332,14 +331,13 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     QFETCH(int, obstacle);
     QFETCH(QString, reason);
     // The reason is the folder's, not the file's.
-    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing || obstacle == FileForDir;
+    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing;
     const bool linkedFolder = obstacle == DirLink || obstacle == LinkInLinkedDir;
     const QString file = folder + QStringLiteral("/log_06122026_41.log");
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
     const QString other = QDir(m_dir->path()).filePath(QStringLiteral("other"));
     QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
-    QVERIFY(obstacle == FileForDir         ? writeFileBytes(folder, "not a folder")
-            : obstacle == DirLinkToFile    ? makeLink(target, folder)
+    QVERIFY(obstacle == DirLinkToFile      ? makeLink(target, folder)
             : obstacle == DirLinkToNothing ? makeLink(other, folder)
                                            : QDir().mkdir(linkedFolder ? "other" : folder));
     if (linkedFolder)
