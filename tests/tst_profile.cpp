@@ -135,6 +135,8 @@ void tst_profile::refusesBadProfile_data() {
     // What the window would refuse to send: a moment no clock holds, a constant not in whole tens. The constant is
     // checked whatever the type, since the field keeps it for when the meter becomes a pulse meter.
     badValue("hour 24", "time", "time", "24:00:00", "час 24 не бывает, нужен 0–23");
+    badValue("a day its month lacks", "time", "date", "31/02/2026",
+             "день 31 не бывает, в феврале 2026 года нужен 1–28");
     badValue("coefficient 3205", "meter", "coefficient", "3205", "3205 не кратно 10, дошло бы как 3200");
     badValue("unknown word", "meter", "type", "pulsed", "«pulsed»: допустимо none, pulse, rs485");
     badValue("unit mode", "station", "unit2.control", "analog", "«analog»: допустимо gsm, 4-20");
