@@ -327,6 +327,7 @@ void tst_sender::options_data() {
     QTest::newRow("port and search") << base + QStringList{"--auto", "--port", "x"}
                                      << "!--port и --auto исключают друг друга";
     QTest::newRow("unknown option") << base + QStringList{"--colour"} << "!неизвестный параметр «--colour»";
+    QTest::newRow("value to a flag") << base + QStringList{"--auto=yes"} << "!--auto: у этого параметра нет значения";
     QTest::newRow("stray argument") << base + QStringList{"x.ini"} << "!лишний аргумент «x.ini»";
     // A file whose name starts with "-" is named "./-name".
     QTest::newRow("file named like an option") << base + QStringList{"--record", "./--json"} << "record=./--json";

@@ -1,5 +1,6 @@
 #include "app/instancemutex.h"
 #include "serial/serialthread.h"
+#include "support/ptypair.h"
 #include "support/settingstestsupport.h"
 #include "workfiles/applog.h"
 #include "workfiles/fileresult.h"
@@ -106,6 +107,7 @@ private slots:
     void fullDiskKeepsLinesWhole();
     void systemReasonsInRussian_data();
     void systemReasonsInRussian();
+    void serialLibraryTextsInRussian();
 
 private:
     std::optional<ScopedWorkDir> m_dir; // each case starts in a fresh working folder
@@ -428,6 +430,26 @@ void tst_workfiles::systemReasonsInRussian() {
     QCOMPARE(SystemReason::withOriginal(system), withOriginal);
     // Whichever way a file's failure is told, its reason is in Russian.
     QCOMPARE(FileResult::failure(QStringLiteral("x"), system).reason, withOriginal);
+}
+
+// What the serial library really says, provoked on a pseudo-terminal, reaches the operator in Russian.
+void tst_workfiles::serialLibraryTextsInRussian() {
+    PtyPair line;
+    QSerialPort port(line.portName());
+    QStringList said;
+    const auto tell = [&] {
+        said << SystemReason::russian(port.errorString());
+        port.clearError();
+    };
+    port.waitForReadyRead(1);
+    tell();
+    port.open(QIODevice::ReadWrite);
+    port.open(QIODevice::ReadWrite);
+    tell();
+    port.close();
+    port.open(QIODevice::Append);
+    tell();
+    QCOMPARE(said, QStringList({"время ожидания истекло", "порт уже открыт", "неподдерживаемый режим открытия порта"}));
 }
 
 QTEST_GUILESS_MAIN(tst_workfiles)
