@@ -218,6 +218,11 @@ void tst_history::cancelDropsTheQueue() {
     // Nothing more goes to the line: no late answer timeout, no next command.
     QTest::qWait(1200);
     QCOMPARE(silent.received(), QByteArray("ZEVR-3G-Config"));
+    // The notice says what was dropped until the next command starts; then it would read as that command's fate.
+    worker.slot_data_send("CMDy");
+    QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(), QString());
+    QVERIFY(reportText(window).startsWith("Открыт "));
+    worker.slot_cancel();
 }
 
 // However many commands wait, each keeps its row until it has ended, so the busy indicator's count and "Отмена"'s

@@ -3,7 +3,6 @@
 #include "mainwindow/mainwindow.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
-#include "support/linkedwindow.h"
 #include "support/linkrecorder.h"
 #include "support/ptypair.h"
 #include "support/settingstestsupport.h"
@@ -39,7 +38,6 @@ private slots:
     void reportAndNoticeShareTheLine_data();
     void reportAndNoticeShareTheLine();
     void statusTipsLeaveTheReport();
-    void cancelNoticeGoesWithTheNextCommand();
 };
 
 void tst_statusdisplay::texts_data() {
@@ -313,29 +311,6 @@ void tst_statusdisplay::statusTipsLeaveTheReport() {
     QCOMPARE(reportText(window), report);
     QVERIFY(reportLabel->isVisible());
     QCOMPARE(reportLabel->grab().toImage(), before);
-}
-
-// "Отмена" says what it dropped until the next command starts; then it would read as that command's fate.
-void tst_statusdisplay::cancelNoticeGoesWithTheNextCommand() {
-    PtyPair silent;
-    LinkedWindow linked(silent.portName());
-    MainWindow &window = linked.window;
-    SerialThread &worker = linked.worker;
-    auto *notice = window.findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    auto *cancel = window.findChild<QPushButton *>(QStringLiteral("pB_Cancel"));
-    QVERIFY(notice && cancel);
-    worker.slot_data_send("CMDy");
-    cancel->click();
-    QCOMPARE(notice->text(), QStringLiteral("Отправка отменена, порт закрыт; снято команд: 1"));
-    worker.slot_data_send("CMDy");
-    QCOMPARE(notice->text(), QString());
-    QVERIFY2(reportText(window).startsWith(QStringLiteral("Открыт ")), qPrintable(reportText(window)));
-    // A notice of another kind stays.
-    window.showNotice(QStringLiteral("Настройки не сохранены"));
-    worker.slot_cancel();
-    worker.slot_data_send("CMDy");
-    QCOMPARE(notice->text(), QStringLiteral("Настройки не сохранены"));
-    worker.slot_cancel();
 }
 
 QTEST_MAIN(tst_statusdisplay)
