@@ -99,7 +99,8 @@ void tst_serialthread::manualSuccess() {
     PtyPair device;
     device.answerEachProbe(answer);
     SerialThread worker;
-    worker.applyConnectionValues({device.portName(), line[0], quint8(line[2]), quint8(line[3]), quint8(line[1]), false});
+    worker.applyConnectionValues(
+        {device.portName(), line[0], quint8(line[2]), quint8(line[3]), quint8(line[1]), false});
     LinkRecorder recorder(&worker);
 
     worker.slot_data_send(command);
