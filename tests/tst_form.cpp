@@ -202,6 +202,16 @@ void tst_form::stationTab_data() {
     // The walk stops at the first unchecked box, so a checked unit behind it stays as it was.
     unitRow("БУ1..БУ4, БУ3 off, БУ1 off", "1 2 3 4 3 1", "o-++ #--- .--- #--- .--- .--- .--- .---");
     unitRow("all eight, БУ1 off", "1 2 3 4 5 6 7 8 1", "o-++ #--- #--- #--- #--- #--- #--- #---");
+    // Each box switches its own unit: checked up to the one after it, then unchecked again.
+    for (int unit = 3; unit <= 8; ++unit) {
+        QStringList clicks, units;
+        for (int k = 1; k <= qMin(unit + 1, 8); ++k)
+            clicks << QString::number(k);
+        for (int k = 1; k <= 8; ++k)
+            units << (k < unit ? "X+++" : k == unit ? "o---" : k == unit + 1 ? "#---" : ".---");
+        unitRow(qPrintable(QStringLiteral("БУ%1 off behind checked ones").arg(unit)),
+                clicks.join(' ') + ' ' + QString::number(unit), units.join(' '));
+    }
     // Switching pages hides one page and keeps everything on both.
     unitRow("pages switched to and fro", "1 2 3 2 rb_NChanel chB_Chanel2_CM_3 rb_1Chanel rb_NChanel",
             "X+++ o--- #--- .--- .--- .--- .--- .---", "oo.o[] ooXo[3] oo.o[] oo.o[]");

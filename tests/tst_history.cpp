@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -327,6 +328,19 @@ void tst_history::savesTheHistoryAsCsv() {
                                  "устройства /dev/zevr-none-1; zevr-none-2: не открыт: нет такого устройства "
                                  "/dev/zevr-none-2\";43 4D 44 79 00 00 00 01 01 11",
                           time + "y время и дата;;" + refusal + ';', QString()}));
+    QStringList titles;
+    for (int column = 0; column < journal->columnCount(); ++column)
+        titles << journal->headerData(column, Qt::Horizontal).toString();
+    QCOMPARE(titles.join(';'), QStringLiteral("Время;Команда;Порт;Результат;Байты"));
+    // Named in the dialog without an extension, the file gets ".csv".
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->selectFile(dir.filePath("журнал"));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    panel->findChild<QPushButton *>("pB_Save")->click();
+    QCOMPARE(readFileBytes(dir.filePath("журнал.csv")), content);
 }
 
 void tst_history::saveNeverGoesThroughALink_data() {
