@@ -332,6 +332,7 @@ void tst_history::savesTheHistoryAsCsv() {
     for (int column = 0; column < journal->columnCount(); ++column)
         titles << journal->headerData(column, Qt::Horizontal).toString();
     QCOMPARE(titles.join(';'), QStringLiteral("Время;Команда;Порт;Результат;Байты"));
+    QVERIFY(!journal->data(QModelIndex()).isValid());
     // Named in the dialog without an extension, the file gets ".csv".
     QTimer::singleShot(0, [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());

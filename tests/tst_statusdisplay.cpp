@@ -1,6 +1,7 @@
 #include "app/stylesheet.h"
 #include "mainwindow/busyindicator.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/noticelabel.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/linkrecorder.h"
@@ -28,6 +29,7 @@ class tst_statusdisplay : public QObject {
     Q_OBJECT
 
 private slots:
+    void noticeWholeAtItsFullWidth();
     void texts_data();
     void texts();
     void comLogGating_data();
@@ -39,6 +41,21 @@ private slots:
     void reportAndNoticeShareTheLine();
     void statusTipsLeaveTheReport();
 };
+
+// Given the width it asks for, a notice paints whole, whatever fraction of a pixel its letters add up to.
+void tst_statusdisplay::noticeWholeAtItsFullWidth() {
+    qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    NoticeLabel label;
+    label.show();
+    for (int length = 1; length <= 60; ++length) {
+        const QString notice = QStringLiteral("Профиль сохранён: станция-депо-7-основной.ini").repeated(2).left(length);
+        label.setNotice(notice, QString());
+        label.resize(label.fullWidth(), label.height());
+        const QRect room = label.contentsRect().adjusted(label.margin(), 0, -label.margin(), 0);
+        QCOMPARE(label.fontMetrics().elidedText(notice, Qt::ElideRight, room.width()), notice);
+    }
+}
 
 void tst_statusdisplay::texts_data() {
     QTest::addColumn<Report>("report");
