@@ -148,27 +148,30 @@ void tst_history::reasonsOfFailedAttempts() {
 
 void tst_history::missingPermission_data() {
     QTest::addColumn<QString>("group");
-    QTest::addColumn<bool>("listed");
+    QTest::addColumn<unsigned>("userGroup"); // the device's group is 20
+    QTest::addColumn<QList<QByteArray>>("members");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("dialout") << "dialout" << false
-                             << "нет прав на /dev/ttyUSB0: добавьте пользователя в группу dialout (sudo usermod -aG "
-                                "dialout $USER) и войдите в систему заново";
-    QTest::newRow("joined, not logged in again")
-        << "dialout" << true
-        << "нет прав на /dev/ttyUSB0: пользователь уже в группе dialout, но сеанс начат раньше; войдите в систему "
-           "заново";
-    QTest::newRow("root's device") << "root" << false << "нет прав на /dev/ttyUSB0";
+    const QString join = "нет прав на /dev/ttyUSB0: добавьте пользователя в группу dialout (sudo usermod -aG dialout "
+                         "$USER) и войдите в систему заново";
+    const QString again = "нет прав на /dev/ttyUSB0: пользователь уже в группе dialout, но сеанс начат раньше; "
+                          "войдите в систему заново";
+    QTest::newRow("dialout") << "dialout" << 1000u << QList<QByteArray>{"backup", "operators"} << join;
+    QTest::newRow("joined by name, not logged in again")
+        << "dialout" << 1000u << QList<QByteArray>{"backup", "operator"} << again;
+    QTest::newRow("its primary group") << "dialout" << 20u << QList<QByteArray>() << again;
+    QTest::newRow("root's device") << "root" << 1000u << QList<QByteArray>() << "нет прав на /dev/ttyUSB0";
 }
 
 // The permission case cannot be made for real where the tests run as root, so its words are checked alone.
 void tst_history::missingPermission() {
     QFETCH(QString, group);
-    QFETCH(bool, listed);
+    QFETCH(unsigned, userGroup);
+    QFETCH(QList<QByteArray>, members);
     OpenFailureFacts facts;
     facts.cause = OpenFailureFacts::Cause::NoPermission;
     facts.device = "/dev/ttyUSB0";
     facts.group = group;
-    facts.groupListed = listed;
+    facts.groupListed = group != "root" && userListedInGroup("operator", userGroup, 20, members);
     QTEST(describeOpenFailure(facts), "reason");
 }
 
