@@ -58,6 +58,10 @@ QString parserError(const QCommandLineParser &parser) {
         QRegularExpression(QStringLiteral("^Missing value after '(.*)'")).match(parser.errorText());
     if (missing.hasMatch())
         return QStringLiteral("%1: не указано значение").arg(missing.captured(1));
+    const QRegularExpressionMatch unexpected =
+        QRegularExpression(QStringLiteral("^Unexpected value after '(.*)'")).match(parser.errorText());
+    if (unexpected.hasMatch())
+        return QStringLiteral("%1: у этого параметра нет значения").arg(unexpected.captured(1));
     return parser.errorText();
 }
 

@@ -74,12 +74,10 @@ bool listedInGroup(const group *entry) {
     const passwd *user = getpwuid(getuid());
     if (!user || !entry)
         return false;
-    if (user->pw_gid == entry->gr_gid)
-        return true;
+    QList<QByteArray> members;
     for (char **member = entry->gr_mem; member && *member; ++member)
-        if (qstrcmp(*member, user->pw_name) == 0)
-            return true;
-    return false;
+        members << QByteArray(*member);
+    return userListedInGroup(user->pw_name, user->pw_gid, entry->gr_gid, members);
 }
 
 void diagnosePermission(OpenFailureFacts *facts) {
@@ -101,6 +99,10 @@ void diagnosePermission(OpenFailureFacts *facts) {
 #endif
 
 } // namespace
+
+bool userListedInGroup(const QByteArray &user, unsigned userGroup, unsigned group, const QList<QByteArray> &members) {
+    return userGroup == group || members.contains(user);
+}
 
 OpenFailureFacts gatherOpenFailureFacts(const QString &name, QSerialPort::SerialPortError error,
                                         const QString &systemText) {

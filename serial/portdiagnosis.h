@@ -23,6 +23,9 @@ struct OpenFailureFacts {
 OpenFailureFacts gatherOpenFailureFacts(const QString &name, QSerialPort::SerialPortError error,
                                         const QString &systemText);
 QString describeOpenFailure(const OpenFailureFacts &facts);
+// A user is listed in a group as its primary group or by name among its members. Plain values, so that the rule is
+// checked without the system's own users.
+bool userListedInGroup(const QByteArray &user, unsigned userGroup, unsigned group, const QList<QByteArray> &members);
 QString describeOpenFailure(const QString &name, QSerialPort::SerialPortError error, const QString &systemText);
 
 #endif // PORTDIAGNOSIS_H

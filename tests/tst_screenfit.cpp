@@ -70,11 +70,7 @@ void tst_screenfit::everyPageFits() {
     ProgramUnderX program(x.display(), workDir.path(), runtimeDir.path());
     const quint32 window = program.waitForWindow(windowTitle);
     QVERIFY2(window, "no main window");
-    const QRect opened = windowGeometry(x.display(), window);
-    QVERIFY2(QRect(QPoint(0, 0), screen).contains(opened), qPrintable(QStringLiteral("the window opens at %1+%2+%3")
-                                                                          .arg(sizeText(opened.size()))
-                                                                          .arg(opened.x())
-                                                                          .arg(opened.y())));
+    QVERIFY2(QRect(QPoint(0, 0), screen).contains(windowGeometry(x.display(), window)), "the window opens off screen");
 
     QList<QImage> seen;
     QList<QSize> least;
@@ -110,10 +106,7 @@ void tst_screenfit::everyPageFits() {
     for (int i = 0; i < pages.size(); ++i) {
         const QSizeF expected = QSizeF(m_leastAt96[i]) * factor;
         QVERIFY2(qAbs(least[i].width() - expected.width()) <= 2 && qAbs(least[i].height() - expected.height()) <= 2,
-                 qPrintable(QStringLiteral("%1: %2 at %3 DPI, %4 at 96 DPI")
-                                .arg(QLatin1String(pages[i].name), sizeText(least[i]))
-                                .arg(dpi)
-                                .arg(sizeText(m_leastAt96[i]))));
+                 qPrintable(QStringLiteral("%1, at 96 DPI %2").arg(pages[i].name, sizeText(m_leastAt96[i]))));
     }
 }
 

@@ -80,50 +80,44 @@ private slots:
 };
 
 void tst_serialthread::manualSuccess_data() {
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("lenght");
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("stopbit");
+    QTest::addColumn<QVector<int>>("line"); // baud, data bits, parity, stop bits, as the settings file gives them
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QByteArray>("command");
     // A pseudo-terminal refuses parity and 7 data bits; the attempt goes on and reports the stored values.
-    QTest::newRow("defaults") << 115200 << 8 << 0 << 1 << QByteArray("ZEVR-3G v1.0\r\n") << dateCommand;
-    QTest::newRow("9600 7E2, token inside, meter")
-        << 9600 << 7 << 2 << 2 << QByteArray("\r\nOK ZEVR-3G v1") << QByteArray::fromHex("434d447a01000001e24003e8ff");
+    QTest::newRow("defaults") << QVector<int>{115200, 8, 0, 1} << QByteArray("ZEVR-3G v1.0\r\n") << dateCommand;
+    QTest::newRow("9600 7E2, token inside, meter") << QVector<int>{9600, 7, 2, 2} << QByteArray("\r\nOK ZEVR-3G v1")
+                                                   << QByteArray::fromHex("434d447a01000001e24003e8ff");
     // A settings file without a baud rate gives 0.
     QTest::newRow("baud 0, 8O1, token at the end, zero bytes")
-        << 0 << 8 << 3 << 1 << QByteArray("v1 ZEVR-3G") << QByteArray::fromHex("434d4477000000000000");
+        << QVector<int>{0, 8, 3, 1} << QByteArray("v1 ZEVR-3G") << QByteArray::fromHex("434d4477000000000000");
 }
 
 void tst_serialthread::manualSuccess() {
-    QFETCH(int, baud);
-    QFETCH(int, lenght);
-    QFETCH(int, parity);
-    QFETCH(int, stopbit);
+    QFETCH(QVector<int>, line);
     QFETCH(QByteArray, answer);
     QFETCH(QByteArray, command);
     PtyPair device;
     device.answerEachProbe(answer);
     SerialThread worker;
-    // As the settings file hands them over.
-    worker.applyConnectionValues({device.portName(), baud, quint8(parity), quint8(stopbit), quint8(lenght), false});
+    worker.applyConnectionValues(
+        {device.portName(), line[0], quint8(line[2]), quint8(line[3]), quint8(line[1]), false});
     LinkRecorder recorder(&worker);
 
     worker.slot_data_send(command);
     QVERIFY(recorder.waitForCount(4, 5000));
     const QString name = device.portName();
     QCOMPARE(recorder.reports(),
-             QStringList({LinkRecorder::opened(name, baud, lenght, parity, stopbit), found, sending, sent(name)}));
+             QStringList({LinkRecorder::opened(name, line[0], line[1], line[2], line[3]), found, sending, sent(name)}));
     QVERIFY(!worker.port->isOpen());
     QVERIFY(device.waitForReceived(probe.size() + command.size(), 2000));
     QCOMPARE(device.received(), probe + command);
     // The stored codes are QSerialPort's own values. A closed port keeps what the pseudo-terminal refused, and the
     // worker sets its port up the same way after every open.
-    QSerialPort line;
-    configureLine(&line, baud, quint8(lenght), quint8(parity), quint8(stopbit));
-    QCOMPARE(QVector<int>({line.baudRate(QSerialPort::Input), line.baudRate(QSerialPort::Output), line.dataBits(),
-                           line.parity(), line.stopBits(), line.flowControl()}),
-             QVector<int>({baud, baud, lenght, parity, stopbit, QSerialPort::NoFlowControl}));
+    QSerialPort closed;
+    configureLine(&closed, line[0], quint8(line[1]), quint8(line[2]), quint8(line[3]));
+    QCOMPARE(QVector<int>({closed.baudRate(QSerialPort::Input), closed.baudRate(QSerialPort::Output), closed.dataBits(),
+                           closed.parity(), closed.stopBits(), closed.flowControl()}),
+             QVector<int>({line[0], line[0], line[1], line[2], line[3], QSerialPort::NoFlowControl}));
 }
 
 // The search walks the list in order, the configured port in no favoured place: a busy line; a device that chatters

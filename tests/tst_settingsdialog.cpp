@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -61,37 +60,18 @@ static QStringList workerValues(const SerialThread &worker) {
     return values;
 }
 
-// WCAG's relative luminance and contrast ratio: 1 for one colour, 21 for black on white.
-static double luminance(QRgb pixel) {
-    auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(pixel)) + 0.7152 * channel(qGreen(pixel)) + 0.0722 * channel(qBlue(pixel));
-}
-
-static double contrast(QRgb a, QRgb b) {
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// A row of a list as drawn: the colour that covers most of it, and the glyphs' strongest contrast against it.
-struct DrawnRow {
-    QRgb background = 0;
-    double textContrast = 1;
-};
-
-static DrawnRow drawnRow(const QImage &image, const QRect &row) {
-    QHash<QRgb, int> counts;
+// A row of a list as drawn, in grey levels: the one that covers most of it, and how far its glyphs stand from it.
+static QPair<int, int> drawnRow(const QImage &image, const QRect &row) {
+    QHash<int, int> counts;
     const QRect inside = row.adjusted(2, 2, -2, -2) & image.rect();
     for (int y = inside.top(); y <= inside.bottom(); ++y)
         for (int x = inside.left(); x <= inside.right(); ++x)
-            ++counts[image.pixel(x, y)];
-    DrawnRow drawn;
-    drawn.background = std::max_element(counts.cbegin(), counts.cend()).key();
+            ++counts[qGray(image.pixel(x, y))];
+    const int background = std::max_element(counts.cbegin(), counts.cend()).key();
+    int text = 0;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        drawn.textContrast = std::max(drawn.textContrast, contrast(it.key(), drawn.background));
-    return drawn;
+        text = std::max(text, qAbs(it.key() - background));
+    return {background, text};
 }
 
 class tst_settingsdialog : public QObject {
@@ -281,13 +261,13 @@ void tst_settingsdialog::popupHighlightReadable() {
         const QModelIndex other = box->model()->index(current.row() == 0 ? 1 : 0, 0);
         QTRY_VERIFY(list->viewport()->isVisible());
         const QImage image = list->viewport()->grab().toImage();
-        const DrawnRow highlight = drawnRow(image, list->visualRect(current));
-        const DrawnRow plainRow = drawnRow(image, list->visualRect(other));
+        const auto [highlight, highlightText] = drawnRow(image, list->visualRect(current));
+        const auto [plainRow, plainText] = drawnRow(image, list->visualRect(other));
         const QByteArray where = QByteArray::number(step) + ": " + box->itemText(current.row()).toUtf8();
-        // 3:1 is what the menus' white on blue gives; white on white is 1:1.
-        QVERIFY2(highlight.textContrast >= 3, where + " cannot be read on the highlight");
-        QVERIFY2(plainRow.textContrast >= 3, where + ": another entry cannot be read");
-        QVERIFY2(contrast(highlight.background, plainRow.background) >= 1.5, where + " does not stand out");
+        // The menus' white on blue stands 145 grey levels apart; white on white, none.
+        QVERIFY2(highlightText >= 100, where + " cannot be read on the highlight");
+        QVERIFY2(plainText >= 100, where + ": another entry cannot be read");
+        QVERIFY2(qAbs(highlight - plainRow) >= 40, where + " does not stand out");
         QTest::keyClick(list, current.row() + 1 < box->count() ? Qt::Key_Down : Qt::Key_Up);
         QVERIFY(list->currentIndex() != current);
     }

@@ -58,40 +58,33 @@ private slots:
 void tst_simdecoder::decodesStream_data() {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<QStringList>("texts");
-    using Chunks = QList<QByteArray>;
-
-    QTest::newRow("z unknown type") << Chunks{hex("434D447A 07 00000001 0001")}
-                                    << QStringList{"z type=unknown(7) reading=0.1 coef=10"};
-    QTest::newRow("w address bytes that spell CMD")
-        << Chunks{hex("434D4477 03 434D44 00000000")} << QStringList{"w units=3 addr=67,77,68 analog=none"};
-    QTest::newRow("w mask bit of a unit not sent")
-        << Chunks{hex("434D4477 01 FA 00000003")} << QStringList{"w units=1 addr=250 analog=1 stray-mask=0x00000002"};
-    QTest::newRow("x") << Chunks{x}
-                       << QStringList{"x ch1 addr=1 cm=2 date=15/06/2016 code=B serial=99999 more=3"
-                                      " | ch2 addr=2 cm=2 date=15/06/2016 code=B serial=99999 more=4"
-                                      " | ch3 addr=0 cm=0 date=01/01/2017 code=A serial=1234 more=none"
-                                      " | ch4 addr=1 cm=4 date=255/255/2255 code=- serial=65535 more=2,3,4"};
-    QTest::newRow("probe, answer gap, command") << Chunks{probeText, {}, y} << QStringList{"probe", yText};
-    QTest::newRow("two commands in one read") << Chunks{y + z} << QStringList{yText, zText};
-    QTest::newRow("command in three reads")
-        << Chunks{y.left(2), y.mid(2, 5), y.mid(7)} << QStringList{yText + " (arrived in 3 pieces)"};
-    QTest::newRow("'w' whose count comes later")
-        << Chunks{"CMDw", w.mid(4)} << QStringList{"w units=3 addr=111,112,113 analog=2 (arrived in 2 pieces)"};
-    QTest::newRow("command cut by a quiet gap")
-        << Chunks{y.left(6), {}, y.mid(6)}
-        << QStringList{"truncated 'y' command, 6 of 10 bytes: 43 4D 44 79 17 3B", "junk, 4 bytes: 3B 1F 0C 63"};
-    QTest::newRow("junk between commands")
-        << Chunks{"ab" + y + "cd" + z} << QStringList{"junk, 2 bytes: 61 62", yText, "junk, 2 bytes: 63 64", zText};
-    QTest::newRow("unknown letter, then a command")
-        << Chunks{"CMDq" + hex("0102") + y}
-        << QStringList{"unknown command letter 'q' (0x71): 43 4D 44 71 01 02", yText};
-    QTest::newRow("'w' with nine units") << Chunks{"CMDw" + hex("09 01") + z}
-                                         << QStringList{
-                                                "unknown 'w' command with 9 units (at most 8): 43 4D 44 77 09 01",
-                                                zText};
-    QTest::newRow("prefix alone") << Chunks{"CMD"} << QStringList{"truncated command without its letter: 43 4D 44"};
-    QTest::newRow("probe cut short") << Chunks{"ZEVR-3G"}
-                                     << QStringList{"truncated probe, 7 of 14 bytes: 5A 45 56 52 2D 33 47"};
+    const auto row = [](const char *name, const QList<QByteArray> &chunks, const QStringList &texts) {
+        QTest::newRow(name) << chunks << texts;
+    };
+    row("z unknown type", {hex("434D447A 07 00000001 0001")}, {"z type=unknown(7) reading=0.1 coef=10"});
+    row("w address bytes that spell CMD", {hex("434D4477 03 434D44 00000000")},
+        {"w units=3 addr=67,77,68 analog=none"});
+    row("w mask bit of a unit not sent", {hex("434D4477 01 FA 00000003")},
+        {"w units=1 addr=250 analog=1 stray-mask=0x00000002"});
+    row("x", {x},
+        {"x ch1 addr=1 cm=2 date=15/06/2016 code=B serial=99999 more=3"
+         " | ch2 addr=2 cm=2 date=15/06/2016 code=B serial=99999 more=4"
+         " | ch3 addr=0 cm=0 date=01/01/2017 code=A serial=1234 more=none"
+         " | ch4 addr=1 cm=4 date=255/255/2255 code=- serial=65535 more=2,3,4"});
+    row("probe, answer gap, command", {probeText, {}, y}, {"probe", yText});
+    row("two commands in one read", {y + z}, {yText, zText});
+    row("command in three reads", {y.left(2), y.mid(2, 5), y.mid(7)}, {yText + " (arrived in 3 pieces)"});
+    row("'w' whose count comes later", {"CMDw", w.mid(4)},
+        {"w units=3 addr=111,112,113 analog=2 (arrived in 2 pieces)"});
+    row("command cut by a quiet gap", {y.left(6), {}, y.mid(6)},
+        {"truncated 'y' command, 6 of 10 bytes: 43 4D 44 79 17 3B", "junk, 4 bytes: 3B 1F 0C 63"});
+    row("junk between commands", {"ab" + y + "cd" + z}, {"junk, 2 bytes: 61 62", yText, "junk, 2 bytes: 63 64", zText});
+    row("unknown letter, then a command", {"CMDq" + hex("0102") + y},
+        {"unknown command letter 'q' (0x71): 43 4D 44 71 01 02", yText});
+    row("'w' with nine units", {"CMDw" + hex("09 01") + z},
+        {"unknown 'w' command with 9 units (at most 8): 43 4D 44 77 09 01", zText});
+    row("prefix alone", {"CMD"}, {"truncated command without its letter: 43 4D 44"});
+    row("probe cut short", {"ZEVR-3G"}, {"truncated probe, 7 of 14 bytes: 5A 45 56 52 2D 33 47"});
 }
 
 void tst_simdecoder::decodesStream() {

@@ -1,9 +1,9 @@
 #include "app/stylesheet.h"
 #include "mainwindow/busyindicator.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/noticelabel.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
-#include "support/linkedwindow.h"
 #include "support/linkrecorder.h"
 #include "support/ptypair.h"
 #include "support/settingstestsupport.h"
@@ -29,19 +29,33 @@ class tst_statusdisplay : public QObject {
     Q_OBJECT
 
 private slots:
+    void noticeWholeAtItsFullWidth();
     void texts_data();
     void texts();
     void comLogGating_data();
     void comLogGating();
-    void noticeStandsBesideReports();
     void logTroubleReachesTheNotice();
     void noPortFound_data();
     void noPortFound();
     void reportAndNoticeShareTheLine_data();
     void reportAndNoticeShareTheLine();
     void statusTipsLeaveTheReport();
-    void cancelNoticeGoesWithTheNextCommand();
 };
+
+// Given the width it asks for, a notice paints whole, whatever fraction of a pixel its letters add up to.
+void tst_statusdisplay::noticeWholeAtItsFullWidth() {
+    qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    NoticeLabel label;
+    label.show();
+    for (int length = 1; length <= 60; ++length) {
+        const QString notice = QStringLiteral("Профиль сохранён: станция-депо-7-основной.ini").repeated(2).left(length);
+        label.setNotice(notice, QString());
+        label.resize(label.fullWidth(), label.height());
+        const QRect room = label.contentsRect().adjusted(label.margin(), 0, -label.margin(), 0);
+        QCOMPARE(label.fontMetrics().elidedText(notice, Qt::ElideRight, room.width()), notice);
+    }
+}
 
 void tst_statusdisplay::texts_data() {
     QTest::addColumn<Report>("report");
@@ -95,30 +109,6 @@ void tst_statusdisplay::comLogGating() {
     // The line's first 19 characters are its time.
     const QString line = QStringLiteral(":    COM5  не открыт\r\n");
     QCOMPARE(readFileBytes(app_log.fileName()).mid(19), logged ? line.toLocal8Bit() : QByteArray());
-}
-
-// A notice neither covers nor is covered by the link's reports, and never reaches the log.
-void tst_statusdisplay::noticeStandsBesideReports() {
-    MainWindow window;
-    QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
-    com_log = 1;
-    // A notice as long as a refused profile's does not widen the window beyond a laptop's screen.
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const int leastWidth = window.minimumSizeHint().width();
-    window.showNotice(QStringLiteral("Профиль не открыт: ").repeated(20));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    QCOMPARE(window.minimumSizeHint().width(), leastWidth);
-    window.slot_show_message(QStringLiteral("Устройство не обнаружено"));
-    window.showNotice(QStringLiteral("Настройки не сохранены"), QStringLiteral("/tmp/settings.ini: нет места"));
-    window.slot_port_notopend(QStringLiteral("COM5"));
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
-    QVERIFY(notice->isVisibleTo(&window));
-    QCOMPARE(notice->text(), QStringLiteral("Настройки не сохранены"));
-    QCOMPARE(notice->toolTip(), QStringLiteral("/tmp/settings.ini: нет места"));
-    QCOMPARE(reportText(window), QStringLiteral("COM5  не открыт"));
-    QCOMPARE(logged.count(), 2);
 }
 
 // The process-wide log tells the window when its lines are lost and when they reach the file again; the report
@@ -213,14 +203,6 @@ int inkMismatches(const QImage &one, const QImage &other) {
     return count;
 }
 
-int inkPixels(const QImage &image) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += isInk(image.pixel(x, y)) ? 1 : 0;
-    return count;
-}
-
 // The smallest rectangle around the ink in `area` of `image`; empty when there is none.
 QRect inkBounds(const QImage &image, const QRect &area) {
     QRect bounds;
@@ -291,10 +273,7 @@ void tst_statusdisplay::reportAndNoticeShareTheLine() {
     QVERIFY(bar->rect().contains(noticeRect));
     QCOMPARE(reportLabel->text(), report);
     // The label has the height its whole text needs at its width: a wrapped report is not cut at the bottom either.
-    QVERIFY2(reportLabel->heightForWidth(reportLabel->width()) <= reportLabel->height(),
-             qPrintable(QStringLiteral("%1 < %2")
-                            .arg(reportLabel->height())
-                            .arg(reportLabel->heightForWidth(reportLabel->width()))));
+    QVERIFY(reportLabel->heightForWidth(reportLabel->width()) <= reportLabel->height());
     QVERIFY(!reportRect.intersects(noticeRect));
     if (busy)
         QVERIFY(!reportRect.intersects(QRect(indicator->mapTo(bar, QPoint()), indicator->size())));
@@ -306,21 +285,11 @@ void tst_statusdisplay::reportAndNoticeShareTheLine() {
     // The status bar shows the report's letters where the report alone paints them: nothing over them, nothing of
     // them cut away. Dark against dark, not colour against colour: the edges of letters blend with what lies under.
     QCOMPARE(inkMismatches(painted.copy(reportPixels), reportLabel->grab().toImage()), 0);
-    QVERIFY(inkPixels(painted.copy(reportPixels)) > 0);
     // The notice still shows some of itself, clear of the report's last letters.
     const QRect reportInk = inkBounds(painted, reportPixels);
     const QRect noticeInk = inkBounds(painted, noticePixels);
-    QVERIFY2(!noticeInk.isEmpty(), "the notice paints nothing");
-    QVERIFY2(!reportInk.adjusted(-2, -2, 2, 2).intersects(noticeInk),
-             qPrintable(QStringLiteral("report ink (%1,%2 %3x%4) touches notice ink (%5,%6 %7x%8)")
-                            .arg(reportInk.x())
-                            .arg(reportInk.y())
-                            .arg(reportInk.width())
-                            .arg(reportInk.height())
-                            .arg(noticeInk.x())
-                            .arg(noticeInk.y())
-                            .arg(noticeInk.width())
-                            .arg(noticeInk.height())));
+    QVERIFY2(!reportInk.isEmpty() && !noticeInk.isEmpty(), "the report or the notice paints nothing");
+    QVERIFY2(!reportInk.adjusted(-2, -2, 2, 2).intersects(noticeInk), "the report's ink touches the notice's");
     QCOMPARE(noticeLabel->text(), notice);
     const bool cut = noticeLabel->fontMetrics().horizontalAdvance(notice) > noticeLabel->contentsRect().width();
     QCOMPARE(noticeLabel->toolTip(),
@@ -359,29 +328,6 @@ void tst_statusdisplay::statusTipsLeaveTheReport() {
     QCOMPARE(reportText(window), report);
     QVERIFY(reportLabel->isVisible());
     QCOMPARE(reportLabel->grab().toImage(), before);
-}
-
-// "Отмена" says what it dropped until the next command starts; then it would read as that command's fate.
-void tst_statusdisplay::cancelNoticeGoesWithTheNextCommand() {
-    PtyPair silent;
-    LinkedWindow linked(silent.portName());
-    MainWindow &window = linked.window;
-    SerialThread &worker = linked.worker;
-    auto *notice = window.findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    auto *cancel = window.findChild<QPushButton *>(QStringLiteral("pB_Cancel"));
-    QVERIFY(notice && cancel);
-    worker.slot_data_send("CMDy");
-    cancel->click();
-    QCOMPARE(notice->text(), QStringLiteral("Отправка отменена, порт закрыт; снято команд: 1"));
-    worker.slot_data_send("CMDy");
-    QCOMPARE(notice->text(), QString());
-    QVERIFY2(reportText(window).startsWith(QStringLiteral("Открыт ")), qPrintable(reportText(window)));
-    // A notice of another kind stays.
-    window.showNotice(QStringLiteral("Настройки не сохранены"));
-    worker.slot_cancel();
-    worker.slot_data_send("CMDy");
-    QCOMPARE(notice->text(), QStringLiteral("Настройки не сохранены"));
-    worker.slot_cancel();
 }
 
 QTEST_MAIN(tst_statusdisplay)

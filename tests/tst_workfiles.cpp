@@ -1,5 +1,6 @@
 #include "app/instancemutex.h"
 #include "serial/serialthread.h"
+#include "support/ptypair.h"
 #include "support/settingstestsupport.h"
 #include "workfiles/applog.h"
 #include "workfiles/fileresult.h"
@@ -74,10 +75,12 @@ const QByteArray foreign = "root:x:0:0:root:/root:/bin/bash\n";
 const QString linkRefused = QStringLiteral("это символическая ссылка, программа не пишет через ссылки");
 const QString folderRefused = QStringLiteral("это папка, а не файл");
 const QString typeRefused = QStringLiteral("это не обычный файл");
+// The system's reasons in Russian, the system's own words after them.
+const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
 
 enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, Link, DeadLink };
 // Only the log has a folder of its own; a link to a folder is followed, a link to anything else is not.
-enum LogObstacle { DirLink = DeadLink + 1, DirLinkToFile, DirLinkToNothing, LinkInLinkedDir, FileForDir, SharedLog };
+enum LogObstacle { DirLink = DeadLink + 1, DirLinkToFile, DirLinkToNothing, LinkInLinkedDir, SharedLog };
 
 } // namespace
 
@@ -104,6 +107,7 @@ private slots:
     void fullDiskKeepsLinesWhole();
     void systemReasonsInRussian_data();
     void systemReasonsInRussian();
+    void serialLibraryTextsInRussian();
 
 private:
     std::optional<ScopedWorkDir> m_dir; // each case starts in a fresh working folder
@@ -200,7 +204,6 @@ void tst_workfiles::fileInTheWay_data() {
     QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
     QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
     // The system's reasons in Russian, the system's own words after them.
-    const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
     const QString full = "нет места на диске (" + QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
     // Replacing a file that could not be read would lose every pair the dialog does not show.
     const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
@@ -317,11 +320,9 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::newRow("folder links to nothing")
         << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
     QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
-    QTest::newRow("a file where the folder should be") << int(FileForDir) << "это не папка";
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
     QTest::newRow("FIFO in place of the file") << int(Fifo) << QStringLiteral("это не обычный файл, а канал (FIFO)");
-    QTest::newRow("read-only folder") << int(ReadOnlyDir)
-                                      << "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
+    QTest::newRow("read-only folder") << int(ReadOnlyDir) << denied;
     // No owner check: a log that colleagues share stays theirs and ours.
     QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
 }
@@ -332,14 +333,13 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     QFETCH(int, obstacle);
     QFETCH(QString, reason);
     // The reason is the folder's, not the file's.
-    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing || obstacle == FileForDir;
+    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing;
     const bool linkedFolder = obstacle == DirLink || obstacle == LinkInLinkedDir;
     const QString file = folder + QStringLiteral("/log_06122026_41.log");
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
     const QString other = QDir(m_dir->path()).filePath(QStringLiteral("other"));
     QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
-    QVERIFY(obstacle == FileForDir         ? writeFileBytes(folder, "not a folder")
-            : obstacle == DirLinkToFile    ? makeLink(target, folder)
+    QVERIFY(obstacle == DirLinkToFile      ? makeLink(target, folder)
             : obstacle == DirLinkToNothing ? makeLink(other, folder)
                                            : QDir().mkdir(linkedFolder ? "other" : folder));
     if (linkedFolder)
@@ -405,39 +405,51 @@ void tst_workfiles::fullDiskKeepsLinesWhole() {
 
 void tst_workfiles::systemReasonsInRussian_data() {
     QTest::addColumn<QString>("system");
-    QTest::addColumn<QString>("words");        // for the status bar
-    QTest::addColumn<QString>("withOriginal"); // for the history, the tooltips and the sender
-    const QString ioctl = QStringLiteral("устройство не принимает настройки линии: линия оборвана или это не порт");
-    QTest::newRow("hang-up, glibc") << "Inappropriate ioctl for device" << ioctl
-                                    << ioctl + " (Inappropriate ioctl for device)";
-    QTest::newRow("Qt's own, as Qt writes it") << "Permission denied"
-                                               << "нет прав доступа"
-                                               << "нет прав доступа (Permission denied)";
-    QTest::newRow("serial library")
-        << "Permission error while locking the device"
-        << "порт заблокирован другой программой"
-        << "порт заблокирован другой программой (Permission error while locking the device)";
-    QTest::newRow("English Windows, full stop and blanks") << " Access is denied.\r\n"
-                                                           << "нет доступа: порт занят другой программой или нет прав"
-                                                           << "нет доступа: порт занят другой программой или нет прав "
-                                                              "(Access is denied.)";
-    QTest::newRow("already Russian") << "Отказано в доступе"
-                                     << "Отказано в доступе"
-                                     << "Отказано в доступе";
-    QTest::newRow("unknown English") << "Frobnication failed"
-                                     << "ошибка системы: Frobnication failed"
-                                     << "ошибка системы: Frobnication failed";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "";
+    QTest::addColumn<QString>("words"); // for the status bar
+    QTest::addColumn<bool>("original"); // whether the history, the tooltips and the sender add the system's words
+    const auto row = [](const char *name, const char *system, const char *words, bool original) {
+        QTest::newRow(name) << QString(system) << QString(words) << original;
+    };
+    row("hang-up, glibc", "Inappropriate ioctl for device",
+        "устройство не принимает настройки линии: линия оборвана или это не порт", true);
+    row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
+    row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
+    row("English Windows, full stop and blanks", " Access is denied.\r\n",
+        "нет доступа: порт занят другой программой или нет прав", true);
+    row("already Russian", "Отказано в доступе", "Отказано в доступе", false);
+    row("unknown English", "Frobnication failed", "ошибка системы: Frobnication failed", false);
+    row("empty", "", "", false);
 }
 
 void tst_workfiles::systemReasonsInRussian() {
     QFETCH(QString, system);
-    QTEST(SystemReason::russian(system), "words");
-    QTEST(SystemReason::withOriginal(system), "withOriginal");
+    QFETCH(QString, words);
+    QFETCH(bool, original);
+    const QString withOriginal = original ? words + " (" + system.trimmed() + ")" : words;
+    QCOMPARE(SystemReason::russian(system), words);
+    QCOMPARE(SystemReason::withOriginal(system), withOriginal);
     // Whichever way a file's failure is told, its reason is in Russian.
-    QTEST(FileResult::failure(QStringLiteral("x"), system).reason, "withOriginal");
+    QCOMPARE(FileResult::failure(QStringLiteral("x"), system).reason, withOriginal);
+}
+
+// What the serial library really says, provoked on a pseudo-terminal, reaches the operator in Russian.
+void tst_workfiles::serialLibraryTextsInRussian() {
+    PtyPair line;
+    QSerialPort port(line.portName());
+    QStringList said;
+    const auto tell = [&] {
+        said << SystemReason::russian(port.errorString());
+        port.clearError();
+    };
+    port.waitForReadyRead(1);
+    tell();
+    port.open(QIODevice::ReadWrite);
+    port.open(QIODevice::ReadWrite);
+    tell();
+    port.close();
+    port.open(QIODevice::Append);
+    tell();
+    QCOMPARE(said, QStringList({"время ожидания истекло", "порт уже открыт", "неподдерживаемый режим открытия порта"}));
 }
 
 QTEST_GUILESS_MAIN(tst_workfiles)

@@ -45,7 +45,6 @@ public:
                   const QString &program = QStringLiteral(ZEVR_PROGRAM_PATH), const QStringList &extraEnvironment = {});
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
-    qint64 processId() const { return m_process.processId(); }
 
     // The window id of the first visible window titled `title`; 0 if the program died or took too long.
     quint32 waitForWindow(const QString &title);

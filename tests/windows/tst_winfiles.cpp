@@ -41,8 +41,7 @@ private slots:
     void init();
     void cleanup();
     void ansiCodePageIsCyrillic();
-    void defaultSettingsWritten();
-    void storeReplacesWholeAndLeavesNoTemporary();
+    void settingsWrittenWhole();
     void refusedSettings_data();
     void refusedSettings();
     void logLinesInCodePage1251();
@@ -74,18 +73,14 @@ void tst_winfiles::cleanup() {
 // The rest of this test reads the log as 1251; a run under another code page would prove nothing about it.
 void tst_winfiles::ansiCodePageIsCyrillic() { QCOMPARE(GetACP(), 1251u); }
 
-void tst_winfiles::defaultSettingsWritten() {
-    QVERIFY(!QFile::exists(QStringLiteral("settings.ini")));
+// The defaults at first start, then a rewrite that replaces the file whole and leaves no temporary file beside it.
+void tst_winfiles::settingsWrittenWhole() {
     const FileResult result = settings_at_start();
     QVERIFY2(result.ok(), qPrintable(result.details()));
     QCOMPARE(readAll(QStringLiteral("settings.ini")), defaultBytes);
-}
-
-void tst_winfiles::storeReplacesWholeAndLeavesNoTemporary() {
-    QVERIFY(create_default_settings().ok());
-    const SettingsSnapshot before = read_settings_snapshot();
-    const FileResult stored = store_settings(
-        before, {{QStringLiteral("COM Port"), QStringLiteral("COM5")}, {QStringLiteral("COM Auto"), "false"}});
+    const FileResult stored =
+        store_settings(read_settings_snapshot(),
+                       {{QStringLiteral("COM Port"), QStringLiteral("COM5")}, {QStringLiteral("COM Auto"), "false"}});
     QVERIFY2(stored.ok(), qPrintable(stored.details()));
     QCOMPARE(readAll(QStringLiteral("settings.ini")),
              QByteArray("BaudRate\r\n115200\r\nCOM Auto\r\nfalse\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM5\r\n"
