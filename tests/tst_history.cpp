@@ -24,6 +24,11 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray bytes(const char *hex) { return QByteArray::fromHex(hex); }
@@ -67,6 +72,7 @@ private slots:
     void reasonsOfFailedAttempts();
     void missingPermission_data();
     void missingPermission();
+    void permissionAsAnotherUser();
     void longSearchShownAsItGoes();
     void missingDeviceWhateverTheError();
     void cancelDropsTheQueue();
@@ -174,6 +180,39 @@ void tst_history::missingPermission() {
     facts.group = group;
     facts.groupListed = group != "root" && userListedInGroup("operator", userGroup, 20, members);
     QTEST(describeOpenFailure(facts), "reason");
+}
+
+// Run as another user, the diagnosis finds the device's group and that the user is in it; as root it cannot.
+void tst_history::permissionAsAnotherUser() {
+    if (::geteuid() != 0)
+        QSKIP("needs root to become the user nobody");
+    const passwd *nobody = ::getpwnam("nobody");
+    QVERIFY(nobody);
+    QTemporaryFile device(QDir::tempPath() + "/zevr-device-XXXXXX");
+    QVERIFY(device.open());
+    QVERIFY(::chown(QFile::encodeName(device.fileName()).constData(), 0, nobody->pw_gid) == 0);
+    QVERIFY(device.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    int pipe[2];
+    QVERIFY(::pipe(pipe) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0) {
+            const OpenFailureFacts facts =
+                gatherOpenFailureFacts(device.fileName(), QSerialPort::PermissionError, "Permission denied");
+            const QByteArray said = describeOpenFailure(facts).toUtf8();
+            (void)!::write(pipe[1], said.constData(), size_t(said.size()));
+        }
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    QFile answer;
+    QVERIFY(answer.open(pipe[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    const QString said = QString::fromUtf8(answer.readAll());
+    ::waitpid(child, nullptr, 0);
+    const QString group = QString::fromLocal8Bit(::getgrgid(nobody->pw_gid)->gr_name);
+    QCOMPARE(said, QStringLiteral("нет прав на %1: пользователь уже в группе %2, но сеанс начат раньше; войдите в "
+                                  "систему заново")
+                       .arg(device.fileName(), group));
 }
 
 // A long search is shown as it goes, not only when a port opens or the search ends.
