@@ -19,8 +19,9 @@
 # MUTATE_TARGETS then limits the rebuild to those targets, and MUTATE_BUILD_DIR reuses a tree that is already built
 # (e.g. build/) instead of build-mutate/. MUTATE_CHECK_ONLY=1 only checks the list.
 #
-# MUTATE_FIRST names the output of an earlier run of the same list: the tests that killed a fault then are built
-# and run first, and only when they pass is everything rebuilt and the whole suite run.
+# The tests that killed an earlier fault in the same file are built and run first, and only when they pass is
+# everything rebuilt and the whole suite run. MUTATE_FIRST names the output of an earlier run of the same list:
+# the tests that killed each fault then are tried first instead.
 #
 # --generate draws the faults instead (scripts/mutants.py: operators applied at random places, with a seed that is
 # printed and defaults to the clock), skips those in scripts/equivalent-faults.txt, and runs faults until COUNT of
@@ -124,9 +125,18 @@ restore() {
 trap 'restore; rm -f "$backup" "$output"; exit 130' INT TERM
 trap 'restore; rm -f "$backup" "$output"' EXIT
 
-# The tests that killed fault $1 in the earlier run, if any.
+# The tests that killed fault $1 in the earlier run; else those that killed an earlier fault in its file $2.
+declare -A learned=()
 first_tests() {
-    [ -n "${MUTATE_FIRST:-}" ] && sed -n "s/^ *$1 killed by \([a-z_,]*\) .*/\1/p" "$MUTATE_FIRST" | tr , ' '
+    local earlier=
+    [ -n "${MUTATE_FIRST:-}" ] && earlier=$(sed -n "s/^ *$1 killed by \([a-z_,]*\) .*/\1/p" "$MUTATE_FIRST" | tr , ' ')
+    printf '%s' "${earlier:-${learned[$2]:-}}"
+}
+# Keeps the tests named in a verdict as the first to try on the next fault in file $1.
+learn() {
+    local names
+    names=$(printf '%s\n' ${learned[$1]:-} $(printf '%s' "$2" | tr , ' ') | sort -u | paste -sd' ' -)
+    learned[$1]=$names
 }
 # Builds the given tests and the programs they run, and tells whether one of them fails.
 killed_by() {
@@ -148,7 +158,7 @@ for i in "${!files[@]}"; do
     cp "$path" "$backup"
     target=$path
     apply_fault "${files[i]}" "${olds[i]}" "${news[i]}"
-    hinted=$(first_tests "$number")
+    hinted=$(first_tests "$number" "${files[i]}")
     if [ -n "$hinted" ] && killed_by $hinted; then
         verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
         killed=$((killed + 1))
@@ -170,6 +180,7 @@ for i in "${!files[@]}"; do
         verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
         killed=$((killed + 1))
     fi
+    [[ $verdict == "killed by "?* ]] && learn "${files[i]}" "${verdict#killed by }"
     restore
     if [ $limit -gt 0 ]; then
         printf '%3d %-40s %s\n' "$number" "$verdict" "${abouts[i]}"
