@@ -160,7 +160,7 @@ for i in "${!files[@]}"; do
     apply_fault "${files[i]}" "${olds[i]}" "${news[i]}"
     hinted=$(first_tests "$number" "${files[i]}")
     if [ -n "$hinted" ] && killed_by $hinted; then
-        verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
+        verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \([a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
         killed=$((killed + 1))
     elif ! rebuild >/dev/null 2>&1; then
         verdict="does not build"
@@ -177,7 +177,7 @@ for i in "${!files[@]}"; do
         } >>"$survivor_list"
     else
         # ctest's summary lists the failed tests as "<number> - <name> (Failed)".
-        verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
+        verdict="killed by $(sed -n 's/^[[:space:]]*[0-9]* - \([a-z_]*\).*/\1/p' "$output" | sort -u | paste -sd, -)"
         killed=$((killed + 1))
     fi
     [[ $verdict == "killed by "?* ]] && learn "${files[i]}" "${verdict#killed by }"
