@@ -198,6 +198,12 @@ void tst_sender::recordFields() {
         unit.code = outcome[1].toInt();
         QCOMPARE(UnitRecord::toJson(unit)["outcome"].toString(), outcome[0]);
     }
+    const QPair<int, QString> tabs[] = {
+        {SendOptions::Station, "station"}, {SendOptions::Clock, "time"}, {SendOptions::AllTabs, "all"}};
+    for (const auto &tab : tabs) {
+        unit.tabs = tab.first;
+        QCOMPARE(UnitRecord::toJson(unit)["tab"].toString(), tab.second);
+    }
 }
 
 void tst_sender::outputLines_data() {
