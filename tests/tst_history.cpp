@@ -73,6 +73,7 @@ private slots:
     void missingPermission_data();
     void missingPermission();
     void permissionAsAnotherUser();
+    void boundedBehindAWaitingCommand();
     void longSearchShownAsItGoes();
     void missingDeviceWhateverTheError();
     void cancelDropsTheQueue();
@@ -213,6 +214,18 @@ void tst_history::permissionAsAnotherUser() {
     QCOMPARE(said, QStringLiteral("нет прав на %1: пользователь уже в группе %2, но сеанс начат раньше; войдите в "
                                   "систему заново")
                        .arg(device.fileName(), group));
+}
+
+// Behind a command still waiting, the finished rows are dropped all the same: the journal keeps its bound.
+void tst_history::boundedBehindAWaitingCommand() {
+    SerialThread worker;
+    TransmissionJournal journal(&worker);
+    emit worker.signal_command_queued(1, bytes("434D4479 000000 010111"));
+    for (int i = 0; i < 1100; ++i)
+        journal.refuse("y", "отказ");
+    QVERIFY(journal.rowCount() <= 1000);
+    QCOMPARE(journal.transmissions().first().id, quint64(1));
+    QCOMPARE(journal.unfinishedCount(), 1);
 }
 
 // A long search is shown as it goes, not only when a port opens or the search ends.
