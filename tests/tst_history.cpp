@@ -73,7 +73,7 @@ private slots:
     void missingPermission_data();
     void missingPermission();
     void permissionAsAnotherUser();
-    void boundedBehindAWaitingCommand();
+    void boundedBehindACommandUnderWay();
     void longSearchShownAsItGoes();
     void missingDeviceWhateverTheError();
     void cancelDropsTheQueue();
@@ -216,11 +216,13 @@ void tst_history::permissionAsAnotherUser() {
                        .arg(device.fileName(), group));
 }
 
-// Behind a command still waiting, the finished rows are dropped all the same: the journal keeps its bound.
-void tst_history::boundedBehindAWaitingCommand() {
+// Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
+void tst_history::boundedBehindACommandUnderWay() {
     SerialThread worker;
     TransmissionJournal journal(&worker);
     emit worker.signal_command_queued(1, bytes("434D4479 000000 010111"));
+    emit worker.signal_transmission_started(1);
+    QCOMPARE(journal.transmissions().first().outcomeText(), QStringLiteral("идёт поиск"));
     for (int i = 0; i < 1100; ++i)
         journal.refuse("y", "отказ");
     QVERIFY(journal.rowCount() <= 1000);
