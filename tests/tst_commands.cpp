@@ -101,6 +101,12 @@ void tst_commands::commandBytes_data() {
     row("y: time partly filled", dateTime("7:5:", "01/01/2017"), bytes("434D4479 070500 010111"));
     row("y: leap day of 2028", dateTime("00:00:00", "29/02/2028"), bytes("434D4479 000000 1D021C"));
     row("y: 30 April", dateTime("00:00:00", "30/04/2026"), bytes("434D4479 000000 1E041A"));
+    for (int month = 1; month <= 12; ++month) { // the last day of every month goes out
+        const int last = QDate(2026, month, 1).daysInMonth();
+        const QString date = QStringLiteral("%1/%2/2026").arg(last).arg(month, 2, 10, QLatin1Char('0'));
+        row(qPrintable("y: " + date), dateTime("00:00:00", date),
+            QByteArray("CMDy\0\0\0", 7) + char(last) + char(month) + '\x1A');
+    }
     row("y: last day of 2255", dateTime("00:00:00", "31/12/2255"), bytes("434D4479 000000 1F0CFF"));
 
     row("z: 1234.5", pulse("0001234.5"), bytes("434D447A 01 00003039 0140"));
