@@ -46,6 +46,9 @@ QStringList AttemptsDelegate::cutLines(const QStyleOptionViewItem &option, const
         return {};
     const int width = m_view->columnWidth(index.column()) - 2 * textMargin(m_view);
     const QString text = index.data(Qt::DisplayRole).toString();
+    // Most cells fit on one line; laying them out at every paint would cost the table its speed.
+    if (!text.contains(QLatin1Char('\n')) && QFontMetrics(option.font).horizontalAdvance(text) <= width)
+        return {};
     QStringList lines = wrappedLines(text, option.font, width);
     if (lines.size() <= maxWrappedLines)
         return {};
