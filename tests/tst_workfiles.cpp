@@ -4,6 +4,7 @@
 #include "support/settingstestsupport.h"
 #include "workfiles/applog.h"
 #include "workfiles/fileresult.h"
+#include "workfiles/safefile.h"
 #include "workfiles/settingsfile.h"
 #include "workfiles/systemreason.h"
 
@@ -14,7 +15,11 @@
 #include <cstring>
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 // The files the program keeps in its working folder: settings.ini, the log, and the instance lock beside them.
 namespace {
@@ -78,9 +83,29 @@ const QString typeRefused = QStringLiteral("это не обычный файл"
 // The system's reasons in Russian, the system's own words after them.
 const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
 
+// A socket left at `path`, as a crashed server leaves it.
+bool bindSocket(const QString &path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return bound;
+}
+
 enum Obstacle { Folder, Fifo, Unreadable, ReadOnly, ReadOnlyDir, NoFileReadOnlyDir, TooLarge, Link, DeadLink };
 // Only the log has a folder of its own; a link to a folder is followed, a link to anything else is not.
-enum LogObstacle { DirLink = DeadLink + 1, DirLinkToFile, DirLinkToNothing, LinkInLinkedDir, SharedLog };
+enum LogObstacle {
+    DirLink = DeadLink + 1,
+    DirLinkToFile,
+    DirLinkToNothing,
+    LinkInLinkedDir,
+    SharedLog,
+    Socket,
+    ClosedDir
+};
 
 } // namespace
 
@@ -100,11 +125,13 @@ private slots:
     void rewriteKeepsBytes();
     void fileInTheWay_data();
     void fileInTheWay();
+    void lockNotTakenThroughALink_data();
     void lockNotTakenThroughALink();
     void keepsItsFileWhileTheFolderComesAndGoes();
     void refusesWhatIsNotItsFile_data();
     void refusesWhatIsNotItsFile();
     void fullDiskKeepsLinesWhole();
+    void appendsOnTheLowestDescriptor();
     void systemReasonsInRussian_data();
     void systemReasonsInRussian();
     void serialLibraryTextsInRussian();
@@ -276,16 +303,40 @@ void tst_workfiles::fileInTheWay() {
     QCOMPARE(QFileInfo::exists(target), obstacle == Link);
 }
 
+void tst_workfiles::lockNotTakenThroughALink_data() {
+    QTest::addColumn<QByteArray>("runtime"); // XDG_RUNTIME_DIR, "-" for none, "." for the test's folder
+    QTest::addColumn<QByteArray>("tmp");     // TMPDIR, likewise
+    QTest::newRow("runtime folder") << QByteArray(".") << QByteArray("-");
+    QTest::newRow("no runtime folder, TMPDIR") << QByteArray("-") << QByteArray(".");
+    QTest::newRow("both empty: /tmp") << QByteArray("") << QByteArray("");
+}
+
 // In a shared temporary folder anyone may plant a link in the lock's place; the lock never creates its target.
 void tst_workfiles::lockNotTakenThroughALink() {
+    QFETCH(QByteArray, runtime);
+    QFETCH(QByteArray, tmp);
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("target"));
     QVERIFY(makeLink(target, QStringLiteral("ZEVR3GMutex")));
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir->path()));
+    const QByteArray here = QFile::encodeName(m_dir->path());
+    const QByteArray keptRuntime = qgetenv("XDG_RUNTIME_DIR"), keptTmp = qgetenv("TMPDIR");
+    const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_RUNTIME_DIR", keptRuntime);
+        hadTmp ? qputenv("TMPDIR", keptTmp) : qunsetenv("TMPDIR");
+    });
+    for (const auto &[name, value] : {std::pair("XDG_RUNTIME_DIR", runtime), std::pair("TMPDIR", tmp)})
+        value == "-" ? qunsetenv(name) : qputenv(name, value == "." ? here : value);
     createInstanceMutex();
-    qputenv("XDG_RUNTIME_DIR", runtime);
     QVERIFY(!QFileInfo::exists(target));
     QVERIFY(QFileInfo(QStringLiteral("ZEVR3GMutex")).isSymLink());
+    if (runtime != "." && tmp != ".") {
+        // Held by this process now, so no other may take it whole.
+        const int fd = ::open("/tmp/ZEVR3GMutex", O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        ::close(fd);
+        QVERIFY2(!taken, "/tmp/ZEVR3GMutex is not locked");
+    }
 }
 
 // The name is taken once at start, from the date and the minutes: later lines go to the same file, even after
@@ -323,6 +374,9 @@ void tst_workfiles::refusesWhatIsNotItsFile_data() {
     QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
     QTest::newRow("FIFO in place of the file") << int(Fifo) << QStringLiteral("это не обычный файл, а канал (FIFO)");
     QTest::newRow("read-only folder") << int(ReadOnlyDir) << denied;
+    QTest::newRow("socket in place of the file") << int(Socket) << QStringLiteral("это не обычный файл, а сокет");
+    // The folder is what it should be: the system's reason, not a refusal of what stands there.
+    QTest::newRow("folder the user cannot list") << int(ClosedDir) << denied;
     // No owner check: a log that colleagues share stays theirs and ours.
     QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
 }
@@ -333,7 +387,8 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     QFETCH(int, obstacle);
     QFETCH(QString, reason);
     // The reason is the folder's, not the file's.
-    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing;
+    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing || obstacle == ClosedDir;
+    const bool asNobody = obstacle == ReadOnlyDir || obstacle == SharedLog || obstacle == ClosedDir;
     const bool linkedFolder = obstacle == DirLink || obstacle == LinkInLinkedDir;
     const QString file = folder + QStringLiteral("/log_06122026_41.log");
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
@@ -353,17 +408,21 @@ void tst_workfiles::refusesWhatIsNotItsFile() {
     if (obstacle == SharedLog)
         QVERIFY(writeFileBytes(file, "") && ::chown(QFile::encodeName(file).constData(), nobody, nobody) == 0 &&
                 setMode(file, 0666));
-    QVERIFY(setMode(m_dir->path(), 0777) && (atFolder || setMode(folder, 0755)));
-    if (obstacle == ReadOnlyDir && !modesApply())
+    if (obstacle == Socket)
+        QVERIFY(bindSocket(file));
+    QVERIFY(setMode(m_dir->path(), 0777) && (atFolder && obstacle != ClosedDir) ||
+            setMode(folder, obstacle == ClosedDir ? 0333 : 0755));
+    if ((obstacle == ReadOnlyDir || obstacle == ClosedDir) && !modesApply())
         QSKIP("file modes do not stop this process from writing");
 
     AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(1, 41)); });
     QSignalSpy notices(&log, &AppLog::signal_notice);
     {
-        const auto access = fileAccessAs(obstacle == ReadOnlyDir || obstacle == SharedLog ? nobody : uid_t(-1));
+        const auto access = fileAccessAs(asNobody ? nobody : uid_t(-1));
         log.slot_write_to_log_file(QStringLiteral("$(command)  не открыт"));
         log.slot_write_to_log_file(QStringLiteral("second"));
     }
+    QVERIFY(obstacle != ClosedDir || setMode(folder, 0755));
     QCOMPARE(readFileBytes(target), foreign);
     if (!linkedFolder)
         QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
@@ -401,6 +460,22 @@ void tst_workfiles::fullDiskKeepsLinesWhole() {
     log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
     QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
     QCOMPARE(wholeLines(readFileBytes(log.fileName())), kept + QList<int>{messages});
+}
+
+// A depot's script may start the sender with its standard input closed: the record then opens as descriptor 0,
+// a file like any other.
+void tst_workfiles::appendsOnTheLowestDescriptor() {
+    const int input = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+    QVERIFY(input >= 0);
+    ::close(0);
+    const FileResult written = SafeFile::appendLine(QStringLiteral("units.jsonl"), "{}\n");
+    const bool leftOpen = ::fcntl(0, F_GETFD) != -1;
+    ::dup2(input, 0);
+    ::close(input);
+    QVERIFY2(written.ok(), qPrintable(written.details()));
+    QCOMPARE(written.path, QDir(m_dir->path()).filePath(QStringLiteral("units.jsonl")));
+    QCOMPARE(readFileBytes(QStringLiteral("units.jsonl")), QByteArray("{}\n"));
+    QVERIFY(!leftOpen);
 }
 
 void tst_workfiles::systemReasonsInRussian_data() {
