@@ -465,10 +465,11 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
 
 // A depot swaps units on one line: each is served once, and the next only after the line fell quiet.
 void tst_sender::depotUnitAfterUnit() {
-    // Three commands, a probe that finds the unit still there, one that finds the line quiet, and again.
+    // Three commands, a probe that finds the unit still there, one that finds the line quiet, and again. The silent
+    // probe waits longer for its answer than --gone asks the line to be quiet.
     QVERIFY(startSim({"--cycle", "ok,ok,ok,ok,silent"}));
-    const Run run = send(
-        toSim("all") + QStringList{"--wait", "--units", "2", "--gone", "0", "--poll", "20", "--record", "units.jsonl"});
+    const Run run = send(toSim("all") + QStringList{"--wait", "--units", "2", "--gone", "500", "--poll", "20",
+                                                    "--record", "units.jsonl"});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out.join('\n'), (success(m_sim->path()).join('\n') + '\n').repeated(6).chopped(1));
     settle(*m_sim, 8);
