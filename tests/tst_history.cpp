@@ -355,6 +355,10 @@ void tst_history::panelIsBuiltOnFirstOpen() {
     window.findChild<QPushButton *>("pB_Send_2")->click();
     QCOMPARE(table->model()->rowCount(), 5);
     QTRY_COMPARE(table->rowHeight(4), wantedHeight(table, 4));
+    // Wider columns wrap into fewer lines, and the rows follow them.
+    const int before = table->rowHeight(0);
+    window.resize(window.width() * 2, window.height());
+    QTRY_VERIFY(table->rowHeight(0) < before && table->rowHeight(0) >= wantedHeight(table, 0));
     // The dock's close button and the menu entry agree, and the panel is built once.
     dock->toggleViewAction()->trigger();
     QVERIFY(!window.findChild<QAction *>("action_history")->isChecked());
