@@ -100,7 +100,6 @@ void tst_commands::commandBytes_data() {
     row("y: time cleared", dateTime("::", "01/01/2017"), bytes("434D4479 000000 010111"));
     row("y: time partly filled", dateTime("7:5:", "01/01/2017"), bytes("434D4479 070500 010111"));
     row("y: leap day of 2028", dateTime("00:00:00", "29/02/2028"), bytes("434D4479 000000 1D021C"));
-    row("y: 30 April", dateTime("00:00:00", "30/04/2026"), bytes("434D4479 000000 1E041A"));
     for (int month = 1; month <= 12; ++month) { // the last day of every month goes out
         const int last = QDate(2026, month, 1).daysInMonth();
         const QString date = QStringLiteral("%1/%2/2026").arg(last).arg(month, 2, 10, QLatin1Char('0'));
