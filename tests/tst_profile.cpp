@@ -166,8 +166,6 @@ void tst_profile::commandsFollowTheTabRules_data() {
     const auto row = [](const char *name, const char *body, const char *hex) {
         QTest::newRow(name) << profileText(QString::fromUtf8(body)) << QByteArray::fromHex(hex);
     };
-    row("units 1-3, unit 2 on 4-20 мА", "[station]\nunit1=on\nunit2=on\nunit3=on\nunit2.control=4-20\n",
-        "434D4477 03 6F7071 00000002");
     row("a unit behind an unchecked one stays out", "[station]\nunit1=on\nunit3=on\nunit3.control=4-20\nunit4=on\n",
         "434D4477 01 6F 00000000");
     row("the lowest CM number is the address",
