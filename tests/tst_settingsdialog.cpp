@@ -333,6 +333,8 @@ void tst_settingsdialog::okWithoutPortIsRefused() {
         dialog->chB_Auto->setChecked(false);
         QTest::keyClicks(dialog->cB_COM, " " + typed);
         QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+        if (dialog->isVisible()) // refused after all: the checks below tell, rather than a dialog left waiting
+            dialog->reject();
     });
     QCOMPARE(seen, (QStringList{"open", "no other window", "Выберите или впишите порт либо включите «Авто»",
                                 "port has the focus", "hint gone", "hint gone"}));
