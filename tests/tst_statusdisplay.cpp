@@ -68,8 +68,6 @@ void tst_statusdisplay::texts_data() {
     QTest::newRow("no port named") << Report([](MainWindow &w) { w.slot_port_notopend(QString()); })
                                    << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»"
                                    << QByteArray("1");
-    QTest::newRow("message") << Report([](MainWindow &w) { w.slot_show_message("Устройство не обнаружено"); })
-                             << "Устройство не обнаружено" << QByteArray("1");
     QTest::newRow("COM Log 2 does not log")
         << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("2");
     QTest::newRow("COM Log 257 is 1 in eight bits")
