@@ -100,7 +100,6 @@ QVector<ActionRow> actionRows() {
         // This test program has no manual beside it, so F1 ends in the notice that says so.
         {"action_re", 0, "lE_1", {}, manual},
         {"action_re", 0, "lE_1", QKeySequence(Qt::Key_F1), manual},
-        {"action_re", 2, "rB_Not_El_Counter", QKeySequence(Qt::Key_F1), manual},
         {"action_send_tab", 0, "lE_1", {}, "sent 434D4477 00 00000000"},
         {"action_send_tab", 0, "lE_1", QKeySequence("Ctrl+Return"), "sent 434D4477 00 00000000"},
         {"action_send_tab", 1, "lE_Time", QKeySequence("Ctrl+Return"), "sent 434D4479 000000 010111"},

@@ -45,7 +45,6 @@ private slots:
     void openerSaysWhy_data();
     void openerSaysWhy();
     void missingManualIsANotice();
-    void installedFiles();
     void installedProgram_data();
     void installedProgram();
     void documentedAsTheProgramDoes_data();
@@ -63,6 +62,31 @@ void tst_manual::initTestCase() {
     const QString output = run(QStringLiteral(ZEVR_CMAKE_COMMAND), {"--install", ZEVR_BINARY_DIR, "--prefix", "/usr"},
                                {"DESTDIR=" + m_stage.path()});
     QVERIFY2(!output.startsWith(QLatin1String("failed: ")), qPrintable(output));
+    // Only programs in bin/; the manual, the desktop entry and the icons under share/. The program and its launcher
+    // are run below.
+    for (QDirIterator it(usr() + QStringLiteral("/bin"), QDir::Files | QDir::Hidden); it.hasNext();) {
+        const QString file = it.next();
+        const QByteArray start = readFileBytes(file).left(4);
+        const bool program = start == QByteArray("\x7f") + "ELF" || start.startsWith("#!");
+        QVERIFY2(QFileInfo(file).isExecutable() && program, qPrintable(file));
+    }
+    // Cyrillic that came out as missing glyphs would not be extracted as text.
+    const QString manual = usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName();
+    const QString info = run(QStringLiteral("pdfinfo"), {manual});
+    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    QVERIFY2(pages.hasMatch() && pages.captured(1).toInt() >= 5, qPrintable(info));
+    const QString text =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), manual, "-"});
+    QVERIFY2(text.simplified().contains(QStringLiteral("Настройки связи")), qPrintable(text.left(200)));
+    const QString icons = usr() + QStringLiteral("/share/icons/hicolor/");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString icon = icons + QStringLiteral("%1x%1/apps/zevr-3g-config.png").arg(size);
+        QCOMPARE(QImage(icon).size(), QSize(size, size));
+    }
+    QVERIFY(readFileBytes(icons + QStringLiteral("scalable/apps/zevr-3g-config.svg")).contains("<svg"));
+    const QString entry = usr() + QStringLiteral("/share/applications/zevr-3g-config.desktop");
+    QCOMPARE(run(QStringLiteral("desktop-file-validate"), {entry}), QString());
+    QVERIFY(readFileBytes(entry).contains("\nExec=\"/usr/libexec/zevr-3g-config/zevr-3g-config-launcher\"\n"));
 }
 
 void tst_manual::findsTheManual_data() {
@@ -131,34 +155,6 @@ void tst_manual::missingManualIsANotice() {
     for (const QString &folder : manualFolders(QCoreApplication::applicationDirPath()))
         QVERIFY2(notice->toolTip().contains(QDir::toNativeSeparators(folder)), qPrintable(notice->toolTip()));
     QCOMPARE(reportText(window), QString());
-}
-
-// Only programs in bin/; the manual, the desktop entry and the icons under share/. The program and its launcher
-// are run below.
-void tst_manual::installedFiles() {
-    for (QDirIterator it(usr() + QStringLiteral("/bin"), QDir::Files | QDir::Hidden); it.hasNext();) {
-        const QString file = it.next();
-        const QByteArray start = readFileBytes(file).left(4);
-        const bool program = start == QByteArray("\x7f") + "ELF" || start.startsWith("#!");
-        QVERIFY2(QFileInfo(file).isExecutable() && program, qPrintable(file));
-    }
-    // Cyrillic that came out as missing glyphs would not be extracted as text.
-    const QString manual = usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName();
-    const QString info = run(QStringLiteral("pdfinfo"), {manual});
-    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
-    QVERIFY2(pages.hasMatch() && pages.captured(1).toInt() >= 5, qPrintable(info));
-    const QString text =
-        run(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), manual, "-"});
-    QVERIFY2(text.simplified().contains(QStringLiteral("Настройки связи")), qPrintable(text.left(200)));
-    const QString icons = usr() + QStringLiteral("/share/icons/hicolor/");
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QString icon = icons + QStringLiteral("%1x%1/apps/zevr-3g-config.png").arg(size);
-        QCOMPARE(QImage(icon).size(), QSize(size, size));
-    }
-    QVERIFY(readFileBytes(icons + QStringLiteral("scalable/apps/zevr-3g-config.svg")).contains("<svg"));
-    const QString entry = usr() + QStringLiteral("/share/applications/zevr-3g-config.desktop");
-    QCOMPARE(run(QStringLiteral("desktop-file-validate"), {entry}), QString());
-    QVERIFY(readFileBytes(entry).contains("\nExec=\"/usr/libexec/zevr-3g-config/zevr-3g-config-launcher\"\n"));
 }
 
 void tst_manual::installedProgram_data() {

@@ -19,7 +19,8 @@ using namespace Profiles;
 namespace {
 
 // The format as the manual describes it and a depot's script would write it: comments, blank lines,
-// blanks around "=", Windows line ends, a byte-order mark, keys in any order and some left out.
+// blanks around "=", Windows line ends, a byte-order mark, keys in any order and some left out. The last moment of
+// a day, leap days and a constant in whole tens open as they stand.
 const char *const handWritten = "\xEF\xBB\xBF; станция 14\r\n"
                                 "version = 1\r\n"
                                 "\r\n"
@@ -30,8 +31,13 @@ const char *const handWritten = "\xEF\xBB\xBF; станция 14\r\n"
                                 "unit2 = on\r\n"
                                 "unit2.address=17\r\n"
                                 "channel2.cm = 2, 4\r\n"
+                                "channel1.date=29/02/2000\r\n"
                                 "[meter]\r\n"
-                                "type=rs485\r\n";
+                                "type=rs485\r\n"
+                                "coefficient=10\r\n"
+                                "[time]\r\n"
+                                "time=23:59:59\r\n"
+                                "date=29/02/2028\r\n";
 
 QByteArray profileText(const QString &body) { return (QStringLiteral("version=1\n") + body).toUtf8(); }
 
@@ -47,7 +53,6 @@ private slots:
     void readsWhatADepotWrites();
     void refusesBadProfile_data();
     void refusesBadProfile();
-    void readsTheBoundaries();
     void commandsFollowTheTabRules_data();
     void commandsFollowTheTabRules();
     void filesOnDisk();
@@ -56,13 +61,14 @@ private slots:
 void tst_profile::readsWhatADepotWrites() {
     const ReadResult read = readProfile(handWritten);
     QVERIFY2(read.isValid(), qPrintable(read.message()));
-    QVERIFY(!read.profile.clock);
     Station expected;
     expected.units[0].checked = true;
     expected.units[1] = {true, QStringLiteral("17"), true};
+    expected.channels[0].date = QStringLiteral("29/02/2000");
     expected.channels[1].cm = {false, true, false, true};
     QVERIFY(read.profile.station == expected);
-    QVERIFY(read.profile.meter == (Meter{Commands::MeterType::Rs485, QStringLiteral("0000000.0"), "3200"}));
+    QVERIFY(read.profile.meter == (Meter{Commands::MeterType::Rs485, QStringLiteral("0000000.0"), "10"}));
+    QCOMPARE(clockCommand(*read.profile.clock).bytes.toHex(' '), QByteArray("43 4d 44 79 17 3b 3b 1d 02 1c"));
 }
 
 void tst_profile::refusesBadProfile_data() {
@@ -154,25 +160,12 @@ void tst_profile::refusesBadProfile() {
     QVERIFY(read.profile == Profile());
 }
 
-// The last moment of a day, a leap day and a constant in whole tens open as they stand.
-void tst_profile::readsTheBoundaries() {
-    const ReadResult read =
-        readProfile(profileText("[time]\ntime=23:59:59\ndate=29/02/"
-                                "2028\n[meter]\ntype=none\ncoefficient=10\n[station]\nchannel1.date=29/02/2000\n"));
-    QVERIFY2(read.isValid(), qPrintable(read.message()));
-    QCOMPARE(clockCommand(*read.profile.clock).bytes.toHex(' '), QByteArray("43 4d 44 79 17 3b 3b 1d 02 1c"));
-    QCOMPARE(read.profile.meter->coefficient, QStringLiteral("10"));
-    QCOMPARE(read.profile.station->channels[0].date, QStringLiteral("29/02/2000"));
-}
-
 void tst_profile::commandsFollowTheTabRules_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QByteArray>("command");
     const auto row = [](const char *name, const char *body, const char *hex) {
         QTest::newRow(name) << profileText(QString::fromUtf8(body)) << QByteArray::fromHex(hex);
     };
-    row("units 1-3, unit 2 on 4-20 мА", "[station]\nunit1=on\nunit2=on\nunit3=on\nunit2.control=4-20\n",
-        "434D4477 03 6F7071 00000002");
     row("a unit behind an unchecked one stays out", "[station]\nunit1=on\nunit3=on\nunit3.control=4-20\nunit4=on\n",
         "434D4477 01 6F 00000000");
     row("the lowest CM number is the address",

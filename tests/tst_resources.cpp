@@ -43,7 +43,6 @@ void tst_resources::readStyleSheet_data() {
     QTest::addColumn<QString>("expected");
     QTest::newRow("plain") << QByteArray("QLabel { color: red; }\r\n") << "QLabel { color: red; }\r\n";
     QTest::newRow("stops at a zero byte") << QByteArray("QLabel {}\0QMenu { color: red; }", 32) << "QLabel {}";
-    QTest::newRow("zero byte first") << QByteArray("\0QLabel {}", 10) << "";
     QTest::newRow("Latin-1, not UTF-8") << QByteArray("/* \xd0\x9c */") << QString::fromLatin1("/* \xd0\x9c */");
 }
 

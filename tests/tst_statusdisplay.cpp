@@ -32,8 +32,6 @@ private slots:
     void noticeWholeAtItsFullWidth();
     void texts_data();
     void texts();
-    void comLogGating_data();
-    void comLogGating();
     void logTroubleReachesTheNotice();
     void noPortFound_data();
     void noPortFound();
@@ -60,55 +58,46 @@ void tst_statusdisplay::noticeWholeAtItsFullWidth() {
 void tst_statusdisplay::texts_data() {
     QTest::addColumn<Report>("report");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("comLog"); // the settings file's value
     QTest::newRow("opened, parity as a digit")
         << Report([](MainWindow &w) { w.slot_port_opend("COM3", 115200, 8, 2, 1, "Нет"); })
-        << "Открыт COM3-115200-8-2-1-Нет";
-    QTest::newRow("not opened") << Report([](MainWindow &w) { w.slot_port_notopend("COM3"); }) << "COM3  не открыт";
+        << "Открыт COM3-115200-8-2-1-Нет" << QByteArray("1");
+    QTest::newRow("not opened") << Report([](MainWindow &w) { w.slot_port_notopend("COM3"); }) << "COM3  не открыт"
+                                << QByteArray("1");
     // "Авто" off and no port chosen: the report says what is missing instead of "  не открыт".
     QTest::newRow("no port named") << Report([](MainWindow &w) { w.slot_port_notopend(QString()); })
-                                   << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»";
-    QTest::newRow("message") << Report([](MainWindow &w) { w.slot_show_message("Устройство не обнаружено"); })
-                             << "Устройство не обнаружено";
-}
-
-void tst_statusdisplay::texts() {
-    QFETCH(Report, report);
-    MainWindow window;
-    QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
-    com_log = 1;
-    report(window);
-    QTEST(reportText(window), "text");
-    QCOMPARE(logged.count(), 1);
-    QTEST(logged.at(0).at(0).toString(), "text");
-    // The status bar runs a timer only for a message that times out.
-    for (const QTimer *timer : window.statusBar()->findChildren<QTimer *>())
-        QVERIFY(!timer->isActive());
-}
-
-void tst_statusdisplay::comLogGating_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("logged");
-    QTest::newRow("1 logs") << QByteArray("COM Log\r\n1\r\n") << true;
-    QTest::newRow("2 does not") << QByteArray("COM Log\r\n2\r\n") << false;
-    QTest::newRow("257 is 1 in eight bits") << QByteArray("COM Log\r\n257\r\n") << true;
+                                   << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»"
+                                   << QByteArray("1");
+    QTest::newRow("COM Log 2 does not log")
+        << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("2");
+    QTest::newRow("COM Log 257 is 1 in eight bits")
+        << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("257");
 }
 
 // From the settings file through the window to the process-wide log's file.
-void tst_statusdisplay::comLogGating() {
-    QFETCH(QByteArray, content);
-    QFETCH(bool, logged);
+void tst_statusdisplay::texts() {
+    QFETCH(Report, report);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, comLog);
     ScopedWorkDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QDir().mkdir(QStringLiteral("LOGS_ZEVR_3G_Config")));
-    QVERIFY(writeFileBytes(QStringLiteral("settings.ini"), content));
+    QVERIFY(writeFileBytes(QStringLiteral("settings.ini"), "COM Log\r\n" + comLog + "\r\n"));
     com_log = 0;
     load_com_log();
+    const bool logs = comLog != "2";
 
     MainWindow window;
-    window.slot_port_notopend(QStringLiteral("COM5"));
+    QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
+    report(window);
+    QCOMPARE(reportText(window), text);
+    QCOMPARE(logged.count(), logs ? 1 : 0);
+    QCOMPARE(logged.value(0).value(0).toString(), logs ? text : QString());
     // The line's first 19 characters are its time.
-    const QString line = QStringLiteral(":    COM5  не открыт\r\n");
-    QCOMPARE(readFileBytes(app_log.fileName()).mid(19), logged ? line.toLocal8Bit() : QByteArray());
+    QCOMPARE(readFileBytes(app_log.fileName()).mid(19), logs ? (":    " + text + "\r\n").toLocal8Bit() : QByteArray());
+    // The status bar runs a timer only for a message that times out.
+    for (const QTimer *timer : window.statusBar()->findChildren<QTimer *>())
+        QVERIFY(!timer->isActive());
 }
 
 // The process-wide log tells the window when its lines are lost and when they reach the file again; the report
