@@ -74,7 +74,6 @@ private slots:
     void missingPermission();
     void permissionAsAnotherUser();
     void boundedBehindACommandUnderWay();
-    void longSearchShownAsItGoes();
     void missingDeviceWhateverTheError();
     void cancelDropsTheQueue();
     void countsStayTrueWithManyQueued();
@@ -226,28 +225,6 @@ void tst_history::boundedBehindACommandUnderWay() {
     QVERIFY(journal.rowCount() <= 1000);
     QCOMPARE(journal.transmissions().first().id, quint64(1));
     QCOMPARE(journal.unfinishedCount(), 1);
-}
-
-// A long search is shown as it goes, not only when a port opens or the search ends.
-void tst_history::longSearchShownAsItGoes() {
-    PtyPair answering;
-    answering.answerEachProbe("ZEVR-3G");
-    QStringList ports;
-    for (int i = 0; i < 2000; ++i)
-        ports << QStringLiteral("zevr-gone-%1").arg(i);
-    ports << answering.portName();
-    setPortLister([ports] { return ports; });
-    SerialThread worker;
-    TransmissionJournal journal(&worker);
-    int toldMidway = 0;
-    connect(&journal, &QAbstractItemModel::dataChanged, [&](const QModelIndex &first) {
-        const int tried = journal.transmissions().at(first.row()).attempts.size();
-        toldMidway += tried > 1 && tried < ports.size();
-    });
-    worker.slot_data_send(bytes("434D4479 000000 010111"));
-    QTRY_COMPARE_WITH_TIMEOUT(journal.unfinishedCount(), 0, 20000);
-    setPortLister(nullptr);
-    QVERIFY(toldMidway > 0);
 }
 
 // Not root, QSerialPort fails on the lock file before it looks for the device, and says so as for a port in use.
