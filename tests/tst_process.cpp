@@ -1,9 +1,9 @@
 // Runs the built program as the operator would, on a private X server, and drives it from outside.
 
-#include "workfiles/settingsfile.h"
 #include "support/settingstestsupport.h"
 #include "support/xsession.h"
 #include "tools/zevr-sim/simprocess.h"
+#include "workfiles/settingsfile.h"
 
 #include <QDir>
 #include <QJsonArray>
