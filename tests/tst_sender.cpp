@@ -127,7 +127,6 @@ void tst_sender::init() {
     QVERIFY(writeFileBytes(m_dir->filePath("clockless.ini"), "version=1\n[meter]\n"));
     QVERIFY(writeFileBytes(m_dir->filePath("impossible.ini"), "version=1\n[time]\ntime=25:61:00\ndate=31/02/2026\n"));
     QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("fifo")).constData(), 0644), 0);
-    QVERIFY(QFile::link(m_dir->filePath("station.ini"), m_dir->filePath("link.jsonl")));
 }
 
 // The sender as a depot runs it: no display, no platform plugin, in a folder of its own.
@@ -361,15 +360,11 @@ void tst_sender::refusedBeforeTheLine_data() {
         "строка 3: time — час 25 не бывает, нужен 0–23");
     row("unknown tab", station + QStringList{"--tab", "clock"}, 2,
         "--tab: station, time, meter или all, а не «clock»\nСправка: zevr3g-send --help");
-    row("settings file missing", station + QStringList{"--tab", "all", "--settings", "other.ini"}, 2,
-        "файл настроек other.ini не читается: файла нет");
     row("settings file a device", station + QStringList{"--tab", "all", "--settings", "/dev/zero"}, 2,
         "файл настроек /dev/zero не читается: это не обычный файл, а устройство");
     // A FIFO without a reader would block the open; one with a reader, or a device, would take the lines away.
     row("record a FIFO", station + all + QStringList{"--record", "fifo"}, 2,
         "--record: fifo не годится для записи: это не обычный файл, а канал (FIFO)");
-    row("record through a link", station + all + QStringList{"--record", "link.jsonl"}, 2,
-        "--record: link.jsonl не годится для записи: это символическая ссылка, программа не пишет через ссылки");
     // The version is the one the build was configured with, as the window's "О программе" shows it.
     row("version", {"--version"}, 0, "zevr3g-send " ZEVR_PROJECT_VERSION);
     // The search off and no port: the line says what to give instead of "  не открыт".
@@ -410,7 +405,7 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(run.code, 0);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList({"clockless.ini", "impossible.ini", "link.jsonl", "settings.ini", "station.ini"}));
+             QStringList({"clockless.ini", "impossible.ini", "settings.ini", "station.ini"}));
     QCOMPARE(readFileBytes(m_dir->filePath("settings.ini")), settings);
     QStringList texts;
     QJsonObject last;
