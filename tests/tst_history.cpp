@@ -14,12 +14,10 @@
 #include <QClipboard>
 #include <QDockWidget>
 #include <QFileDialog>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStatusBar>
 #include <QTableView>
 #include <QToolTip>
 #include <QtTest>

@@ -6,7 +6,6 @@
 #include "workfiles/settingsfile.h"
 
 #include <QDir>
-#include <QJsonArray>
 #include <QTemporaryDir>
 #include <QtTest>
 
