@@ -3,7 +3,6 @@
 
 #include "support/xsession.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
