@@ -98,6 +98,8 @@ private slots:
     void recordFields();
     void outputLines();
     void settingsJsonAndTheWorkstationClock();
+    void wrongWorkstationClock_data();
+    void wrongWorkstationClock();
     void depotUnitAfterUnit();
     void interrupted_data();
     void interrupted();
@@ -117,11 +119,13 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SimProcess> m_sim;
+    QString m_clock; // the sender's clock, as libfaketime sets it; empty: the workstation's
 };
 
 void tst_sender::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_sim = std::make_unique<SimProcess>();
+    m_clock.clear();
     QVERIFY(writeFileBytes(m_dir->filePath("station.ini"), profileText));
     // The workstation's clock needs no [time] in the profile; the other tabs do.
     QVERIFY(writeFileBytes(m_dir->filePath("clockless.ini"), "version=1\n[meter]\n"));
@@ -136,8 +140,15 @@ Run tst_sender::send(const QStringList &arguments, const std::function<void(QPro
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("QT_QPA_PLATFORM");
+    if (!m_clock.isEmpty()) {
+        environment.insert("FAKETIME", "@" + m_clock);
+        environment.insert("DONT_FAKE_MONOTONIC", "1");
+        // libfaketime comes before the sanitizer's runtime in the list of libraries.
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    }
     process.setProcessEnvironment(environment);
-    process.start(ZEVR_SEND_PATH, arguments);
+    process.start(m_clock.isEmpty() ? ZEVR_SEND_PATH : "faketime",
+                  m_clock.isEmpty() ? arguments : QStringList{"-f", "@" + m_clock, ZEVR_SEND_PATH} + arguments);
     Run run;
     if (!process.waitForStarted())
         return run;
@@ -425,6 +436,26 @@ void tst_sender::settingsJsonAndTheWorkstationClock() {
         QDateTime::fromString(commands.last().value("date").toString() + ' ' + commands.last().value("time").toString(),
                               "dd/MM/yyyy hh:mm:ss");
     QVERIFY2(sent >= before && sent <= after, qPrintable(sent.toString()));
+}
+
+void tst_sender::wrongWorkstationClock_data() {
+    QTest::addColumn<QStringList>("waiting");
+    QTest::newRow("one unit") << QStringList();
+    QTest::newRow("waiting for units") << QStringList{"--wait"};
+}
+
+// A workstation whose clock battery died says 1999: the time is refused with its reason, while waiting for units too,
+// and nothing goes out.
+void tst_sender::wrongWorkstationClock() {
+    QFETCH(QStringList, waiting);
+    QVERIFY(startSim());
+    m_clock = "1999-12-31 23:59:00";
+    const Run run =
+        send(QStringList{"--profile", "clockless.ini", "--tab", "time", "--now", "--port", m_sim->path()} + waiting);
+    QCOMPARE(run.code, 3);
+    QCOMPARE(run.out, QStringList{"Команда не отправлена: дата — год 1999 вне диапазона 2000–2255"});
+    QTest::qWait(100);
+    QCOMPARE(simEvents(*m_sim, "probe").size(), 0);
 }
 
 // A depot swaps units on one line: each is served once, and the next only after the line fell quiet.
