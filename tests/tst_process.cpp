@@ -49,6 +49,7 @@ void tst_process::twoCopiesOneSending() {
     const quint32 firstWindow = first.waitForWindow(windowTitle);
     QVERIFY2(firstWindow, "no main window with the program's title");
     QCOMPARE(readFileBytes(QDir(firstDir.path()).filePath("settings.ini")), defaultSettingsContent());
+    QVERIFY2(hasWindowIcon(x.display(), firstWindow), "the window offers no icon for the task bar");
     QVERIFY2(!canLock(lockPath, LOCK_EX), "the running copy does not hold the instance lock");
 
     SimProcess sim;

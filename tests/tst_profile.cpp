@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
-// FIFOs are POSIX; the Windows build runs the rest of this test under Wine.
+// FIFOs and file access as another user are POSIX; the Windows build runs the rest of this test under Wine.
 #ifndef Q_OS_WIN
-#include <sys/stat.h>
+#include "support/settingstestsupport.h"
 #endif
 
 using namespace Profiles;
@@ -203,6 +203,14 @@ void tst_profile::filesOnDisk() {
 #ifndef Q_OS_WIN
     QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0644) == 0);
     QCOMPARE(readProfileFile(dir.filePath("fifo")).message(), QStringLiteral("это не обычный файл, а канал (FIFO)"));
+    // Seen in its folder, yet not to be opened: the system's reason, never an empty profile.
+    const QString locked = dir.filePath("locked.ini");
+    QVERIFY(writeFileBytes(locked, "version=1\n") && setMode(locked, 0200) && setMode(dir.path(), 0755));
+    {
+        const auto access = fileAccessAs(nobody);
+        QCOMPARE(readProfileFile(locked).message(),
+                 "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")");
+    }
 #endif
     QFile large(dir.filePath("large.ini"));
     QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(64 * 1024 + 1));

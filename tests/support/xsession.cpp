@@ -69,6 +69,13 @@ QStringList xdotool(const QString &display, const QStringList &arguments) {
     return runTool(display, QStringLiteral("xdotool"), arguments).value_or(QStringList());
 }
 
+bool hasWindowIcon(const QString &display, quint32 window) {
+    const QStringList icon =
+        runTool(display, QStringLiteral("xprop"), {"-notype", "-id", QString::number(window), "_NET_WM_ICON"})
+            .value_or(QStringList());
+    return icon.value(0).startsWith(QLatin1String("_NET_WM_ICON = "));
+}
+
 QSize minimumWindowSize(const QString &display, quint32 window) {
     const QStringList hints =
         runTool(display, QStringLiteral("xprop"), {"-id", QString::number(window), "WM_NORMAL_HINTS"})

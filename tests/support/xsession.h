@@ -30,6 +30,8 @@ QStringList xdotool(const QString &display, const QStringList &arguments);
 
 // The least size that a window asks of the window manager (WM_NORMAL_HINTS); invalid when it asks none.
 QSize minimumWindowSize(const QString &display, quint32 window);
+// Whether a window offers the task bar an icon of its own (_NET_WM_ICON).
+bool hasWindowIcon(const QString &display, quint32 window);
 // Where a window is and how large; invalid when xdotool cannot tell.
 QRect windowGeometry(const QString &display, quint32 window);
 // What a window shows now; null when it cannot be taken.
