@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <QAccessible>
 #include <QtTest>
 
 #include <functional>
@@ -62,8 +63,9 @@ void tst_statusdisplay::texts_data() {
     QTest::newRow("opened, parity as a digit")
         << Report([](MainWindow &w) { w.slot_port_opend("COM3", 115200, 8, 2, 1, "Нет"); })
         << "Открыт COM3-115200-8-2-1-Нет" << QByteArray("1");
-    QTest::newRow("not opened") << Report([](MainWindow &w) { w.slot_port_notopend("COM3"); }) << "COM3  не открыт"
-                                << QByteArray("1");
+    // A port is named as typed, even one that reads like markup.
+    QTest::newRow("not opened") << Report([](MainWindow &w) { w.slot_port_notopend("<b>COM3</b>"); })
+                                << "<b>COM3</b>  не открыт" << QByteArray("1");
     // "Авто" off and no port chosen: the report says what is missing instead of "  не открыт".
     QTest::newRow("no port named") << Report([](MainWindow &w) { w.slot_port_notopend(QString()); })
                                    << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»"
@@ -91,6 +93,11 @@ void tst_statusdisplay::texts() {
     QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
     report(window);
     QCOMPARE(reportText(window), text);
+    // What a screen reader reads is what the label shows.
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(window.statusBar()->findChild<QLabel *>(QStringLiteral("reportLabel")))
+            ->text(QAccessible::Name),
+        text);
     QCOMPARE(logged.count(), logs ? 1 : 0);
     QCOMPARE(logged.value(0).value(0).toString(), logs ? text : QString());
     // The line's first 19 characters are its time.
