@@ -195,8 +195,10 @@ for i in "${!files[@]}"; do
         printf '%3d %-40s %s: %s\n' "$number" "$verdict" "${files[i]}" "$(printf '%s' "${olds[i]}" | head -n 1 | sed 's/^ *//')"
     fi
 done
-# The build tree goes back to the unchanged sources.
+# The build tree goes back to the unchanged sources, the programs included: the first tests of a fault build them
+# whatever MUTATE_TARGETS names.
 rebuild >/dev/null 2>&1
+cmake --build "$tree" --parallel "$(nproc)" --target ZEVR-3G-Config --target zevr3g-send --target zevr-sim >/dev/null 2>&1
 
 total=$((killed + survived))
 echo "== $killed of $total faults killed, $survived survived (${survivors[*]:-none}), $broken did not build"
