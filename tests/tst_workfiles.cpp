@@ -468,11 +468,13 @@ void tst_workfiles::appendsOnTheLowestDescriptor() {
     const int input = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
     QVERIFY(input >= 0);
     ::close(0);
+    const FileResult checked = SafeFile::checkAppendable(QStringLiteral("units.jsonl"));
+    bool leftOpen = ::fcntl(0, F_GETFD) != -1;
     const FileResult written = SafeFile::appendLine(QStringLiteral("units.jsonl"), "{}\n");
-    const bool leftOpen = ::fcntl(0, F_GETFD) != -1;
+    leftOpen = leftOpen || ::fcntl(0, F_GETFD) != -1;
     ::dup2(input, 0);
     ::close(input);
-    QVERIFY2(written.ok(), qPrintable(written.details()));
+    QVERIFY2(checked.ok() && written.ok(), qPrintable(checked.details() + written.details()));
     QCOMPARE(written.path, QDir(m_dir->path()).filePath(QStringLiteral("units.jsonl")));
     QCOMPARE(readFileBytes(QStringLiteral("units.jsonl")), QByteArray("{}\n"));
     QVERIFY(!leftOpen);
