@@ -165,6 +165,7 @@ void tst_serialthread::answerTiming_data() {
     QTest::newRow("stream after the token") << QStringList{"0:ZEVR-3G", "4:0123456789*40"} << true;
     // Within the 1000 ms the controller is allowed, although its quiet gap ends only after them.
     QTest::newRow("answer at 990 ms") << QStringList{"990:ZEVR-3G"} << true;
+    QTest::newRow("other bytes at 990 ms, judged after their gap") << QStringList{"990:ZEVR-3"} << false;
     // Never quiet by 1000 ms plus one gap: refused then, not once the stream ends.
     QTest::newRow("stream from 900 ms to 1400 ms") << QStringList{"900:ZEVR-3G", "4:........*125"} << false;
 }
@@ -190,6 +191,7 @@ void tst_serialthread::answerTiming() {
         SerialThread worker;
         useManualPort(worker, device.portName());
         LinkRecorder recorder(&worker);
+        QSignalSpy failed(&worker, &SerialThread::signal_attempt_failed);
         Clock::time_point opened, lastWrite, lastRead;
         bool late = false, early = false, due = false, inTime = false;
         int next = 0;
@@ -230,6 +232,8 @@ void tst_serialthread::answerTiming() {
         const QString name = device.portName();
         QCOMPARE(recorder.reports(), taken ? success(name) : QStringList({LinkRecorder::opened(name), notFound}));
         QVERIFY2(inTime, taken ? "not judged 20 ms after the last byte" : "not given up 1000 ms after the probe");
+        // The history and the sender tell why the port was given up.
+        QCOMPARE(failed.value(0).value(1).toString(), taken ? QString() : QStringLiteral("нет ответа"));
         QVERIFY(worker.answer_buf.isEmpty() && !worker.port->isOpen());
         const QByteArray line = taken ? probe + dateCommand : probe;
         QVERIFY(device.waitForReceived(line.size(), 2000));
