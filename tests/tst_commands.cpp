@@ -87,9 +87,9 @@ void tst_commands::commandBytes_data() {
     row("x: code emptied, leap day of 2000",
         multiChannel({form, channel("0000", "01/01/2017", ""), channel("0000", "29/02/2000"), form}),
         records(FormRecord, "00 00 01 01 11 00 00 00 04 D2 00 00", "00 00 1D 02 00 41 00 00 04 D2 00 00", FormRecord));
-    row("x: lower-case code, years 2000 and 2255",
-        multiChannel({channel("0000", "01/01/2000", "z"), channel("0000", "31/12/2255"), form, form}),
-        records("00 00 01 01 00 7A 00 00 04 D2 00 00", "00 00 1F 0C FF 41 00 00 04 D2 00 00", FormRecord, FormRecord));
+    row("x: codes z and Z, years 2000 and 2255",
+        multiChannel({channel("0000", "01/01/2000", "z"), channel("0000", "31/12/2255", "Z"), form, form}),
+        records("00 00 01 01 00 7A 00 00 04 D2 00 00", "00 00 1F 0C FF 5A 00 00 04 D2 00 00", FormRecord, FormRecord));
     cmRow("1000", "01 01", "00 00");
     cmRow("1001", "01 02", "00 04");
     cmRow("1111", "01 04", "32 04");
