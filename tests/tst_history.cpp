@@ -72,6 +72,7 @@ private slots:
     void missingPermission();
     void permissionAsAnotherUser();
     void boundedBehindACommandUnderWay();
+    void rowsToMeasureFollowDroppedRows();
     void missingDeviceWhateverTheError();
     void cancelDropsTheQueue();
     void countsStayTrueWithManyQueued();
@@ -212,6 +213,24 @@ void tst_history::permissionAsAnotherUser() {
 }
 
 // Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
+// The oldest rows go while a new one waits to be measured: the new row moves up and is measured where it now is.
+void tst_history::rowsToMeasureFollowDroppedRows() {
+    SerialThread worker;
+    TransmissionJournal journal(&worker);
+    HistoryPanel panel;
+    panel.setJournal(&journal);
+    panel.resize(600, 400);
+    panel.show();
+    for (int i = 0; i < 1000; ++i)
+        journal.refuse("y", "отказ");
+    QTest::qWait(50);
+    journal.refuse("y", QStringLiteral("длинная причина отказа, ").repeated(20));
+    QCOMPARE(journal.rowCount(), 901);
+    auto *table = panel.findChild<QTableView *>("tV_History");
+    QVERIFY(wantedHeight(table, 900) > 2 * table->fontMetrics().lineSpacing());
+    QTRY_VERIFY(table->rowHeight(900) >= wantedHeight(table, 900));
+}
+
 void tst_history::boundedBehindACommandUnderWay() {
     SerialThread worker;
     TransmissionJournal journal(&worker);
