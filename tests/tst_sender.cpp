@@ -601,12 +601,23 @@ void tst_sender::portHeldForTheRun() {
     QVERIFY(first.waitForStarted());
     QVERIFY(waitUntil(5000, [&] { return simEvents(*m_sim, "command").size() == 1; }));
     const QString holder = QStringLiteral("порт занят другой программой (zevr3g-send, PID %1)").arg(first.processId());
+    // Held, not opened anew at each probe: the serial library's lock stays the same file, never gone for a moment.
+    const QByteArray lock = QFile::encodeName("/var/lock/LCK.." + m_sim->path().mid(5).replace('/', '_'));
+    const auto lockFile = [&lock] {
+        struct stat status {};
+        return ::stat(lock.constData(), &status) == 0
+                   ? QString("%1 %2.%3").arg(status.st_ino).arg(status.st_ctim.tv_sec).arg(status.st_ctim.tv_nsec)
+                   : QString();
+    };
+    const QString held = lockFile();
+    QVERIFY(!held.isEmpty());
 
     const Run second = send(toSim("time"));
     QCOMPARE(second.code, 4);
     QVERIFY2(second.err.contains(holder), qPrintable(second.err));
 
     QTest::qWait(300); // the first sender's probes go on meanwhile
+    QCOMPARE(lockFile(), held);
     interrupt(first);
     QVERIFY(first.waitForFinished(5000));
     QCOMPARE(first.exitCode(), 0);
