@@ -120,7 +120,7 @@ void tst_history::reasonsOfFailedAttempts() {
     holder.start("sleep", {"30"});
     QVERIFY(holder.waitForStarted());
     const qint64 pid = holder.processId();
-    QFile lock("/var/lock/LCK.." + held.portName().replace('/', '_'));
+    QFile lock(serialLockFile(held.portName()));
     QVERIFY(lock.open(QIODevice::WriteOnly));
     QVERIFY(lock.write(QStringLiteral("%1\nsleep\n%2\n").arg(pid).arg(QSysInfo::machineHostName()).toUtf8()));
     lock.close();

@@ -141,7 +141,6 @@ Run tst_sender::send(const QStringList &arguments, const std::function<void(QPro
     environment.remove("DISPLAY");
     environment.remove("QT_QPA_PLATFORM");
     if (!m_clock.isEmpty()) {
-        environment.insert("FAKETIME", "@" + m_clock);
         environment.insert("DONT_FAKE_MONOTONIC", "1");
         // libfaketime comes before the sanitizer's runtime in the list of libraries.
         environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
@@ -602,7 +601,7 @@ void tst_sender::portHeldForTheRun() {
     QVERIFY(waitUntil(5000, [&] { return simEvents(*m_sim, "command").size() == 1; }));
     const QString holder = QStringLiteral("порт занят другой программой (zevr3g-send, PID %1)").arg(first.processId());
     // Held, not opened anew at each probe: the serial library's lock stays the same file, never gone for a moment.
-    const QByteArray lock = QFile::encodeName("/var/lock/LCK.." + m_sim->path().mid(5).replace('/', '_'));
+    const QByteArray lock = QFile::encodeName(serialLockFile(m_sim->path().mid(5)));
     const auto lockFile = [&lock] {
         struct stat status {};
         return ::stat(lock.constData(), &status) == 0

@@ -76,6 +76,9 @@ inline auto fileAccessAs(uid_t id) {
     });
 }
 
+// Where the serial library keeps its lock for a port the system lists as `name` ("pts/3").
+inline QString serialLockFile(QString name) { return "/var/lock/LCK.." + name.replace('/', '_'); }
+
 // Whether file modes stop this process now (false for root, and for a file system that ignores them).
 inline bool modesApply() {
     QTemporaryDir dir;
