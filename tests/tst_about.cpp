@@ -25,50 +25,46 @@ class tst_about : public QObject {
     Q_OBJECT
 
 private slots:
-    void fromTheMenu();
-    void linkText_data();
-    void linkText();
+    // "О программе" shows the dialog modally, with its logo, the build's version and maker, and a link that opens in
+    // the browser; "Закрыть" ends it.
+    void fromTheMenu() {
+        MainWindow window;
+        QString link, texts;
+        bool helpButton = true, logo = false, external = false;
+        QTimer::singleShot(0, [&] {
+            auto *shown = qobject_cast<About_dl *>(QApplication::activeModalWidget());
+            if (!shown)
+                return;
+            helpButton = shown->windowFlags().testFlag(Qt::WindowContextHelpButtonHint);
+            logo = !shown->label_4->pixmap(Qt::ReturnByValue).isNull();
+            external = shown->lB_link->openExternalLinks();
+            link = shown->lB_link->text();
+            texts = QStringList{shown->label->text(), shown->label_2->text(), shown->label_3->text()}.join('|');
+            QTest::mouseClick(shown->pB_close, Qt::LeftButton);
+        });
+        window.findChild<QAction *>(QStringLiteral("action_about"))->trigger();
+        // The version and the maker's name are the ones the build was configured with.
+        QCOMPARE(texts, QString::fromUtf8("ЗЕВР-3G-Config|Версия " ZEVR_PROJECT_VERSION "|" ZEVR_MAKER_NAME));
+        QVERIFY(!helpButton && logo && external);
+        const QString address = QString::fromUtf8(ZEVR_MAKER_URL);
+        QCOMPARE(anchorsOf(link), QStringList({address, address.mid(address.indexOf("://") + 3)}));
+    }
+
+    void linkText_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("visible");
+        QTest::newRow("markup in the query") << "http://example.org/zevr/?a=1&b=<2>"
+                                             << "example.org/zevr/?a=1&b=<2>";
+        QTest::newRow("no scheme") << "example.org"
+                                   << "example.org";
+    }
+
+    void linkText() {
+        QFETCH(QString, address);
+        QFETCH(QString, visible);
+        QCOMPARE(anchorsOf(linkHtml(address)), QStringList({address, visible}));
+    }
 };
-
-// "О программе" shows the dialog modally, with its logo, the build's version and maker, and a link that opens in the
-// browser; "Закрыть" ends it.
-void tst_about::fromTheMenu() {
-    MainWindow window;
-    QString link, texts;
-    bool helpButton = true, logo = false, external = false;
-    QTimer::singleShot(0, [&] {
-        auto *shown = qobject_cast<About_dl *>(QApplication::activeModalWidget());
-        if (!shown)
-            return;
-        helpButton = shown->windowFlags().testFlag(Qt::WindowContextHelpButtonHint);
-        logo = !shown->label_4->pixmap(Qt::ReturnByValue).isNull();
-        external = shown->lB_link->openExternalLinks();
-        link = shown->lB_link->text();
-        texts = QStringList{shown->label->text(), shown->label_2->text(), shown->label_3->text()}.join('|');
-        QTest::mouseClick(shown->pB_close, Qt::LeftButton);
-    });
-    window.findChild<QAction *>(QStringLiteral("action_about"))->trigger();
-    // The version and the maker's name are the ones the build was configured with.
-    QCOMPARE(texts, QString::fromUtf8("ЗЕВР-3G-Config|Версия " ZEVR_PROJECT_VERSION "|" ZEVR_MAKER_NAME));
-    QVERIFY(!helpButton && logo && external);
-    const QString address = QString::fromUtf8(ZEVR_MAKER_URL);
-    QCOMPARE(anchorsOf(link), QStringList({address, address.mid(address.indexOf("://") + 3)}));
-}
-
-void tst_about::linkText_data() {
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("visible");
-    QTest::newRow("markup in the query") << "http://example.org/zevr/?a=1&b=<2>"
-                                         << "example.org/zevr/?a=1&b=<2>";
-    QTest::newRow("no scheme") << "example.org"
-                               << "example.org";
-}
-
-void tst_about::linkText() {
-    QFETCH(QString, address);
-    QFETCH(QString, visible);
-    QCOMPARE(anchorsOf(linkHtml(address)), QStringList({address, visible}));
-}
 
 QTEST_MAIN(tst_about)
 #include "tst_about.moc"

@@ -39,16 +39,220 @@ class tst_manual : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void findsTheManual_data();
-    void findsTheManual();
-    void openerSaysWhy_data();
-    void openerSaysWhy();
-    void missingManualIsANotice();
-    void installedProgram_data();
-    void installedProgram();
-    void documentedAsTheProgramDoes_data();
-    void documentedAsTheProgramDoes();
+    void initTestCase() {
+        QVERIFY(m_stage.isValid() && m_runtimeDir.isValid());
+        const QString output = run(QStringLiteral(ZEVR_CMAKE_COMMAND),
+                                   {"--install", ZEVR_BINARY_DIR, "--prefix", "/usr"}, {"DESTDIR=" + m_stage.path()});
+        QVERIFY2(!output.startsWith(QLatin1String("failed: ")), qPrintable(output));
+        // Only programs in bin/; the manual, the desktop entry and the icons under share/. The program and its launcher
+        // are run below.
+        for (QDirIterator it(usr() + QStringLiteral("/bin"), QDir::Files | QDir::Hidden); it.hasNext();) {
+            const QString file = it.next();
+            const QByteArray start = readFileBytes(file).left(4);
+            const bool program = start == QByteArray("\x7f") + "ELF" || start.startsWith("#!");
+            QVERIFY2(QFileInfo(file).isExecutable() && program, qPrintable(file));
+        }
+        // Cyrillic that came out as missing glyphs would not be extracted as text.
+        const QString manual = usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName();
+        const QString info = run(QStringLiteral("pdfinfo"), {manual});
+        const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+        QVERIFY2(pages.hasMatch() && pages.captured(1).toInt() >= 5, qPrintable(info));
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), manual, "-"});
+        QVERIFY2(text.simplified().contains(QStringLiteral("Настройки связи")), qPrintable(text.left(200)));
+        const QString icons = usr() + QStringLiteral("/share/icons/hicolor/");
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString icon = icons + QStringLiteral("%1x%1/apps/zevr-3g-config.png").arg(size);
+            QCOMPARE(QImage(icon).size(), QSize(size, size));
+        }
+        QVERIFY(readFileBytes(icons + QStringLiteral("scalable/apps/zevr-3g-config.svg")).contains("<svg"));
+        const QString entry = usr() + QStringLiteral("/share/applications/zevr-3g-config.desktop");
+        QCOMPARE(run(QStringLiteral("desktop-file-validate"), {entry}), QString());
+        QVERIFY(readFileBytes(entry).contains("\nExec=\"/usr/libexec/zevr-3g-config/zevr-3g-config-launcher\"\n"));
+    }
+
+    void findsTheManual_data() {
+        QTest::addColumn<QStringList>("files"); // below the prefix
+        QTest::addColumn<QString>("found");
+        QTest::newRow("installed on Linux") << QStringList{"share/zevr-3g-config/"} << "share/zevr-3g-config/";
+        QTest::newRow("beside the program") << QStringList{"bin/"} << "bin/";
+        QTest::newRow("both: the installed one")
+            << QStringList{"bin/", "share/zevr-3g-config/"} << "share/zevr-3g-config/";
+        QTest::newRow("none") << QStringList() << "";
+        QTest::newRow("a folder of that name is no manual") << QStringList{"bin/Руководство пользователя.pdf/x"} << "";
+    }
+
+    // Also where the path holds blanks and Cyrillic letters.
+    void findsTheManual() {
+        QFETCH(QStringList, files);
+        QFETCH(QString, found);
+        QTemporaryDir base;
+        const QString prefix = base.path() + QStringLiteral("/Мои программы/ЗЕВР 3G/");
+        for (const QString &file : files) {
+            const QString path = prefix + file + (file.endsWith('/') ? manualFileName() : QString());
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && writeFileBytes(path, "%PDF-1.4\n"));
+        }
+        QCOMPARE(findManual(prefix + QStringLiteral("bin")),
+                 found.isEmpty() ? found : prefix + found + manualFileName());
+    }
+
+    void openerSaysWhy_data() {
+        QTest::addColumn<int>("exitCode"); // of the stand-in xdg-open; -1: there is none
+        QTest::addColumn<QString>("text"); // of the notice; empty: none
+        QTest::newRow("viewer opens it") << 0 << "";
+        QTest::newRow("no viewer") << 3 << "Руководство не открыто: нет программы для просмотра PDF";
+        QTest::newRow("viewer failed") << 4 << "Руководство не открыто: программа просмотра сообщила об ошибке";
+        QTest::newRow("no xdg-open") << -1 << "Руководство не открыто: нет программы xdg-open";
+    }
+
+    void openerSaysWhy() {
+        QFETCH(int, exitCode);
+        QFETCH(QString, text);
+        QTemporaryDir bin;
+        QVERIFY(exitCode < 0 || writeOpener(bin.path(), exitCode));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()));
+        const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        const QString manual = QStringLiteral("/opt/ЗЕВР 3G/Руководство пользователя.pdf");
+        ManualOpener opener;
+        QSignalSpy failed(&opener, &ManualOpener::failed);
+
+        opener.open(manual);
+        QVERIFY(waitUntil(10000, [&] { return opener.findChildren<QProcess *>().isEmpty(); }));
+        if (exitCode >= 0)
+            QCOMPARE(readFileBytes(bin.filePath(QStringLiteral("opened"))), manual.toUtf8() + '\n');
+        QCOMPARE(failed.count(), text.isEmpty() ? 0 : 1);
+        QCOMPARE(failed.value(0).value(0).toString(), text);
+        const QString details = failed.value(0).value(1).toString();
+        QVERIFY2(text.isEmpty() || details.startsWith(manual + '\n'), qPrintable(details));
+    }
+
+    // The test program's folder holds no manual, so the notice says so and where it was looked for; it takes the
+    // place of an earlier notice about the manual.
+    void missingManualIsANotice() {
+        MainWindow window;
+        auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+        QVERIFY(notice);
+        window.showNotice(QStringLiteral("Руководство не открыто: нет программы для просмотра PDF"),
+                          QStringLiteral("x"));
+        window.findChild<QAction *>(QStringLiteral("action_re"))->trigger();
+        QCOMPARE(notice->text(), QStringLiteral("Руководство пользователя не найдено"));
+        for (const QString &folder : manualFolders(QCoreApplication::applicationDirPath()))
+            QVERIFY2(notice->toolTip().contains(QDir::toNativeSeparators(folder)), qPrintable(notice->toolTip()));
+        QCOMPARE(reportText(window), QString());
+    }
+
+    void installedProgram_data() {
+        QTest::addColumn<QString>("dataHome"); // XDG_DATA_HOME, with "~" for the test's home
+        QTest::addColumn<QString>("folder");
+        const QString fallback = QStringLiteral("~/.local/share/zevr-3g-config");
+        QTest::newRow("XDG_DATA_HOME") << "~/data" << QStringLiteral("~/data/zevr-3g-config");
+        QTest::newRow("unset") << "" << fallback;
+        QTest::newRow("relative, so ignored") << "data" << fallback;
+    }
+
+    // Started from the desktop entry, the program keeps its files in a folder of its own, made on first use; the folder
+    // it was started from stays clean. It hands the installed manual to the desktop; when the desktop cannot open it, a
+    // notice appears in the status bar, and a later request that succeeds takes it away.
+    void installedProgram() {
+        QFETCH(QString, dataHome);
+        QFETCH(QString, folder);
+        XServer x;
+        QVERIFY2(x.isValid(), "Xvfb did not start; scripts/test.sh installs the package xvfb");
+        QTemporaryDir home, startedIn, bin;
+        QVERIFY(writeOpener(bin.path(), 0));
+        ProgramUnderX program(x.display(), startedIn.path(), m_runtimeDir.path(),
+                              usr() + QStringLiteral("/libexec/zevr-3g-config/zevr-3g-config-launcher"),
+                              {"HOME=" + home.path(), "XDG_DATA_HOME=" + dataHome.replace('~', home.path()),
+                               "PATH=" + bin.path() + ':' + qEnvironmentVariable("PATH")});
+        const quint32 window = program.waitForWindow(QStringLiteral("ЗЕВР-3G-Config v.1.2"));
+        QVERIFY2(window, "no main window");
+        const QDir expected(folder.replace('~', home.path()));
+        QVERIFY2(QFileInfo(expected.filePath(QStringLiteral("settings.ini"))).size() > 0, qPrintable(expected.path()));
+        QVERIFY(QFileInfo(expected.filePath(QStringLiteral("LOGS_ZEVR_3G_Config"))).isDir());
+        QCOMPARE(QDir(startedIn.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+        // The bottom of the window, where the status bar holds the notice.
+        const auto statusStrip = [&] {
+            const QImage picture = grabWindow(x.display(), window);
+            return picture.isNull() ? picture : picture.copy(0, picture.height() - 20, picture.width(), 20);
+        };
+        // A window may still be painting when it maps, slowly under a sanitizer: the reference is the strip once it
+        // has stayed the same for a while.
+        QImage plain;
+        int steady = 0;
+        QVERIFY(waitUntil(10000, [&] {
+            const QImage now = statusStrip();
+            steady = !now.isNull() && now == plain ? steady + 1 : 0;
+            plain = now;
+            return steady >= 6;
+        }));
+        const QString opened = bin.filePath(QStringLiteral("opened"));
+        const QByteArray manual = (usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName()).toUtf8();
+        QByteArray requests;
+        for (const int exitCode : {0, 3, 0}) {
+            QVERIFY(writeOpener(bin.path(), exitCode));
+            QVERIFY2(program.chooseManual(window), "the menu did not open");
+            requests += manual + '\n';
+            const bool shown = waitUntil(10000, [&] {
+                return readFileBytes(opened) == requests && (statusStrip() != plain) == (exitCode != 0);
+            });
+            QVERIFY2(shown, qPrintable(QStringLiteral("viewer's exit code %1, requests: ").arg(exitCode) +
+                                       readFileBytes(opened)));
+        }
+        QVERIFY(program.chooseExit(window));
+        QCOMPARE(program.waitForExit(), 0);
+    }
+
+    void documentedAsTheProgramDoes_data() {
+        QTest::addColumn<QString>("file");       // in the source tree
+        QTest::addColumn<QString>("delayRange"); // captures the largest --delay the simulator takes
+        QTest::addColumn<QString>("tooLate");    // captures the delay from which the answer comes too late
+        QTest::addColumn<QString>("noticeGoes"); // each place that tells when the "no port" notice goes
+        QTest::addColumn<QString>("portOpens");  // what each of them must say
+        QTest::newRow("manual") << "docs/manual/manual.html"
+                                << "--delay MS</code></td><td>[^<]*от 0 до (\\d+)"
+                                << "(\\d+) мс и больше — «Устройство не обнаружено»"
+                                << "[Зз]амечание[^.]*исчезает[^.<]*"
+                                << "при следующей отправке откроется";
+        QTest::newRow("README") << "README.md"
+                                << "`--delay MS` \\|[^|]*\\(0 to (\\d+)\\)"
+                                << "from (\\d+) ms: \"Устройство не обнаружено\""
+                                << "Последовательный порт не найден[^.]*"
+                                << "until a port opens at a later send";
+    }
+
+    // The simulator's --delay range as the simulator takes it, the delay from which its answer comes too late as the
+    // link's answer time, and that the "no port" notice goes when a port opens at a later send (the program's side is
+    // tst_statusdisplay::noPortFound), not when the adapter is plugged in.
+    void documentedAsTheProgramDoes() {
+        QFETCH(QString, file);
+        QFETCH(QString, delayRange);
+        QFETCH(QString, tooLate);
+        QFETCH(QString, noticeGoes);
+        QFETCH(QString, portOpens);
+        const QString text = QString::fromUtf8(readFileBytes(QStringLiteral(ZEVR_SOURCE_DIR "/") + file));
+        const auto number = [&](const QString &pattern) {
+            return QRegularExpression(pattern).match(text).captured(1).toInt();
+        };
+        QCOMPARE(number(tooLate), LinkTiming::answerTimeoutMs);
+        const int limit = number(delayRange);
+        for (const int delay : {limit, limit + 1}) {
+            QProcess simulator;
+            simulator.start(QStringLiteral(ZEVR_SIM_PATH), {"--delay", QString::number(delay)});
+            // Taken, it prints its pseudo-terminal and serves it; refused, it ends with nothing on its standard output.
+            const bool served = simulator.waitForReadyRead(10000) && simulator.readLine().startsWith("/dev/");
+            simulator.kill();
+            simulator.waitForFinished();
+            QVERIFY2(served == (delay == limit), qPrintable(QString::number(delay)));
+        }
+        int told = 0;
+        for (auto said = QRegularExpression(noticeGoes).globalMatch(text); said.hasNext(); ++told) {
+            const QString sentence = said.next().captured();
+            QVERIFY2(sentence.contains(portOpens), qPrintable(sentence));
+        }
+        QVERIFY(told > 0);
+    }
 
 private:
     QString usr() const { return m_stage.path() + QStringLiteral("/usr"); }
@@ -56,217 +260,6 @@ private:
     QTemporaryDir m_stage; // DESTDIR of a package built for the prefix /usr
     QTemporaryDir m_runtimeDir;
 };
-
-void tst_manual::initTestCase() {
-    QVERIFY(m_stage.isValid() && m_runtimeDir.isValid());
-    const QString output = run(QStringLiteral(ZEVR_CMAKE_COMMAND), {"--install", ZEVR_BINARY_DIR, "--prefix", "/usr"},
-                               {"DESTDIR=" + m_stage.path()});
-    QVERIFY2(!output.startsWith(QLatin1String("failed: ")), qPrintable(output));
-    // Only programs in bin/; the manual, the desktop entry and the icons under share/. The program and its launcher
-    // are run below.
-    for (QDirIterator it(usr() + QStringLiteral("/bin"), QDir::Files | QDir::Hidden); it.hasNext();) {
-        const QString file = it.next();
-        const QByteArray start = readFileBytes(file).left(4);
-        const bool program = start == QByteArray("\x7f") + "ELF" || start.startsWith("#!");
-        QVERIFY2(QFileInfo(file).isExecutable() && program, qPrintable(file));
-    }
-    // Cyrillic that came out as missing glyphs would not be extracted as text.
-    const QString manual = usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName();
-    const QString info = run(QStringLiteral("pdfinfo"), {manual});
-    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
-    QVERIFY2(pages.hasMatch() && pages.captured(1).toInt() >= 5, qPrintable(info));
-    const QString text =
-        run(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), manual, "-"});
-    QVERIFY2(text.simplified().contains(QStringLiteral("Настройки связи")), qPrintable(text.left(200)));
-    const QString icons = usr() + QStringLiteral("/share/icons/hicolor/");
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QString icon = icons + QStringLiteral("%1x%1/apps/zevr-3g-config.png").arg(size);
-        QCOMPARE(QImage(icon).size(), QSize(size, size));
-    }
-    QVERIFY(readFileBytes(icons + QStringLiteral("scalable/apps/zevr-3g-config.svg")).contains("<svg"));
-    const QString entry = usr() + QStringLiteral("/share/applications/zevr-3g-config.desktop");
-    QCOMPARE(run(QStringLiteral("desktop-file-validate"), {entry}), QString());
-    QVERIFY(readFileBytes(entry).contains("\nExec=\"/usr/libexec/zevr-3g-config/zevr-3g-config-launcher\"\n"));
-}
-
-void tst_manual::findsTheManual_data() {
-    QTest::addColumn<QStringList>("files"); // below the prefix
-    QTest::addColumn<QString>("found");
-    QTest::newRow("installed on Linux") << QStringList{"share/zevr-3g-config/"} << "share/zevr-3g-config/";
-    QTest::newRow("beside the program") << QStringList{"bin/"} << "bin/";
-    QTest::newRow("both: the installed one") << QStringList{"bin/", "share/zevr-3g-config/"} << "share/zevr-3g-config/";
-    QTest::newRow("none") << QStringList() << "";
-    QTest::newRow("a folder of that name is no manual") << QStringList{"bin/Руководство пользователя.pdf/x"} << "";
-}
-
-// Also where the path holds blanks and Cyrillic letters.
-void tst_manual::findsTheManual() {
-    QFETCH(QStringList, files);
-    QFETCH(QString, found);
-    QTemporaryDir base;
-    const QString prefix = base.path() + QStringLiteral("/Мои программы/ЗЕВР 3G/");
-    for (const QString &file : files) {
-        const QString path = prefix + file + (file.endsWith('/') ? manualFileName() : QString());
-        QVERIFY(QDir().mkpath(QFileInfo(path).path()) && writeFileBytes(path, "%PDF-1.4\n"));
-    }
-    QCOMPARE(findManual(prefix + QStringLiteral("bin")), found.isEmpty() ? found : prefix + found + manualFileName());
-}
-
-void tst_manual::openerSaysWhy_data() {
-    QTest::addColumn<int>("exitCode"); // of the stand-in xdg-open; -1: there is none
-    QTest::addColumn<QString>("text"); // of the notice; empty: none
-    QTest::newRow("viewer opens it") << 0 << "";
-    QTest::newRow("no viewer") << 3 << "Руководство не открыто: нет программы для просмотра PDF";
-    QTest::newRow("viewer failed") << 4 << "Руководство не открыто: программа просмотра сообщила об ошибке";
-    QTest::newRow("no xdg-open") << -1 << "Руководство не открыто: нет программы xdg-open";
-}
-
-void tst_manual::openerSaysWhy() {
-    QFETCH(int, exitCode);
-    QFETCH(QString, text);
-    QTemporaryDir bin;
-    QVERIFY(exitCode < 0 || writeOpener(bin.path(), exitCode));
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(bin.path()));
-    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
-    const QString manual = QStringLiteral("/opt/ЗЕВР 3G/Руководство пользователя.pdf");
-    ManualOpener opener;
-    QSignalSpy failed(&opener, &ManualOpener::failed);
-
-    opener.open(manual);
-    QVERIFY(waitUntil(10000, [&] { return opener.findChildren<QProcess *>().isEmpty(); }));
-    if (exitCode >= 0)
-        QCOMPARE(readFileBytes(bin.filePath(QStringLiteral("opened"))), manual.toUtf8() + '\n');
-    QCOMPARE(failed.count(), text.isEmpty() ? 0 : 1);
-    QCOMPARE(failed.value(0).value(0).toString(), text);
-    const QString details = failed.value(0).value(1).toString();
-    QVERIFY2(text.isEmpty() || details.startsWith(manual + '\n'), qPrintable(details));
-}
-
-// The test program's folder holds no manual, so the notice says so and where it was looked for; it takes the
-// place of an earlier notice about the manual.
-void tst_manual::missingManualIsANotice() {
-    MainWindow window;
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
-    window.showNotice(QStringLiteral("Руководство не открыто: нет программы для просмотра PDF"), QStringLiteral("x"));
-    window.findChild<QAction *>(QStringLiteral("action_re"))->trigger();
-    QCOMPARE(notice->text(), QStringLiteral("Руководство пользователя не найдено"));
-    for (const QString &folder : manualFolders(QCoreApplication::applicationDirPath()))
-        QVERIFY2(notice->toolTip().contains(QDir::toNativeSeparators(folder)), qPrintable(notice->toolTip()));
-    QCOMPARE(reportText(window), QString());
-}
-
-void tst_manual::installedProgram_data() {
-    QTest::addColumn<QString>("dataHome"); // XDG_DATA_HOME, with "~" for the test's home
-    QTest::addColumn<QString>("folder");
-    const QString fallback = QStringLiteral("~/.local/share/zevr-3g-config");
-    QTest::newRow("XDG_DATA_HOME") << "~/data" << QStringLiteral("~/data/zevr-3g-config");
-    QTest::newRow("unset") << "" << fallback;
-    QTest::newRow("relative, so ignored") << "data" << fallback;
-}
-
-// Started from the desktop entry, the program keeps its files in a folder of its own, made on first use; the folder
-// it was started from stays clean. It hands the installed manual to the desktop; when the desktop cannot open it, a
-// notice appears in the status bar, and a later request that succeeds takes it away.
-void tst_manual::installedProgram() {
-    QFETCH(QString, dataHome);
-    QFETCH(QString, folder);
-    XServer x;
-    QVERIFY2(x.isValid(), "Xvfb did not start; scripts/test.sh installs the package xvfb");
-    QTemporaryDir home, startedIn, bin;
-    QVERIFY(writeOpener(bin.path(), 0));
-    ProgramUnderX program(x.display(), startedIn.path(), m_runtimeDir.path(),
-                          usr() + QStringLiteral("/libexec/zevr-3g-config/zevr-3g-config-launcher"),
-                          {"HOME=" + home.path(), "XDG_DATA_HOME=" + dataHome.replace('~', home.path()),
-                           "PATH=" + bin.path() + ':' + qEnvironmentVariable("PATH")});
-    const quint32 window = program.waitForWindow(QStringLiteral("ЗЕВР-3G-Config v.1.2"));
-    QVERIFY2(window, "no main window");
-    const QDir expected(folder.replace('~', home.path()));
-    QVERIFY2(QFileInfo(expected.filePath(QStringLiteral("settings.ini"))).size() > 0, qPrintable(expected.path()));
-    QVERIFY(QFileInfo(expected.filePath(QStringLiteral("LOGS_ZEVR_3G_Config"))).isDir());
-    QCOMPARE(QDir(startedIn.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-
-    // The bottom of the window, where the status bar holds the notice.
-    const auto statusStrip = [&] {
-        const QImage picture = grabWindow(x.display(), window);
-        return picture.isNull() ? picture : picture.copy(0, picture.height() - 20, picture.width(), 20);
-    };
-    // A window may still be painting when it maps, slowly under a sanitizer: the reference is the strip once it
-    // has stayed the same for a while.
-    QImage plain;
-    int steady = 0;
-    QVERIFY(waitUntil(10000, [&] {
-        const QImage now = statusStrip();
-        steady = !now.isNull() && now == plain ? steady + 1 : 0;
-        plain = now;
-        return steady >= 6;
-    }));
-    const QString opened = bin.filePath(QStringLiteral("opened"));
-    const QByteArray manual = (usr() + QStringLiteral("/share/zevr-3g-config/") + manualFileName()).toUtf8();
-    QByteArray requests;
-    for (const int exitCode : {0, 3, 0}) {
-        QVERIFY(writeOpener(bin.path(), exitCode));
-        QVERIFY2(program.chooseManual(window), "the menu did not open");
-        requests += manual + '\n';
-        const bool shown = waitUntil(
-            10000, [&] { return readFileBytes(opened) == requests && (statusStrip() != plain) == (exitCode != 0); });
-        QVERIFY2(shown,
-                 qPrintable(QStringLiteral("viewer's exit code %1, requests: ").arg(exitCode) + readFileBytes(opened)));
-    }
-    QVERIFY(program.chooseExit(window));
-    QCOMPARE(program.waitForExit(), 0);
-}
-
-void tst_manual::documentedAsTheProgramDoes_data() {
-    QTest::addColumn<QString>("file");       // in the source tree
-    QTest::addColumn<QString>("delayRange"); // captures the largest --delay the simulator takes
-    QTest::addColumn<QString>("tooLate");    // captures the delay from which the answer comes too late
-    QTest::addColumn<QString>("noticeGoes"); // each place that tells when the "no port" notice goes
-    QTest::addColumn<QString>("portOpens");  // what each of them must say
-    QTest::newRow("manual") << "docs/manual/manual.html"
-                            << "--delay MS</code></td><td>[^<]*от 0 до (\\d+)"
-                            << "(\\d+) мс и больше — «Устройство не обнаружено»"
-                            << "[Зз]амечание[^.]*исчезает[^.<]*"
-                            << "при следующей отправке откроется";
-    QTest::newRow("README") << "README.md"
-                            << "`--delay MS` \\|[^|]*\\(0 to (\\d+)\\)"
-                            << "from (\\d+) ms: \"Устройство не обнаружено\""
-                            << "Последовательный порт не найден[^.]*"
-                            << "until a port opens at a later send";
-}
-
-// The simulator's --delay range as the simulator takes it, the delay from which its answer comes too late as the
-// link's answer time, and that the "no port" notice goes when a port opens at a later send (the program's side is
-// tst_statusdisplay::noPortFound), not when the adapter is plugged in.
-void tst_manual::documentedAsTheProgramDoes() {
-    QFETCH(QString, file);
-    QFETCH(QString, delayRange);
-    QFETCH(QString, tooLate);
-    QFETCH(QString, noticeGoes);
-    QFETCH(QString, portOpens);
-    const QString text = QString::fromUtf8(readFileBytes(QStringLiteral(ZEVR_SOURCE_DIR "/") + file));
-    const auto number = [&](const QString &pattern) {
-        return QRegularExpression(pattern).match(text).captured(1).toInt();
-    };
-    QCOMPARE(number(tooLate), LinkTiming::answerTimeoutMs);
-    const int limit = number(delayRange);
-    for (const int delay : {limit, limit + 1}) {
-        QProcess simulator;
-        simulator.start(QStringLiteral(ZEVR_SIM_PATH), {"--delay", QString::number(delay)});
-        // Taken, it prints its pseudo-terminal and serves it; refused, it ends with nothing on its standard output.
-        const bool served = simulator.waitForReadyRead(10000) && simulator.readLine().startsWith("/dev/");
-        simulator.kill();
-        simulator.waitForFinished();
-        QVERIFY2(served == (delay == limit), qPrintable(QString::number(delay)));
-    }
-    int told = 0;
-    for (auto said = QRegularExpression(noticeGoes).globalMatch(text); said.hasNext(); ++told) {
-        const QString sentence = said.next().captured();
-        QVERIFY2(sentence.contains(portOpens), qPrintable(sentence));
-    }
-    QVERIFY(told > 0);
-}
 
 QTEST_MAIN(tst_manual)
 #include "tst_manual.moc"

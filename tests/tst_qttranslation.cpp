@@ -38,48 +38,43 @@ class tst_qttranslation : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void besideTheProgramFirst();
-    void qtTextsInRussian();
-};
-
-void tst_qttranslation::initTestCase() {
-    if (!QFile::exists(systemFile()))
-        QSKIP("qtbase_ru.qm is missing: install qttranslations5-l10n (scripts/common.sh lists it)");
-}
-
-void tst_qttranslation::cleanup() {
-    for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
-        QCoreApplication::removeTranslator(translator);
-        delete translator;
+    void initTestCase() {
+        if (!QFile::exists(systemFile()))
+            QSKIP("qtbase_ru.qm is missing: install qttranslations5-l10n (scripts/common.sh lists it)");
     }
-}
 
-// The Windows folder carries the file in "translations" beside the program; it wins over Qt's folder.
-void tst_qttranslation::besideTheProgramFirst() {
-    QTemporaryDir program;
-    QVERIFY(QDir(program.path()).mkdir(QStringLiteral("translations")));
-    const QString beside = program.filePath(QStringLiteral("translations/qtbase_ru.qm"));
-    QVERIFY(QFile::copy(systemFile(), beside));
-    QCOMPARE(installQtTranslation(program.path()), beside);
-    QCOMPARE(cancelText(), QStringLiteral("Отмена"));
-}
+    void cleanup() {
+        for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+    }
 
-// Without the file Qt speaks English; with it the standard buttons and a field's context menu speak Russian.
-void tst_qttranslation::qtTextsInRussian() {
-    const QStringList english = contextMenuTexts();
-    QVERIFY2(english.contains(QStringLiteral("&Copy")), qPrintable(english.join(QLatin1Char('|'))));
-    QVERIFY2(!cancelText().contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(cancelText()));
+    // The Windows folder carries the file in "translations" beside the program; it wins over Qt's folder.
+    void besideTheProgramFirst() {
+        QTemporaryDir program;
+        QVERIFY(QDir(program.path()).mkdir(QStringLiteral("translations")));
+        const QString beside = program.filePath(QStringLiteral("translations/qtbase_ru.qm"));
+        QVERIFY(QFile::copy(systemFile(), beside));
+        QCOMPARE(installQtTranslation(program.path()), beside);
+        QCOMPARE(cancelText(), QStringLiteral("Отмена"));
+    }
 
-    // Nothing beside the test program: Qt's folder.
-    QCOMPARE(installQtTranslation(QCoreApplication::applicationDirPath()), systemFile());
-    QCOMPARE(cancelText(), QStringLiteral("Отмена"));
-    const QStringList russian = contextMenuTexts();
-    QCOMPARE(russian.size(), english.size());
-    for (const QString &text : russian)
-        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(text));
-}
+    // Without the file Qt speaks English; with it the standard buttons and a field's context menu speak Russian.
+    void qtTextsInRussian() {
+        const QStringList english = contextMenuTexts();
+        QVERIFY2(english.contains(QStringLiteral("&Copy")), qPrintable(english.join(QLatin1Char('|'))));
+        QVERIFY2(!cancelText().contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(cancelText()));
+
+        // Nothing beside the test program: Qt's folder.
+        QCOMPARE(installQtTranslation(QCoreApplication::applicationDirPath()), systemFile());
+        QCOMPARE(cancelText(), QStringLiteral("Отмена"));
+        const QStringList russian = contextMenuTexts();
+        QCOMPARE(russian.size(), english.size());
+        for (const QString &text : russian)
+            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(text));
+    }
+};
 
 QTEST_MAIN(tst_qttranslation)
 #include "tst_qttranslation.moc"

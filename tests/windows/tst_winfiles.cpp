@@ -38,131 +38,127 @@ class tst_winfiles : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void ansiCodePageIsCyrillic();
-    void settingsWrittenWhole();
-    void refusedSettings_data();
-    void refusedSettings();
-    void logLinesInCodePage1251();
-    void logRefusals_data();
-    void logRefusals();
+    void init() {
+        m_previous = QDir::currentPath();
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        // Qt on Windows keeps the absolute path a relative file name had when first used; the program's working
+        // folder never changes, but each case here has a folder of its own.
+        settings_file.setFileName(QStringLiteral("settings.ini"));
+    }
+
+    void cleanup() {
+        setReadOnly(QStringLiteral("settings.ini"), false);
+        QDir::setCurrent(m_previous);
+        delete m_dir;
+        m_dir = nullptr;
+    }
+
+    // The rest of this test reads the log as 1251; a run under another code page would prove nothing about it.
+    void ansiCodePageIsCyrillic() { QCOMPARE(GetACP(), 1251u); }
+
+    // The defaults at first start, then a rewrite that replaces the file whole and leaves no temporary file beside it.
+    void settingsWrittenWhole() {
+        const FileResult result = settings_at_start();
+        QVERIFY2(result.ok(), qPrintable(result.details()));
+        QCOMPARE(readAll(QStringLiteral("settings.ini")), defaultBytes);
+        const FileResult stored =
+            store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), QStringLiteral("COM5")},
+                                                      {QStringLiteral("COM Auto"), "false"}});
+        QVERIFY2(stored.ok(), qPrintable(stored.details()));
+        QCOMPARE(readAll(QStringLiteral("settings.ini")),
+                 QByteArray("BaudRate\r\n115200\r\nCOM Auto\r\nfalse\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM5\r\n"
+                            "Lenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n"));
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.ini")});
+    }
+
+    void refusedSettings_data() {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only") << "read-only"
+                                   << "файл только для чтения";
+        QTest::newRow("folder") << "folder"
+                                << "это папка, а не файл";
+    }
+
+    // What stands at the name stays as it was, and the reason is the program's own, in Russian.
+    void refusedSettings() {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        const QString name = QStringLiteral("settings.ini");
+        if (obstacle == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(name));
+        } else {
+            QVERIFY(writeBytes(name, "COM Port\r\nCOM3\r\n"));
+            setReadOnly(name, true);
+        }
+        const FileResult result = store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), "COM5"}});
+        QVERIFY(!result.ok());
+        QVERIFY2(result.reason.startsWith(reason), qPrintable(result.reason));
+        QCOMPARE(result.path, QFileInfo(name).absoluteFilePath());
+        if (obstacle != QLatin1String("folder"))
+            QCOMPARE(readAll(name), QByteArray("COM Port\r\nCOM3\r\n"));
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{name});
+    }
+
+    void logLinesInCodePage1251() {
+        AppLog log(nullptr, fixedTime);
+        QSignalSpy notices(&log, &AppLog::signal_notice);
+        log.slot_write_to_log_file(QStringLiteral("Открыт COM5-115200-8-0-1-Нет"));
+        log.slot_write_to_log_file(QStringLiteral("Отправлено. COM5 закрыт"));
+        QCOMPARE(notices.count(), 0);
+        QCOMPARE(QFileInfo(log.fileName()).fileName(), QStringLiteral("log_06122026_13.log"));
+        const QByteArray expected =
+            QTextCodec::codecForName("windows-1251")
+                ->fromUnicode(QStringLiteral("06.12.2026 21:13:12:    Открыт COM5-115200-8-0-1-Нет\r\n"
+                                             "06.12.2026 21:13:12:    Отправлено. COM5 закрыт\r\n"));
+        QCOMPARE(readAll(log.fileName()), expected);
+    }
+
+    void logRefusals_data() {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder is a file") << "folder-file"
+                                          << "это не папка";
+        QTest::newRow("log is a folder") << "log-folder"
+                                         << "это папка, а не файл";
+        QTest::newRow("read-only log") << "read-only"
+                                       << "файл только для чтения";
+    }
+
+    // A log that cannot be written is told once, as the notice, with the reason; nothing else is harmed.
+    void logRefusals() {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        if (obstacle == QLatin1String("folder-file"))
+            QVERIFY(writeBytes(logFolder, "not a folder"));
+        AppLog log(nullptr, fixedTime);
+        if (obstacle == QLatin1String("log-folder"))
+            QVERIFY(QDir().mkdir(log.fileName()));
+        if (obstacle == QLatin1String("read-only")) {
+            QVERIFY(writeBytes(log.fileName(), "old\r\n"));
+            setReadOnly(log.fileName(), true);
+        }
+        QSignalSpy notices(&log, &AppLog::signal_notice);
+        log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
+        log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
+        QCOMPARE(notices.count(), 1);
+        QCOMPARE(notices.at(0).at(0).toString(), QStringLiteral("Журнал не записывается"));
+        QVERIFY2(notices.at(0).at(1).toString().endsWith(QLatin1String(": ") + reason),
+                 qPrintable(notices.at(0).at(1).toString()));
+        if (obstacle == QLatin1String("folder-file"))
+            QCOMPARE(readAll(logFolder), QByteArray("not a folder"));
+        if (obstacle == QLatin1String("read-only")) {
+            QCOMPARE(readAll(log.fileName()), QByteArray("old\r\n"));
+            setReadOnly(log.fileName(), false);
+        }
+    }
 
 private:
     QTemporaryDir *m_dir = nullptr;
     QString m_previous;
 };
-
-void tst_winfiles::init() {
-    m_previous = QDir::currentPath();
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    // Qt on Windows keeps the absolute path a relative file name had when first used; the program's working
-    // folder never changes, but each case here has a folder of its own.
-    settings_file.setFileName(QStringLiteral("settings.ini"));
-}
-
-void tst_winfiles::cleanup() {
-    setReadOnly(QStringLiteral("settings.ini"), false);
-    QDir::setCurrent(m_previous);
-    delete m_dir;
-    m_dir = nullptr;
-}
-
-// The rest of this test reads the log as 1251; a run under another code page would prove nothing about it.
-void tst_winfiles::ansiCodePageIsCyrillic() { QCOMPARE(GetACP(), 1251u); }
-
-// The defaults at first start, then a rewrite that replaces the file whole and leaves no temporary file beside it.
-void tst_winfiles::settingsWrittenWhole() {
-    const FileResult result = settings_at_start();
-    QVERIFY2(result.ok(), qPrintable(result.details()));
-    QCOMPARE(readAll(QStringLiteral("settings.ini")), defaultBytes);
-    const FileResult stored =
-        store_settings(read_settings_snapshot(),
-                       {{QStringLiteral("COM Port"), QStringLiteral("COM5")}, {QStringLiteral("COM Auto"), "false"}});
-    QVERIFY2(stored.ok(), qPrintable(stored.details()));
-    QCOMPARE(readAll(QStringLiteral("settings.ini")),
-             QByteArray("BaudRate\r\n115200\r\nCOM Auto\r\nfalse\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM5\r\n"
-                        "Lenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n"));
-    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.ini")});
-}
-
-void tst_winfiles::refusedSettings_data() {
-    QTest::addColumn<QString>("obstacle");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("read-only") << "read-only" << "файл только для чтения";
-    QTest::newRow("folder") << "folder" << "это папка, а не файл";
-}
-
-// What stands at the name stays as it was, and the reason is the program's own, in Russian.
-void tst_winfiles::refusedSettings() {
-    QFETCH(QString, obstacle);
-    QFETCH(QString, reason);
-    const QString name = QStringLiteral("settings.ini");
-    if (obstacle == QLatin1String("folder")) {
-        QVERIFY(QDir().mkdir(name));
-    } else {
-        QVERIFY(writeBytes(name, "COM Port\r\nCOM3\r\n"));
-        setReadOnly(name, true);
-    }
-    const FileResult result = store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), "COM5"}});
-    QVERIFY(!result.ok());
-    QVERIFY2(result.reason.startsWith(reason), qPrintable(result.reason));
-    QCOMPARE(result.path, QFileInfo(name).absoluteFilePath());
-    if (obstacle != QLatin1String("folder"))
-        QCOMPARE(readAll(name), QByteArray("COM Port\r\nCOM3\r\n"));
-    QCOMPARE(QDir().entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{name});
-}
-
-void tst_winfiles::logLinesInCodePage1251() {
-    AppLog log(nullptr, fixedTime);
-    QSignalSpy notices(&log, &AppLog::signal_notice);
-    log.slot_write_to_log_file(QStringLiteral("Открыт COM5-115200-8-0-1-Нет"));
-    log.slot_write_to_log_file(QStringLiteral("Отправлено. COM5 закрыт"));
-    QCOMPARE(notices.count(), 0);
-    QCOMPARE(QFileInfo(log.fileName()).fileName(), QStringLiteral("log_06122026_13.log"));
-    const QByteArray expected = QTextCodec::codecForName("windows-1251")
-                                    ->fromUnicode(QStringLiteral("06.12.2026 21:13:12:    Открыт COM5-115200-8-0-1-Нет\r\n"
-                                                                 "06.12.2026 21:13:12:    Отправлено. COM5 закрыт\r\n"));
-    QCOMPARE(readAll(log.fileName()), expected);
-}
-
-void tst_winfiles::logRefusals_data() {
-    QTest::addColumn<QString>("obstacle");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("folder is a file") << "folder-file" << "это не папка";
-    QTest::newRow("log is a folder") << "log-folder" << "это папка, а не файл";
-    QTest::newRow("read-only log") << "read-only" << "файл только для чтения";
-}
-
-// A log that cannot be written is told once, as the notice, with the reason; nothing else is harmed.
-void tst_winfiles::logRefusals() {
-    QFETCH(QString, obstacle);
-    QFETCH(QString, reason);
-    if (obstacle == QLatin1String("folder-file"))
-        QVERIFY(writeBytes(logFolder, "not a folder"));
-    AppLog log(nullptr, fixedTime);
-    if (obstacle == QLatin1String("log-folder"))
-        QVERIFY(QDir().mkdir(log.fileName()));
-    if (obstacle == QLatin1String("read-only")) {
-        QVERIFY(writeBytes(log.fileName(), "old\r\n"));
-        setReadOnly(log.fileName(), true);
-    }
-    QSignalSpy notices(&log, &AppLog::signal_notice);
-    log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
-    log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
-    QCOMPARE(notices.count(), 1);
-    QCOMPARE(notices.at(0).at(0).toString(), QStringLiteral("Журнал не записывается"));
-    QVERIFY2(notices.at(0).at(1).toString().endsWith(QLatin1String(": ") + reason),
-             qPrintable(notices.at(0).at(1).toString()));
-    if (obstacle == QLatin1String("folder-file"))
-        QCOMPARE(readAll(logFolder), QByteArray("not a folder"));
-    if (obstacle == QLatin1String("read-only")) {
-        QCOMPARE(readAll(log.fileName()), QByteArray("old\r\n"));
-        setReadOnly(log.fileName(), false);
-    }
-}
 
 QTEST_GUILESS_MAIN(tst_winfiles)
 #include "tst_winfiles.moc"
