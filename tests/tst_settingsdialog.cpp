@@ -4,6 +4,7 @@
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
+#include "support/statusreport.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QSerialPortInfo>
-#include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -126,9 +126,10 @@ void tst_settingsdialog::presets_data() {
     const QStringList strange = {"BaudRate", "12345", "Parity", "Even", "Lenght", "8bit", "Stop Bit", "3 bit"};
 
     const QString ports = QStringLiteral("/ttyUSB0/ttyACM0/ttyS0");
-    QTest::newRow("no file") << QStringList() << ports + ",,auto,115200,8 bit,none,1 bit,";
-    QTest::newRow("COM Auto false") << withValue(defaultLines, 13, "false")
-                                    << ports + ",,manual,115200,8 bit,none,1 bit,";
+    const QString automatic = ports + ",,auto,115200,8 bit,none,1 bit,",
+                  manual = ports + ",,manual,115200,8 bit,none,1 bit,";
+    QTest::newRow("no file") << QStringList() << automatic;
+    QTest::newRow("COM Auto false") << withValue(defaultLines, 13, "false") << manual;
     // The entries stay the bare names; the closed box shows the chosen adapter's tooltip.
     QTest::newRow("stored values") << stored
                                    << ports + ",ttyUSB0,manual,9600,7 bit,even,2 bit,USB-Serial Controller\n"
@@ -137,10 +138,9 @@ void tst_settingsdialog::presets_data() {
         << withValue(defaultLines, 3, "ttyACM0")
         << ports + ",ttyACM0,auto,115200,8 bit,none,1 bit,Серийный номер: 7D2F";
     // No "COM Auto" either: only "true" checks the box.
-    QTest::newRow("values that are no entries") << strange << ports + ",,manual,115200,8 bit,none,1 bit,";
+    QTest::newRow("values that are no entries") << strange << manual;
     // A file that gave the program nothing at start shows the values the link then runs with.
-    QTest::newRow("no known key") << QStringList{"Port", "ttyUSB0", "Baud", "9600"}
-                                  << ports + ",,auto,115200,8 bit,none,1 bit,";
+    QTest::newRow("no known key") << QStringList{"Port", "ttyUSB0", "Baud", "9600"} << automatic;
     // A stored port that is unplugged now keeps its entry, and says so.
     QTest::newRow("port not listed") << withValue(defaultLines, 3, "ttyACM7")
                                      << ports + "/ttyACM7,ttyACM7,auto,115200,8 bit,none,1 bit,"
@@ -225,8 +225,7 @@ void tst_settingsdialog::endingTheDialog() {
     }
     const QStringList untouched{"before", "true", "1", "5", "9", "9"};
     QCOMPARE(workerValues(*m_worker), codes.isEmpty() ? untouched : choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
+    QLabel *notice = noticeOf(window);
     QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
     // Its pairs could not be read, so writing the dialog's six would lose them.
     if (ending == OkOnUnreadableFile)

@@ -11,13 +11,13 @@
 #include "workfiles/applog.h"
 #include "workfiles/settingsfile.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
-#include <QAccessible>
 #include <QtTest>
 
 #include <functional>
@@ -38,7 +38,6 @@ private slots:
     void noPortFound();
     void reportAndNoticeShareTheLine_data();
     void reportAndNoticeShareTheLine();
-    void statusTipsLeaveTheReport();
 };
 
 // Given the width it asks for, a notice paints whole, whatever fraction of a pixel its letters add up to.
@@ -94,10 +93,8 @@ void tst_statusdisplay::texts() {
     report(window);
     QCOMPARE(reportText(window), text);
     // What a screen reader reads is what the label shows.
-    QCOMPARE(
-        QAccessible::queryAccessibleInterface(window.statusBar()->findChild<QLabel *>(QStringLiteral("reportLabel")))
-            ->text(QAccessible::Name),
-        text);
+    auto *label = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), text);
     QCOMPARE(logged.count(), logs ? 1 : 0);
     QCOMPARE(logged.value(0).value(0).toString(), logs ? text : QString());
     // The line's first 19 characters are its time.
@@ -116,8 +113,7 @@ void tst_statusdisplay::logTroubleReachesTheNotice() {
     QVERIFY(writeFileBytes(folder, "a file where the folder should be"));
     com_log = 1;
     MainWindow window;
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
+    QLabel *notice = noticeOf(window);
     window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
     QCOMPARE(reportText(window), QStringLiteral("Отправлено. COM3 закрыт"));
     QCOMPARE(notice->text(), QStringLiteral("Журнал не записывается"));
@@ -147,13 +143,11 @@ void tst_statusdisplay::noPortFound() {
     const auto restore = qScopeGuard([] { setPortLister(nullptr); });
     MainWindow window;
     SerialThread worker;
-    worker.com_auto = true;
     window.attachLink(&worker);
     LinkRecorder recorder(&worker);
     QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
     com_log = 1;
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
+    QLabel *notice = noticeOf(window);
 
     window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
     worker.slot_data_send("CMDy");
@@ -183,9 +177,6 @@ void tst_statusdisplay::noPortFound() {
 
 namespace {
 
-// Whether a pixel is the text's ink rather than the background around it.
-bool isInk(QRgb pixel) { return qGray(pixel) < 128; }
-
 // Pixels that are clearly ink in one image and clearly background in the other.
 int inkMismatches(const QImage &one, const QImage &other) {
     if (one.size() != other.size())
@@ -199,12 +190,12 @@ int inkMismatches(const QImage &one, const QImage &other) {
     return count;
 }
 
-// The smallest rectangle around the ink in `area` of `image`; empty when there is none.
+// The smallest rectangle around the dark text in `area` of `image`; empty when there is none.
 QRect inkBounds(const QImage &image, const QRect &area) {
     QRect bounds;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (isInk(image.pixel(x, y)))
+            if (qGray(image.pixel(x, y)) < 128)
                 bounds |= QRect(x, y, 1, 1);
     return bounds;
 }
@@ -233,7 +224,8 @@ void tst_statusdisplay::reportAndNoticeShareTheLine_data() {
 }
 
 // What the status bar paints: the whole report at the left, nothing painted over it, and the notice beside it, cut
-// with its whole text in the tooltip when the two do not fit. The window keeps its width.
+// with its whole text in the tooltip when the two do not fit. The window keeps its width. Menus and hovered actions
+// send status tips, mostly empty ones; the report stays.
 void tst_statusdisplay::reportAndNoticeShareTheLine() {
     QFETCH(int, width);
     QFETCH(bool, busy);
@@ -265,8 +257,7 @@ void tst_statusdisplay::reportAndNoticeShareTheLine() {
     QCOMPARE(window.width(), windowWidth);
     const QRect reportRect(reportLabel->mapTo(bar, QPoint()), reportLabel->size());
     const QRect noticeRect(noticeLabel->mapTo(bar, QPoint()), noticeLabel->size());
-    QVERIFY(bar->rect().contains(reportRect));
-    QVERIFY(bar->rect().contains(noticeRect));
+    QVERIFY(bar->rect().contains(reportRect) && bar->rect().contains(noticeRect));
     QCOMPARE(reportLabel->text(), report);
     // The label has the height its whole text needs at its width: a wrapped report is not cut at the bottom either.
     QVERIFY(reportLabel->heightForWidth(reportLabel->width()) <= reportLabel->height());
@@ -293,22 +284,9 @@ void tst_statusdisplay::reportAndNoticeShareTheLine() {
     // A short report and a short notice fit side by side whole at 1366 px, busy or not.
     if (width == 1366 && notice.size() < 40)
         QVERIFY(!cut);
-    indicator->setCount(0);
-}
 
-// Menus and hovered actions send status tips, mostly empty ones; the report stays.
-void tst_statusdisplay::statusTipsLeaveTheReport() {
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QString report = QStringLiteral("Отправлено. COM3 закрыт");
-    window.slot_show_message(report);
-    auto *reportLabel = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
-    QVERIFY(reportLabel);
     const QImage before = reportLabel->grab().toImage();
-
     QMenu *menu = window.menuBar()->actions().first()->menu();
-    QVERIFY(menu);
     menu->popup(window.mapToGlobal(QPoint(0, 0)));
     QVERIFY(QTest::qWaitForWindowExposed(menu));
     for (QAction *action : menu->actions())
@@ -324,6 +302,7 @@ void tst_statusdisplay::statusTipsLeaveTheReport() {
     QCOMPARE(reportText(window), report);
     QVERIFY(reportLabel->isVisible());
     QCOMPARE(reportLabel->grab().toImage(), before);
+    indicator->setCount(0);
 }
 
 QTEST_MAIN(tst_statusdisplay)
