@@ -91,29 +91,55 @@ private slots:
                 << row.action << row.tab << row.focus << row.keys << row.effect;
     }
 
+    // What the window did, in words: a modal dialog it showed (closed at once), a notice, a command sent, the history
+    // shown, rows copied, or the program told to quit.
     void actions() {
         QFETCH(QString, action);
+        QFETCH(int, tab);
         QFETCH(QString, focus);
         QFETCH(QKeySequence, keys);
-        QFETCH(QString, effect);
         if (action == "action_copy") {
             child<QTabWidget>("tabWidget")->setCurrentIndex(1);
             operatorClick(child<QWidget>("pB_Send_2"));
             child<QAction>("action_history")->trigger();
         }
-        QFETCH(int, tab);
         child<QTabWidget>("tabWidget")->setCurrentIndex(tab);
         QWidget *field = child<QWidget>(focus);
         field->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), field);
-        const QStringList effects = effectsOf([&] {
-            if (keys.isEmpty())
-                return child<QAction>(action)->trigger();
-            const int combined = keys[0];
-            QTest::keyClick(field, Qt::Key(combined & ~Qt::KeyboardModifierMask),
-                            Qt::KeyboardModifiers(combined & Qt::KeyboardModifierMask));
+        QStringList effects;
+        QTimer::singleShot(0, m_window, [&effects] {
+            if (QWidget *dialog = QApplication::activeModalWidget()) {
+                effects << "dialog " + QString(dialog->metaObject()->className()) + ' ' + dialog->windowTitle();
+                dialog->close();
+            }
         });
-        QCOMPARE(effects, QStringList{effect});
+        QSignalSpy sent(m_window, &MainWindow::signal_data_send), quit(m_window, &MainWindow::signal_quit);
+        const auto historyShown = [this] {
+            return child<QDockWidget>("dW_History") && child<QDockWidget>("dW_History")->isVisible();
+        };
+        const bool historyBefore = historyShown();
+        const QString notice = child<QLabel>("noticeLabel")->text();
+        QGuiApplication::clipboard()->clear();
+        if (keys.isEmpty())
+            child<QAction>(action)->trigger();
+        else
+            QTest::keyClick(field, Qt::Key(keys[0] & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(keys[0] & Qt::KeyboardModifierMask));
+        QTest::qWait(20);
+        if (child<QLabel>("noticeLabel")->text() != notice)
+            effects << "notice " + child<QLabel>("noticeLabel")->text();
+        for (const QList<QVariant> &command : sent)
+            effects << "sent " + command.first().toByteArray().toHex(' ').toUpper();
+        if (historyShown() && !historyBefore)
+            effects << "history shown";
+        if (const QString copied = QGuiApplication::clipboard()->text(); !copied.isEmpty())
+            effects << QStringLiteral("copied %1 row of %2 cells")
+                           .arg(copied.trimmed().count('\n') + 1)
+                           .arg(copied.section('\n', 0, 0).count('\t') + 1);
+        if (!quit.isEmpty())
+            effects << "quit";
+        QTEST(effects.join('|'), "effect");
     }
 
     // The table above holds every action of the window, in its menus, on itself and on its widgets, with every shortcut
@@ -216,39 +242,6 @@ private slots:
 private:
     template <typename T> T *child(const QString &name) const { return m_window->findChild<T *>(name); }
 
-    // What the window did, in words: a modal dialog it showed (closed at once), a notice, a command sent, the history
-    // shown, rows copied, or the program told to quit.
-    QStringList effectsOf(const std::function<void()> &act) const {
-        QStringList effects;
-        QTimer::singleShot(0, m_window, [&effects] {
-            if (QWidget *dialog = QApplication::activeModalWidget()) {
-                effects << "dialog " + QString(dialog->metaObject()->className()) + ' ' + dialog->windowTitle();
-                dialog->close();
-            }
-        });
-        QSignalSpy sent(m_window, &MainWindow::signal_data_send), quit(m_window, &MainWindow::signal_quit);
-        const auto historyShown = [this] {
-            return child<QDockWidget>("dW_History") && child<QDockWidget>("dW_History")->isVisible();
-        };
-        const bool historyBefore = historyShown();
-        const QString notice = child<QLabel>("noticeLabel")->text();
-        QGuiApplication::clipboard()->clear();
-        act();
-        QTest::qWait(20);
-        if (child<QLabel>("noticeLabel")->text() != notice)
-            effects << "notice " + child<QLabel>("noticeLabel")->text();
-        for (const QList<QVariant> &command : sent)
-            effects << "sent " + command.first().toByteArray().toHex(' ').toUpper();
-        if (historyShown() && !historyBefore)
-            effects << "history shown";
-        if (const QString copied = QGuiApplication::clipboard()->text(); !copied.isEmpty())
-            effects << QStringLiteral("copied %1 row of %2 cells")
-                           .arg(copied.trimmed().count('\n') + 1)
-                           .arg(copied.section('\n', 0, 0).count('\t') + 1);
-        if (!quit.isEmpty())
-            effects << "quit";
-        return effects;
-    }
     QString shownTitle() const { return m_window->windowHandle()->title(); }
 
     void type(const QString &field, const QString &text) const {

@@ -42,21 +42,6 @@ int wantedHeight(const QTableView *table, int row) {
     return static_cast<const QAbstractItemView *>(table)->sizeHintForRow(row);
 }
 
-// The tops of the runs of inked pixel rows in one column of a picture: where each line of text begins.
-QVector<int> lineTops(const QImage &image, int left, int right, int top, int bottom) {
-    QVector<int> tops;
-    bool inLine = false;
-    for (int y = top; y < bottom; ++y) {
-        bool inked = false;
-        for (int x = left; x < right && !inked; ++x)
-            inked = qGray(image.pixel(x, y)) < 128;
-        if (inked && !inLine)
-            tops << y;
-        inLine = inked;
-    }
-    return tops;
-}
-
 } // namespace
 
 // What the transmission history says about a command, decoded from the bytes of the controller's command
@@ -128,8 +113,7 @@ private slots:
                 .arg(ports[1], QString::number(pid), lock.fileName(), ports[2], ports[3]);
         QCOMPARE(journal.rowsText({0, 1}).split('\n'),
                  QStringList({row.arg(ports.join(", "), reasons), row.arg("", "в системе нет портов")}));
-        // Not root, QSerialPort fails on the lock file before it looks for the device, and says so as for a port in
-        // use.
+        // Not root, QSerialPort fails on the lock file before it looks for the device, and calls it a permission error.
         const OpenFailureFacts missing = gatherOpenFailureFacts("ttyZEVR9", QSerialPort::PermissionError,
                                                                 "Permission error while locking the device");
         QCOMPARE(int(missing.cause), int(OpenFailureFacts::Cause::Missing));
@@ -336,8 +320,7 @@ private slots:
         QCOMPARE(openHistory(&window), dock);
         QVERIFY(dock->isVisible());
         QCOMPARE(window.findChildren<QTableView *>("tV_History").size(), 1);
-        // "Копировать" takes the selected rows in the table's order, whatever order they were selected in, or every
-        // row.
+        // "Копировать" takes the selected rows in the table's order, whatever order they were picked in, or every row.
         const auto copied = [&](const QList<int> &rows) {
             table->clearSelection();
             for (int row : rows)
@@ -469,10 +452,20 @@ private slots:
             QVERIFY2(table->rowHeight(row) >= needed, qPrintable(text));
             if (journal->transmissions().at(row).attempts.isEmpty())
                 continue;
+            // Where each line of text in a cell begins: the tops of its runs of inked pixel rows.
             const auto tops = [&](int column) {
-                const int left = table->columnViewportPosition(column);
-                return lineTops(image, left + 1, left + table->columnWidth(column) - 1, top,
-                                top + table->rowHeight(row));
+                const int left = table->columnViewportPosition(column) + 1;
+                QVector<int> starts;
+                bool inLine = false;
+                for (int y = top; y < top + table->rowHeight(row); ++y) {
+                    bool inked = false;
+                    for (int x = left; x < left + table->columnWidth(column) - 2 && !inked; ++x)
+                        inked = qGray(image.pixel(x, y)) < 128;
+                    if (inked && !inLine)
+                        starts << y;
+                    inLine = inked;
+                }
+                return starts;
             };
             // Level within half a line: a Latin port's ink starts higher than a lowercase Cyrillic result's.
             const QVector<int> ports = tops(TransmissionJournal::PortColumn);

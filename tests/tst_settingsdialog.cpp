@@ -53,13 +53,6 @@ static void runDialog(MainWindow &window, const std::function<void(settings_dlg 
     window.findChild<QAction *>(QStringLiteral("action_settings"))->trigger();
 }
 
-static QStringList workerValues(const SerialThread &worker) {
-    QStringList values = {worker.com_port, worker.com_auto ? "true" : "false"};
-    for (int code : {worker.baud, int(worker.lenght), int(worker.parity), int(worker.stopbit)})
-        values << QString::number(code);
-    return values;
-}
-
 // A row of a list as drawn, in grey levels: the one that covers most of it, and how far its glyphs stand from it.
 static QPair<int, int> drawnRow(const QImage &image, const QRect &row) {
     QHash<int, int> counts;
@@ -175,8 +168,7 @@ private slots:
     }
 
     // "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show, and
-    // withdraws an earlier notice of a failed save or renews it with the reason. Closed without "OK", the dialog
-    // changes nothing at all.
+    // withdraws an earlier notice of a failed save or renews it with the reason. Closed otherwise, it changes nothing.
     void endingTheDialog() {
         QFETCH(QStringList, choice);
         QFETCH(int, ending);
@@ -207,8 +199,11 @@ private slots:
             });
         }
         const QStringList untouched{"before", "true", "1", "5", "9", "9"};
-        QCOMPARE(workerValues(*m_worker),
-                 codes.isEmpty() ? untouched : choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
+        const SerialThread &worker = *m_worker;
+        QStringList values = {worker.com_port, worker.com_auto ? "true" : "false"};
+        for (int code : {worker.baud, int(worker.lenght), int(worker.parity), int(worker.stopbit)})
+            values << QString::number(code);
+        QCOMPARE(values, codes.isEmpty() ? untouched : choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
         QLabel *notice = noticeOf(window);
         QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
         // Its pairs could not be read, so writing the dialog's six would lose them.
@@ -291,8 +286,7 @@ private slots:
     }
 
     // With "Авто" off, "OK" without a port stays in the dialog and says why, in the dialog itself; choosing a port or
-    // "Авто" answers it. A port the system does not list (a by-id name, a pseudo-terminal) can be typed and is stored
-    // as typed.
+    // "Авто" answers it. A port the system does not list (a by-id name, a pseudo-terminal) is stored as typed.
     void okWithoutPortIsRefused() {
         MainWindow window;
         const QString typed = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");

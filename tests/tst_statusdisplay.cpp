@@ -28,19 +28,6 @@ Q_DECLARE_METATYPE(Report)
 
 namespace {
 
-// Pixels that are clearly ink in one image and clearly background in the other.
-int inkMismatches(const QImage &one, const QImage &other) {
-    if (one.size() != other.size())
-        return -1;
-    int count = 0;
-    for (int y = 0; y < one.height(); ++y)
-        for (int x = 0; x < one.width(); ++x) {
-            const int a = qGray(one.pixel(x, y)), b = qGray(other.pixel(x, y));
-            count += (a < 96 && b > 160) || (b < 96 && a > 160) ? 1 : 0;
-        }
-    return count;
-}
-
 // The smallest rectangle around the dark text in `area` of `image`; empty when there is none.
 QRect inkBounds(const QImage &image, const QRect &area) {
     QRect bounds;
@@ -158,8 +145,7 @@ private slots:
     }
 
     // With the automatic search on and no port listed, the report says so, so that an earlier success does not stay in
-    // view, and the notice too. A later command that finds a port takes that notice away, but not a notice of another
-    // kind.
+    // view, and the notice too. A later command that finds a port takes that notice away, not one of another kind.
     void noPortFound() {
         QFETCH(QString, later);
         PtyPair device;
@@ -263,7 +249,15 @@ private slots:
         const QRect noticePixels(noticeRect.topLeft() * ratio, noticeRect.size() * ratio);
         // The status bar shows the report's letters where the report alone paints them: nothing over them, nothing of
         // them cut away. Dark against dark, not colour against colour: the edges of letters blend with what lies under.
-        QCOMPARE(inkMismatches(painted.copy(reportPixels), reportLabel->grab().toImage()), 0);
+        const QImage shown = painted.copy(reportPixels), alone = reportLabel->grab().toImage();
+        QCOMPARE(shown.size(), alone.size());
+        int mismatches = 0; // clearly ink in one, clearly background in the other
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const int a = qGray(shown.pixel(x, y)), b = qGray(alone.pixel(x, y));
+                mismatches += (a < 96 && b > 160) || (b < 96 && a > 160) ? 1 : 0;
+            }
+        QCOMPARE(mismatches, 0);
         // The notice still shows some of itself, clear of the report's last letters.
         const QRect reportInk = inkBounds(painted, reportPixels);
         const QRect noticeInk = inkBounds(painted, noticePixels);
