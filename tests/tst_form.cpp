@@ -140,8 +140,21 @@ private slots:
         QFETCH(QStringList, clicks);
         QFETCH(bool, multi);
         perform(clicks);
-        QTEST(unitsPicture(), "units");
-        QTEST(channelsPicture(), "channels");
+        QStringList units, channels;
+        for (int unit = 1; unit <= 8; ++unit) {
+            QString token = boxCode(child<QCheckBox>(QStringLiteral("chB_%1").arg(unit)));
+            for (const char *prefix : {"lE_", "rB_dig_", "rB_anl_"})
+                token += child<QWidget>(prefix + QString::number(unit))->isEnabled() ? '+' : '-';
+            units << token;
+        }
+        for (int channel = 1; channel <= 4; ++channel) {
+            QString token;
+            for (int cm = 1; cm <= 4; ++cm)
+                token += boxCode(child<QCheckBox>(QStringLiteral("chB_Chanel%1_CM_%2").arg(channel).arg(cm)));
+            channels << token + '[' + child<QLabel>(QStringLiteral("lb_Adr_Chanel_%1").arg(channel))->text() + ']';
+        }
+        QTEST(units.join(' '), "units");
+        QTEST(channels.join(' '), "channels");
         QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget(), child<QWidget>(multi ? "page_2" : "page"));
     }
 
@@ -341,28 +354,6 @@ private:
         if (sent.count() == 1)
             return QString::fromLatin1(sent.first().first().toByteArray().toHex(' '));
         return sent.isEmpty() ? reportText(*m_window) : QString::number(sent.count()) + " commands";
-    }
-
-    QString unitsPicture() const {
-        QStringList units;
-        for (int unit = 1; unit <= 8; ++unit) {
-            QString token = boxCode(child<QCheckBox>(QStringLiteral("chB_%1").arg(unit)));
-            for (const char *prefix : {"lE_", "rB_dig_", "rB_anl_"})
-                token += child<QWidget>(prefix + QString::number(unit))->isEnabled() ? '+' : '-';
-            units << token;
-        }
-        return units.join(' ');
-    }
-
-    QString channelsPicture() const {
-        QStringList channels;
-        for (int channel = 1; channel <= 4; ++channel) {
-            QString token;
-            for (int cm = 1; cm <= 4; ++cm)
-                token += boxCode(child<QCheckBox>(QStringLiteral("chB_Chanel%1_CM_%2").arg(channel).arg(cm)));
-            channels << token + '[' + child<QLabel>(QStringLiteral("lb_Adr_Chanel_%1").arg(channel))->text() + ']';
-        }
-        return channels.join(' ');
     }
 
     std::unique_ptr<MainWindow> m_window;

@@ -269,7 +269,6 @@ private slots:
         PtyPair silent;
         LinkedWindow linked(silent.portName());
         MainWindow &window = linked.window;
-        SerialThread &worker = linked.worker;
         // The counts are under test here, not what the table costs per row (a benchmark of its own): the history is
         // not opened, so its table is not built.
         window.show();
@@ -277,7 +276,7 @@ private slots:
         auto *count = window.findChild<QLabel *>("lb_Count");
         // Nothing runs the event loop meanwhile, so the first command's answer time cannot run out.
         for (int i = 0; i < 10000; ++i)
-            worker.slot_data_send(bytes("434D4479 000000 010111"));
+            linked.worker.slot_data_send(bytes("434D4479 000000 010111"));
         QCOMPARE(journal->unfinishedCount(), 10000);
         QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 10000"));
         QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
