@@ -42,21 +42,6 @@ int wantedHeight(const QTableView *table, int row) {
     return static_cast<const QAbstractItemView *>(table)->sizeHintForRow(row);
 }
 
-// The tops of the runs of inked pixel rows in one column of a picture: where each line of text begins.
-QVector<int> lineTops(const QImage &image, int left, int right, int top, int bottom) {
-    QVector<int> tops;
-    bool inLine = false;
-    for (int y = top; y < bottom; ++y) {
-        bool inked = false;
-        for (int x = left; x < right && !inked; ++x)
-            inked = qGray(image.pixel(x, y)) < 128;
-        if (inked && !inLine)
-            tops << y;
-        inLine = inked;
-    }
-    return tops;
-}
-
 } // namespace
 
 // What the transmission history says about a command, decoded from the bytes of the controller's command
@@ -65,484 +50,450 @@ class tst_history : public QObject {
     Q_OBJECT
 
 private slots:
-    void describesCommands_data();
-    void describesCommands();
-    void reasonsOfFailedAttempts();
-    void missingPermission_data();
-    void missingPermission();
-    void permissionAsAnotherUser();
-    void boundedBehindACommandUnderWay();
-    void rowsToMeasureFollowDroppedRows();
-    void missingDeviceWhateverTheError();
-    void cancelDropsTheQueue();
-    void countsStayTrueWithManyQueued();
-    void panelIsBuiltOnFirstOpen();
-    void savesTheHistoryAsCsv();
-    void clearKeepsWhatIsUnfinished();
-    void dockedInA720PixelWindow_data();
-    void dockedInA720PixelWindow();
-};
+    void describesCommands_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QString>("words");
+        const QString form = QStringLiteral("СМ нет, 01/01/2017, код A, № 1234");
 
-void tst_history::describesCommands_data() {
-    QTest::addColumn<QByteArray>("command");
-    QTest::addColumn<QString>("words");
-    const QString form = QStringLiteral("СМ нет, 01/01/2017, код A, № 1234");
-
-    QTest::newRow("w, no unit") << bytes("434D4477 00 00000000") << "w одноканальная, без БУ";
-    QTest::newRow("w, unit 2 analog") << bytes("434D4477 03 6F7071 00000002")
-                                      << "w одноканальная: БУ1 111 GSM/RS-485, БУ2 112 4-20 мА, БУ3 113 GSM/RS-485";
-    // The second record carries the serial number's low 16 bits alone, and the history says what the bytes say.
-    QTest::newRow("x, two channels") << bytes("434D4478 01020F0610420001869F3000 02020F0610420000869F4000"
-                                              "000001011141000004D20000 000001011141000004D20000")
-                                     << QStringLiteral("x многоканальная: к1 СМ 1,3, 15/06/2016, код B, № 99999; "
-                                                       "к2 СМ 2,4, 15/06/2016, код B, № 34463; к3 %1; к4 %1")
-                                            .arg(form);
-    QTest::newRow("y") << bytes("434D4479 173B3B 1F0C63") << "y 23:59:59 31/12/2099";
-    QTest::newRow("z, none") << bytes("434D447A 00 00000000 0000") << "z счетчик не подключен";
-    QTest::newRow("z, 9999") << bytes("434D447A 01 05F5E100 270F")
-                             << "z импульсный счетчик, 10000000.0 кВт*ч, 99990 имп./кВт*ч";
-    QTest::newRow("z, RS485") << bytes("434D447A 02 00000000 0000") << "z счетчик с выходом RS485";
-    QTest::newRow("y cut short") << bytes("434D4479 173B3B 1F0C") << "не команда контроллера, 9 байт";
-}
-
-void tst_history::describesCommands() {
-    QFETCH(QByteArray, command);
-    QFETCH(QString, words);
-    QCOMPARE(describeCommand(command), words);
-}
-
-// What the status bar cannot say: why each port of a search failed.
-void tst_history::reasonsOfFailedAttempts() {
-    PtyPair held, silent, answering;
-    answering.answerEachProbe("ZEVR-3G");
-    // A lock file as QSerialPort writes one, naming a program that is alive: that port counts as taken.
-    QProcess holder;
-    holder.start("sleep", {"30"});
-    QVERIFY(holder.waitForStarted());
-    const qint64 pid = holder.processId();
-    QFile lock(serialLockFile(held.portName()));
-    QVERIFY(lock.open(QIODevice::WriteOnly));
-    QVERIFY(lock.write(QStringLiteral("%1\nsleep\n%2\n").arg(pid).arg(QSysInfo::machineHostName()).toUtf8()));
-    lock.close();
-    const QStringList ports = {"zevr-no-such-port", held.portName(), silent.portName(), answering.portName()};
-    setPortLister([ports] { return ports; });
-    SerialThread worker;
-    TransmissionJournal journal(&worker);
-    journal.setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(12, 0, 5)); });
-    const QByteArray command = bytes("434D4479 000000 010111");
-    worker.slot_data_send(command);
-    setPortLister([] { return QStringList(); });
-    worker.slot_data_send(command);
-    QTRY_COMPARE_WITH_TIMEOUT(journal.unfinishedCount(), 0, 6000);
-    setPortLister(nullptr);
-    lock.remove();
-    holder.kill();
-    holder.waitForFinished();
-    const QString row = "12:00:05\ty 00:00:00 01/01/2017\t%1\t%2\t43 4D 44 79 00 00 00 01 01 11";
-    const QString reasons =
-        QStringLiteral("zevr-no-such-port: не открыт: нет такого устройства /dev/zevr-no-such-port; "
-                       "%1: не открыт: порт занят другой программой (sleep, PID %2), файл блокировки %3; "
-                       "%4: нет ответа; %5: отправлено")
-            .arg(ports[1])
-            .arg(pid)
-            .arg(lock.fileName(), ports[2], ports[3]);
-    QCOMPARE(journal.rowsText({0, 1}).split('\n'),
-             QStringList({row.arg(ports.join(", "), reasons), row.arg("", "в системе нет портов")}));
-}
-
-void tst_history::missingPermission_data() {
-    QTest::addColumn<QString>("group");
-    QTest::addColumn<unsigned>("userGroup"); // the device's group is 20
-    QTest::addColumn<QList<QByteArray>>("members");
-    QTest::addColumn<QString>("reason");
-    const QString join = "нет прав на /dev/ttyUSB0: добавьте пользователя в группу dialout (sudo usermod -aG dialout "
-                         "$USER) и войдите в систему заново";
-    const QString again = "нет прав на /dev/ttyUSB0: пользователь уже в группе dialout, но сеанс начат раньше; "
-                          "войдите в систему заново";
-    QTest::newRow("dialout") << "dialout" << 1000u << QList<QByteArray>{"backup", "operators"} << join;
-    QTest::newRow("joined by name, not logged in again")
-        << "dialout" << 1000u << QList<QByteArray>{"backup", "operator"} << again;
-    QTest::newRow("its primary group") << "dialout" << 20u << QList<QByteArray>() << again;
-    QTest::newRow("root's device") << "root" << 1000u << QList<QByteArray>() << "нет прав на /dev/ttyUSB0";
-}
-
-// The permission case cannot be made for real where the tests run as root, so its words are checked alone.
-void tst_history::missingPermission() {
-    QFETCH(QString, group);
-    QFETCH(unsigned, userGroup);
-    QFETCH(QList<QByteArray>, members);
-    OpenFailureFacts facts;
-    facts.cause = OpenFailureFacts::Cause::NoPermission;
-    facts.device = "/dev/ttyUSB0";
-    facts.group = group;
-    facts.groupListed = group != "root" && userListedInGroup("operator", userGroup, 20, members);
-    QTEST(describeOpenFailure(facts), "reason");
-}
-
-// Run as another user, the diagnosis finds the device's group and that the user is in it; as root it cannot.
-void tst_history::permissionAsAnotherUser() {
-    if (::geteuid() != 0)
-        QSKIP("needs root to become the user nobody");
-    const passwd *nobody = ::getpwnam("nobody");
-    QVERIFY(nobody);
-    QTemporaryFile device(QDir::tempPath() + "/zevr-device-XXXXXX");
-    QVERIFY(device.open());
-    QVERIFY(::chown(QFile::encodeName(device.fileName()).constData(), 0, nobody->pw_gid) == 0);
-    QVERIFY(device.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    int pipe[2];
-    QVERIFY(::pipe(pipe) == 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0) {
-            const OpenFailureFacts facts =
-                gatherOpenFailureFacts(device.fileName(), QSerialPort::PermissionError, "Permission denied");
-            const QByteArray said = describeOpenFailure(facts).toUtf8();
-            (void)!::write(pipe[1], said.constData(), size_t(said.size()));
-        }
-        ::_exit(0);
+        QTest::newRow("w, no unit") << bytes("434D4477 00 00000000") << "w одноканальная, без БУ";
+        QTest::newRow("w, unit 2 analog") << bytes("434D4477 03 6F7071 00000002")
+                                          << "w одноканальная: БУ1 111 GSM/RS-485, БУ2 112 4-20 мА, БУ3 113 GSM/RS-485";
+        // The second record carries the serial number's low 16 bits alone, and the history says what the bytes say.
+        QTest::newRow("x, two channels") << bytes("434D4478 01020F0610420001869F3000 02020F0610420000869F4000"
+                                                  "000001011141000004D20000 000001011141000004D20000")
+                                         << QStringLiteral("x многоканальная: к1 СМ 1,3, 15/06/2016, код B, № 99999; "
+                                                           "к2 СМ 2,4, 15/06/2016, код B, № 34463; к3 %1; к4 %1")
+                                                .arg(form);
+        QTest::newRow("y") << bytes("434D4479 173B3B 1F0C63") << "y 23:59:59 31/12/2099";
+        QTest::newRow("z, none") << bytes("434D447A 00 00000000 0000") << "z счетчик не подключен";
+        QTest::newRow("z, 9999") << bytes("434D447A 01 05F5E100 270F")
+                                 << "z импульсный счетчик, 10000000.0 кВт*ч, 99990 имп./кВт*ч";
+        QTest::newRow("z, RS485") << bytes("434D447A 02 00000000 0000") << "z счетчик с выходом RS485";
+        QTest::newRow("y cut short") << bytes("434D4479 173B3B 1F0C") << "не команда контроллера, 9 байт";
     }
-    ::close(pipe[1]);
-    QFile answer;
-    QVERIFY(answer.open(pipe[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-    const QString said = QString::fromUtf8(answer.readAll());
-    ::waitpid(child, nullptr, 0);
-    const QString group = QString::fromLocal8Bit(::getgrgid(nobody->pw_gid)->gr_name);
-    QCOMPARE(said, QStringLiteral("нет прав на %1: пользователь уже в группе %2, но сеанс начат раньше; войдите в "
-                                  "систему заново")
-                       .arg(device.fileName(), group));
-}
 
-// Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
-// The oldest rows go while a new one waits to be measured: the new row moves up and is measured where it now is.
-void tst_history::rowsToMeasureFollowDroppedRows() {
-    SerialThread worker;
-    TransmissionJournal journal(&worker);
-    HistoryPanel panel;
-    panel.setJournal(&journal);
-    panel.resize(600, 400);
-    panel.show();
-    for (int i = 0; i < 1000; ++i)
-        journal.refuse("y", "отказ");
-    QTest::qWait(50);
-    journal.refuse("y", QStringLiteral("длинная причина отказа, ").repeated(20));
-    QCOMPARE(journal.rowCount(), 901);
-    auto *table = panel.findChild<QTableView *>("tV_History");
-    QVERIFY(wantedHeight(table, 900) > 2 * table->fontMetrics().lineSpacing());
-    QTRY_VERIFY(table->rowHeight(900) >= wantedHeight(table, 900));
-}
+    void describesCommands() {
+        QFETCH(QByteArray, command);
+        QFETCH(QString, words);
+        QCOMPARE(describeCommand(command), words);
+    }
 
-void tst_history::boundedBehindACommandUnderWay() {
-    SerialThread worker;
-    TransmissionJournal journal(&worker);
-    emit worker.signal_command_queued(1, bytes("434D4479 000000 010111"));
-    emit worker.signal_transmission_started(1);
-    QCOMPARE(journal.transmissions().first().outcomeText(), QStringLiteral("идёт поиск"));
-    for (int i = 0; i < 1100; ++i)
-        journal.refuse("y", "отказ");
-    QVERIFY(journal.rowCount() <= 1000);
-    QCOMPARE(journal.transmissions().first().id, quint64(1));
-    QCOMPARE(journal.unfinishedCount(), 1);
-}
-
-// Not root, QSerialPort fails on the lock file before it looks for the device, and says so as for a port in use.
-void tst_history::missingDeviceWhateverTheError() {
-    const OpenFailureFacts facts =
-        gatherOpenFailureFacts("ttyZEVR9", QSerialPort::PermissionError, "Permission error while locking the device");
-    QCOMPARE(int(facts.cause), int(OpenFailureFacts::Cause::Missing));
-}
-
-// "Отмена" stops the search at once, closes the port and drops what waits, each dropped command keeping its row;
-// the window counts what is not through yet, and the cancel leaves the link's reports alone.
-void tst_history::cancelDropsTheQueue() {
-    PtyPair silent;
-    LinkedWindow linked(silent.portName());
-    MainWindow &window = linked.window;
-    SerialThread &worker = linked.worker;
-    window.show();
-    auto *journal = window.findChild<TransmissionJournal *>();
-    QVERIFY(journal && !window.findChild<QDockWidget *>("dW_History"));
-    auto *dock = openHistory(&window);
-    QVERIFY(dock && dock->isVisible());
-    QVector<int> counts;
-    connect(journal, &TransmissionJournal::unfinishedCountChanged, [&counts](int count) { counts << count; });
-
-    for (const char *button : {"pB_Send_1", "pB_Send_2", "pB_Send_3"})
-        window.findChild<QPushButton *>(button)->click();
-    auto *count = window.findChild<QLabel *>("lb_Count");
-    QVERIFY(!count->isVisible()); // not for a command that may be answered at once
-    QTRY_VERIFY_WITH_TIMEOUT(count->isVisible(), 2000);
-    QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 3"));
-    QVERIFY(silent.waitForReceived(14, 2000));
-    QCOMPARE(journal->index(0, TransmissionJournal::OutcomeColumn).data().toString(), QStringLiteral("ждёт ответа"));
-    const QString report = reportText(window);
-    QVERIFY(report.startsWith("Открыт "));
-    QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
-    QVERIFY(!count->isVisible());
-    QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(),
-             QStringLiteral("Отправка отменена, порт закрыт; снято команд: 3"));
-    QCOMPARE(reportText(window), report);
-    QVERIFY(!worker.port->isOpen());
-    QCOMPARE(counts, (QVector<int>{1, 2, 3, 2, 1, 0}));
-    QCOMPARE(journal->rowCount(), 3);
-    QStringList outcomes;
-    for (const QString &row : journal->rowsText({0, 1, 2}).split('\n'))
-        outcomes << row.section('\t', 3, 3);
-    QCOMPARE(outcomes, QStringList({silent.portName() + ": отменено", "отменено", "отменено"}));
-    // Nothing more goes to the line: no late answer timeout, no next command.
-    QTest::qWait(1200);
-    QCOMPARE(silent.received(), QByteArray("ZEVR-3G-Config"));
-    // The notice says what was dropped until the next command starts; then it would read as that command's fate.
-    worker.slot_data_send("CMDy");
-    QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(), QString());
-    QVERIFY(reportText(window).startsWith("Открыт "));
-    worker.slot_cancel();
-}
-
-// However many commands wait, each keeps its row until it has ended, so the busy indicator's count and "Отмена"'s
-// notice stay true; only finished rows give way to keep the history at its length.
-void tst_history::countsStayTrueWithManyQueued() {
-    PtyPair silent;
-    LinkedWindow linked(silent.portName());
-    MainWindow &window = linked.window;
-    SerialThread &worker = linked.worker;
-    // The counts are under test here, not what the table costs per row (a benchmark of its own): the history is
-    // not opened, so its table is not built.
-    window.show();
-    auto *journal = window.findChild<TransmissionJournal *>();
-    auto *count = window.findChild<QLabel *>("lb_Count");
-    const int queued = 10000;
-    // Nothing runs the event loop meanwhile, so the first command's answer time cannot run out.
-    for (int i = 0; i < queued; ++i)
-        worker.slot_data_send(bytes("434D4479 000000 010111"));
-    QCOMPARE(journal->unfinishedCount(), queued);
-    QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 10000"));
-    QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
-    QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(),
-             QStringLiteral("Отправка отменена, порт закрыт; снято команд: 10000"));
-    QCOMPARE(journal->unfinishedCount(), 0);
-    QVERIFY(!count->isVisible());
-    // The oldest finished rows give way a hundred at a time.
-    const QVector<Transmission> &rows = journal->transmissions();
-    QVERIFY2(rows.size() > 900 && rows.size() <= 1000, qPrintable(QString::number(rows.size())));
-    QCOMPARE(rows.last().id - rows.first().id, quint64(rows.size() - 1));
-    QVERIFY(std::all_of(rows.begin(), rows.end(), [](const Transmission &row) {
-        return row.state == Transmission::State::Done && row.outcome == SerialThread::Outcome::Cancelled;
-    }));
-}
-
-// Commands sent while the history was never opened are all there, measured, when it first opens.
-void tst_history::panelIsBuiltOnFirstOpen() {
-    LinkedWindow linked;
-    MainWindow &window = linked.window;
-    window.show();
-    for (int i = 0; i < 4; ++i)
-        window.findChild<QPushButton *>("pB_Send_1")->click();
-    QVERIFY(!window.findChild<QTableView *>("tV_History"));
-    QDockWidget *dock = openHistory(&window);
-    QVERIFY(dock && dock->isVisible());
-    auto *table = window.findChild<QTableView *>("tV_History");
-    QCOMPARE(table->model()->rowCount(), 4);
-    QTRY_VERIFY(table->rowHeight(0) == wantedHeight(table, 0) && table->rowHeight(3) == wantedHeight(table, 3));
-    QVERIFY(table->rowHeight(0) > table->fontMetrics().lineSpacing());
-    window.findChild<QPushButton *>("pB_Send_2")->click();
-    QCOMPARE(table->model()->rowCount(), 5);
-    QTRY_COMPARE(table->rowHeight(4), wantedHeight(table, 4));
-    // Wider columns wrap into fewer lines, and the rows follow them.
-    const int before = table->rowHeight(0);
-    window.resize(window.width() * 2, window.height());
-    QTRY_VERIFY(table->rowHeight(0) < before && table->rowHeight(0) >= wantedHeight(table, 0));
-    // The dock's close button and the menu entry agree, and the panel is built once.
-    dock->toggleViewAction()->trigger();
-    QVERIFY(!window.findChild<QAction *>("action_history")->isChecked());
-    QCOMPARE(openHistory(&window), dock);
-    QVERIFY(dock->isVisible());
-    QCOMPARE(window.findChildren<QTableView *>("tV_History").size(), 1);
-    // "Копировать" takes the selected rows in the table's order, whatever order they were selected in, or every row.
-    const auto copied = [&](const QList<int> &rows) {
-        table->clearSelection();
-        for (int row : rows)
-            table->selectionModel()->select(table->model()->index(row, 0),
-                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        window.findChild<QPushButton *>("pB_Copy")->click();
-        return QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
-    };
-    const QStringList all = copied({});
-    QCOMPARE(all.size(), 5);
-    QCOMPARE(copied({4, 0}), QStringList({all[0], all[4]}));
-}
-
-// The file holds every row, the refused one included, in UTF-8 with the bytes in hex; a field with the separator
-// or a quote in it is quoted. It is replaced whole, never through a link.
-void tst_history::savesTheHistoryAsCsv() {
-    QTemporaryDir dir;
-    MainWindow window;
-    SerialThread worker;
-    window.attachLink(&worker);
-    setPortLister([] { return QStringList{"zevr-none-1", "zevr-none-2"}; });
-    auto *journal = window.findChild<TransmissionJournal *>();
-    journal->setClock([] { return QDateTime(QDate(2026, 12, 7), QTime(9, 8, 7, 6)); });
-    window.findChild<QPushButton *>("pB_Send_2")->click();
-    QTRY_COMPARE(journal->unfinishedCount(), 0);
-    setPortLister(nullptr);
-    window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
-    window.findChild<QPushButton *>("pB_Send_2")->click();
-    const QString refusal = reportText(window);
-    openHistory(&window);
-    auto *panel = window.findChild<HistoryPanel *>();
-    // Over an older history, which is replaced whole, with no temporary file left beside it.
-    const QString path = dir.filePath("история.csv");
-    QVERIFY(writeFileBytes(path, "old"));
-    QVERIFY(panel->saveTo(path));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList("история.csv"));
-    QCOMPARE(window.findChild<QLabel *>("noticeLabel")->text(), QStringLiteral("История сохранена: история.csv"));
-    const QByteArray content = readFileBytes(path);
-    QVERIFY(content.startsWith("\xEF\xBB\xBF"));
-    const QString time = QStringLiteral("2026-12-07 09:08:07.006;");
-    QCOMPARE(QString::fromUtf8(content.mid(3)).split(QStringLiteral("\r\n")),
-             QStringList({"Время;Команда;Порт;Результат;Байты",
-                          time + "y 00:00:00 01/01/2017;zevr-none-1, zevr-none-2;\"zevr-none-1: не открыт: нет такого "
-                                 "устройства /dev/zevr-none-1; zevr-none-2: не открыт: нет такого устройства "
-                                 "/dev/zevr-none-2\";43 4D 44 79 00 00 00 01 01 11",
-                          time + "y время и дата;;" + refusal + ';', QString()}));
-    QStringList titles;
-    for (int column = 0; column < journal->columnCount(); ++column)
-        titles << journal->headerData(column, Qt::Horizontal).toString();
-    QCOMPARE(titles.join(';'), QStringLiteral("Время;Команда;Порт;Результат;Байты"));
-    QVERIFY(!journal->data(QModelIndex()).isValid());
-    // Named in the dialog without an extension, the file gets ".csv".
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        dialog->selectFile(dir.filePath("журнал"));
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    panel->findChild<QPushButton *>("pB_Save")->click();
-    QCOMPARE(readFileBytes(dir.filePath("журнал.csv")), content);
-    // Written as the settings are, never through a link; the refusal is told in the notice.
-    QVERIFY(makeLink(dir.filePath("журнал.csv"), dir.filePath("link.csv")));
-    QVERIFY(!panel->saveTo(dir.filePath("link.csv")));
-    QCOMPARE(readFileBytes(dir.filePath("журнал.csv")), content);
-    auto *notice = window.findChild<QLabel *>("noticeLabel");
-    QVERIFY2(notice->text().startsWith(QStringLiteral("История не сохранена: ")), qPrintable(notice->text()));
-    QVERIFY(notice->toolTip().contains(QDir::toNativeSeparators(dir.filePath("link.csv"))));
-}
-
-// "Очистить" takes the rows that have ended; a command still on its way keeps its row and the counts stay true.
-void tst_history::clearKeepsWhatIsUnfinished() {
-    PtyPair silent;
-    LinkedWindow linked;
-    MainWindow &window = linked.window;
-    SerialThread &worker = linked.worker;
-    auto *journal = window.findChild<TransmissionJournal *>();
-    window.findChild<QPushButton *>("pB_Send_2")->click(); // no port: ends at once
-    window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
-    window.findChild<QPushButton *>("pB_Send_2")->click(); // refused
-    worker.com_port = silent.portName();
-    window.findChild<QPushButton *>("pB_Send_1")->click();
-    window.findChild<QPushButton *>("pB_Send_3")->click();
-    QVERIFY(silent.waitForReceived(14, 2000));
-    QCOMPARE(journal->rowCount(), 4);
-    openHistory(&window);
-    window.findChild<QPushButton *>("pB_Clear")->click();
-    QCOMPARE(journal->rowCount(), 2);
-    QCOMPARE(journal->unfinishedCount(), 2);
-    QVERIFY(journal->rowsText({0}).section('\t', 1, 1).startsWith("w "));
-    QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 5000);
-    QCOMPARE(journal->rowsText({0, 1}).split('\n').filter(QStringLiteral("нет ответа")).size(), 2);
-    window.findChild<QPushButton *>("pB_Clear")->click();
-    QCOMPARE(journal->rowCount(), 0);
-}
-
-void tst_history::dockedInA720PixelWindow_data() {
-    QTest::addColumn<QStringList>("missing"); // listed before the answering port; none: the search is off
-    QTest::newRow("one port") << QStringList();
-    QTest::newRow("search over three ports, long reasons")
-        << QStringList{"zevr-unplugged-adapter-of-line-1", "zevr-unplugged-adapter-of-line-2"};
-}
-
-// Docked in a window 720 pixels high, the history shows five rows whole and every byte without scrolling sideways,
-// each port level with its own result; a cut result is whole in the cell's tooltip.
-void tst_history::dockedInA720PixelWindow() {
-    QFETCH(QStringList, missing);
-    PtyPair device;
-    device.answerEachProbe("ZEVR-3G");
-    setPortLister([&] { return missing + QStringList{device.portName()}; });
-    const auto restore = qScopeGuard([] {
+    // What the status bar cannot say: why each port of a search failed.
+    void reasonsOfFailedAttempts() {
+        PtyPair held, silent, answering;
+        answering.answerEachProbe("ZEVR-3G");
+        // A lock file as QSerialPort writes one, naming a program that is alive: that port counts as taken.
+        QProcess holder;
+        holder.start("sleep", {"30"});
+        QVERIFY(holder.waitForStarted());
+        const qint64 pid = holder.processId();
+        QFile lock(serialLockFile(held.portName()));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        QVERIFY(lock.write(QStringLiteral("%1\nsleep\n%2\n").arg(pid).arg(QSysInfo::machineHostName()).toUtf8()));
+        lock.close();
+        const QStringList ports = {"zevr-no-such-port", held.portName(), silent.portName(), answering.portName()};
+        setPortLister([ports] { return ports; });
+        SerialThread worker;
+        TransmissionJournal journal(&worker);
+        journal.setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(12, 0, 5)); });
+        const QByteArray command = bytes("434D4479 000000 010111");
+        worker.slot_data_send(command);
+        setPortLister([] { return QStringList(); });
+        worker.slot_data_send(command);
+        QTRY_COMPARE_WITH_TIMEOUT(journal.unfinishedCount(), 0, 6000);
         setPortLister(nullptr);
-        qApp->setStyleSheet(QString());
-    });
-    qApp->setStyleSheet(readStyleSheet(":/style/app.qss"));
-    LinkedWindow linked(device.portName());
-    linked.worker.com_auto = !missing.isEmpty();
-    MainWindow &window = linked.window;
-    window.resize(window.width(), 720);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    openHistory(&window);
-    // The fourth is refused, with a reason longer than three lines of its column; while the link is idle, since
-    // beside the busy indicator the long report takes a second line of the status bar and the window grows by it.
-    auto *date = window.findChild<QLineEdit *>("lE_Date");
-    const QString goodDate = date->text();
-    auto *journal = window.findChild<TransmissionJournal *>();
-    for (int i = 0; i < 6; ++i) {
-        if (i == 3)
-            QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 10000);
-        date->setText(i == 3 ? "01/01/1999" : goodDate);
-        window.findChild<QPushButton *>(i % 2 ? "pB_Send_2" : "pB_Send_3")->click();
+        lock.remove();
+        holder.kill();
+        holder.waitForFinished();
+        const QString row = "12:00:05\ty 00:00:00 01/01/2017\t%1\t%2\t43 4D 44 79 00 00 00 01 01 11";
+        const QString reasons =
+            QStringLiteral("zevr-no-such-port: не открыт: нет такого устройства /dev/zevr-no-such-port; "
+                           "%1: не открыт: порт занят другой программой (sleep, PID %2), файл блокировки %3; "
+                           "%4: нет ответа; %5: отправлено")
+                .arg(ports[1], QString::number(pid), lock.fileName(), ports[2], ports[3]);
+        QCOMPARE(journal.rowsText({0, 1}).split('\n'),
+                 QStringList({row.arg(ports.join(", "), reasons), row.arg("", "в системе нет портов")}));
+        // Not root, QSerialPort fails on the lock file before it looks for the device, and calls it a permission error.
+        const OpenFailureFacts missing = gatherOpenFailureFacts("ttyZEVR9", QSerialPort::PermissionError,
+                                                                "Permission error while locking the device");
+        QCOMPARE(int(missing.cause), int(OpenFailureFacts::Cause::Missing));
     }
-    QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 10000);
-    auto *table = window.findChild<QTableView *>("tV_History");
-    QTRY_COMPARE(table->rowHeight(5), wantedHeight(table, 5));
-    QCOMPARE(window.height(), 720);
-    QVERIFY(!table->horizontalScrollBar()->isVisible());
-    const int bytes = TransmissionJournal::BytesColumn;
-    QVERIFY(table->columnViewportPosition(bytes) + table->columnWidth(bytes) <= table->viewport()->width());
-    const QImage image = table->viewport()->grab().toImage();
-    int whole = 0;
-    for (int row = 0; row < 6; ++row) {
-        const int top = table->rowViewportPosition(row);
-        if (top < 0 || top + table->rowHeight(row) > table->viewport()->height())
-            continue;
-        ++whole;
-        // The bytes' cell is as tall as their wrapped lines: none is cut off.
-        const QModelIndex cell = table->model()->index(row, bytes);
-        const QString text = cell.data().toString();
-        const int needed = table->fontMetrics()
-                               .boundingRect(QRect(0, 0, table->columnWidth(bytes) - 8, 10000), Qt::TextWordWrap, text)
-                               .height();
-        QVERIFY2(table->rowHeight(row) >= needed, qPrintable(text));
-        if (journal->transmissions().at(row).attempts.isEmpty())
-            continue;
-        const auto tops = [&](int column) {
-            const int left = table->columnViewportPosition(column);
-            return lineTops(image, left + 1, left + table->columnWidth(column) - 1, top, top + table->rowHeight(row));
+
+    void missingPermission_data() {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<unsigned>("userGroup"); // the device's group is 20
+        QTest::addColumn<QList<QByteArray>>("members");
+        QTest::addColumn<QString>("reason");
+        const QString join =
+            "нет прав на /dev/ttyUSB0: добавьте пользователя в группу dialout (sudo usermod -aG dialout "
+            "$USER) и войдите в систему заново";
+        const QString again = "нет прав на /dev/ttyUSB0: пользователь уже в группе dialout, но сеанс начат раньше; "
+                              "войдите в систему заново";
+        QTest::newRow("dialout") << "dialout" << 1000u << QList<QByteArray>{"backup", "operators"} << join;
+        QTest::newRow("joined by name, not logged in again")
+            << "dialout" << 1000u << QList<QByteArray>{"backup", "operator"} << again;
+        QTest::newRow("its primary group") << "dialout" << 20u << QList<QByteArray>() << again;
+        QTest::newRow("root's device") << "root" << 1000u << QList<QByteArray>() << "нет прав на /dev/ttyUSB0";
+    }
+
+    // The permission case cannot be made for real where the tests run as root, so its words are checked alone.
+    void missingPermission() {
+        QFETCH(QString, group);
+        QFETCH(unsigned, userGroup);
+        QFETCH(QList<QByteArray>, members);
+        OpenFailureFacts facts;
+        facts.cause = OpenFailureFacts::Cause::NoPermission;
+        facts.device = "/dev/ttyUSB0";
+        facts.group = group;
+        facts.groupListed = group != "root" && userListedInGroup("operator", userGroup, 20, members);
+        QTEST(describeOpenFailure(facts), "reason");
+    }
+
+    // Run as another user, the diagnosis finds the device's group and that the user is in it; as root it cannot.
+    void permissionAsAnotherUser() {
+        if (::geteuid() != 0)
+            QSKIP("needs root to become the user nobody");
+        const passwd *nobody = ::getpwnam("nobody");
+        QVERIFY(nobody);
+        QTemporaryFile device(QDir::tempPath() + "/zevr-device-XXXXXX");
+        QVERIFY(device.open());
+        QVERIFY(::chown(QFile::encodeName(device.fileName()).constData(), 0, nobody->pw_gid) == 0);
+        QVERIFY(device.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        int pipe[2];
+        QVERIFY(::pipe(pipe) == 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0) {
+                const OpenFailureFacts facts =
+                    gatherOpenFailureFacts(device.fileName(), QSerialPort::PermissionError, "Permission denied");
+                const QByteArray said = describeOpenFailure(facts).toUtf8();
+                (void)!::write(pipe[1], said.constData(), size_t(said.size()));
+            }
+            ::_exit(0);
+        }
+        ::close(pipe[1]);
+        QFile answer;
+        QVERIFY(answer.open(pipe[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        const QString said = QString::fromUtf8(answer.readAll());
+        ::waitpid(child, nullptr, 0);
+        const QString group = QString::fromLocal8Bit(::getgrgid(nobody->pw_gid)->gr_name);
+        QCOMPARE(said, QStringLiteral("нет прав на %1: пользователь уже в группе %2, но сеанс начат раньше; войдите в "
+                                      "систему заново")
+                           .arg(device.fileName(), group));
+    }
+
+    // Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
+    // The oldest rows go while a new one waits to be measured: the new row moves up and is measured where it now is.
+    void rowsToMeasureFollowDroppedRows() {
+        SerialThread worker;
+        TransmissionJournal journal(&worker);
+        HistoryPanel panel;
+        panel.setJournal(&journal);
+        panel.resize(600, 400);
+        panel.show();
+        emit worker.signal_command_queued(1, bytes("434D4479 000000 010111"));
+        emit worker.signal_transmission_started(1);
+        QCOMPARE(journal.transmissions().first().outcomeText(), QStringLiteral("идёт поиск"));
+        for (int i = 0; i < 999; ++i)
+            journal.refuse("y", "отказ");
+        QTest::qWait(50);
+        journal.refuse("y", QStringLiteral("длинная причина отказа, ").repeated(20));
+        QCOMPARE(journal.rowCount(), 901);
+        QCOMPARE(journal.transmissions().first().id, quint64(1));
+        QCOMPARE(journal.unfinishedCount(), 1);
+        auto *table = panel.findChild<QTableView *>("tV_History");
+        QVERIFY(wantedHeight(table, 900) > 2 * table->fontMetrics().lineSpacing());
+        QTRY_VERIFY(table->rowHeight(900) >= wantedHeight(table, 900));
+    }
+
+    // "Отмена" stops the search at once, closes the port and drops what waits, each dropped command keeping its row;
+    // the window counts what is not through yet, and the cancel leaves the link's reports alone. "Очистить" takes the
+    // rows that have ended; a command still on its way keeps its row and the counts stay true.
+    void cancelDropsTheQueue() {
+        PtyPair silent;
+        LinkedWindow linked(silent.portName());
+        MainWindow &window = linked.window;
+        SerialThread &worker = linked.worker;
+        window.show();
+        auto *journal = window.findChild<TransmissionJournal *>();
+        QVERIFY(journal && !window.findChild<QDockWidget *>("dW_History"));
+        auto *dock = openHistory(&window);
+        QVERIFY(dock && dock->isVisible());
+        QVector<int> counts;
+        connect(journal, &TransmissionJournal::unfinishedCountChanged, [&counts](int count) { counts << count; });
+        auto *date = window.findChild<QLineEdit *>("lE_Date");
+        const QString goodDate = date->text();
+        date->setText("01/01/1999");
+        window.findChild<QPushButton *>("pB_Send_2")->click(); // refused, so ended at once
+        date->setText(goodDate);
+        for (const char *button : {"pB_Send_1", "pB_Send_2", "pB_Send_3"})
+            window.findChild<QPushButton *>(button)->click();
+        auto *count = window.findChild<QLabel *>("lb_Count");
+        QVERIFY(!count->isVisible()); // not for a command that may be answered at once
+        QTRY_VERIFY_WITH_TIMEOUT(count->isVisible(), 2000);
+        QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 3"));
+        QVERIFY(silent.waitForReceived(14, 2000));
+        window.findChild<QPushButton *>("pB_Clear")->click();
+        QCOMPARE(journal->rowCount(), 3);
+        QCOMPARE(journal->unfinishedCount(), 3);
+        QCOMPARE(journal->index(0, TransmissionJournal::OutcomeColumn).data().toString(),
+                 QStringLiteral("ждёт ответа"));
+        const QString report = reportText(window);
+        QVERIFY(report.startsWith("Открыт "));
+        QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
+        QVERIFY(!count->isVisible());
+        QCOMPARE(noticeOf(window)->text(), QStringLiteral("Отправка отменена, порт закрыт; снято команд: 3"));
+        QCOMPARE(reportText(window), report);
+        QVERIFY(!worker.port->isOpen());
+        QCOMPARE(counts, (QVector<int>{1, 2, 3, 2, 1, 0}));
+        QCOMPARE(journal->rowCount(), 3);
+        QStringList outcomes;
+        for (const QString &row : journal->rowsText({0, 1, 2}).split('\n'))
+            outcomes << row.section('\t', 3, 3);
+        QCOMPARE(outcomes, QStringList({silent.portName() + ": отменено", "отменено", "отменено"}));
+        window.findChild<QPushButton *>("pB_Clear")->click();
+        QCOMPARE(journal->rowCount(), 0);
+        // Nothing more goes to the line: no late answer timeout, no next command.
+        QTest::qWait(1200);
+        QCOMPARE(silent.received(), QByteArray("ZEVR-3G-Config"));
+        // The notice says what was dropped until the next command starts; then it would read as that command's fate.
+        worker.slot_data_send("CMDy");
+        QCOMPARE(noticeOf(window)->text(), QString());
+        QVERIFY(reportText(window).startsWith("Открыт "));
+        worker.slot_cancel();
+    }
+
+    // However many commands wait, each keeps its row until it has ended, so the busy indicator's count and "Отмена"'s
+    // notice stay true; only finished rows give way to keep the history at its length.
+    void countsStayTrueWithManyQueued() {
+        PtyPair silent;
+        LinkedWindow linked(silent.portName());
+        MainWindow &window = linked.window;
+        // The counts are under test here, not what the table costs per row (a benchmark of its own): the history is
+        // not opened, so its table is not built.
+        window.show();
+        auto *journal = window.findChild<TransmissionJournal *>();
+        auto *count = window.findChild<QLabel *>("lb_Count");
+        // Nothing runs the event loop meanwhile, so the first command's answer time cannot run out.
+        for (int i = 0; i < 10000; ++i)
+            linked.worker.slot_data_send(bytes("434D4479 000000 010111"));
+        QCOMPARE(journal->unfinishedCount(), 10000);
+        QCOMPARE(count->text(), QStringLiteral("Отправка, команд: 10000"));
+        QTest::mouseClick(window.findChild<QPushButton *>("pB_Cancel"), Qt::LeftButton);
+        QCOMPARE(noticeOf(window)->text(), QStringLiteral("Отправка отменена, порт закрыт; снято команд: 10000"));
+        QCOMPARE(journal->unfinishedCount(), 0);
+        QVERIFY(!count->isVisible());
+        // The oldest finished rows give way a hundred at a time.
+        const QVector<Transmission> &rows = journal->transmissions();
+        QVERIFY2(rows.size() > 900 && rows.size() <= 1000, qPrintable(QString::number(rows.size())));
+        QCOMPARE(rows.last().id - rows.first().id, quint64(rows.size() - 1));
+        QVERIFY(std::all_of(rows.begin(), rows.end(), [](const Transmission &row) {
+            return row.state == Transmission::State::Done && row.outcome == SerialThread::Outcome::Cancelled;
+        }));
+    }
+
+    // Commands sent while the history was never opened are all there, measured, when it first opens.
+    void panelIsBuiltOnFirstOpen() {
+        LinkedWindow linked;
+        MainWindow &window = linked.window;
+        window.show();
+        for (int i = 0; i < 4; ++i)
+            window.findChild<QPushButton *>("pB_Send_1")->click();
+        QVERIFY(!window.findChild<QTableView *>("tV_History"));
+        QDockWidget *dock = openHistory(&window);
+        QVERIFY(dock && dock->isVisible());
+        auto *table = window.findChild<QTableView *>("tV_History");
+        QCOMPARE(table->model()->rowCount(), 4);
+        QTRY_VERIFY(table->rowHeight(0) == wantedHeight(table, 0) && table->rowHeight(3) == wantedHeight(table, 3));
+        QVERIFY(table->rowHeight(0) > table->fontMetrics().lineSpacing());
+        window.findChild<QPushButton *>("pB_Send_2")->click();
+        QCOMPARE(table->model()->rowCount(), 5);
+        QTRY_COMPARE(table->rowHeight(4), wantedHeight(table, 4));
+        // Wider columns wrap into fewer lines, and the rows follow them.
+        const int before = table->rowHeight(0);
+        window.resize(window.width() * 2, window.height());
+        QTRY_VERIFY(table->rowHeight(0) < before && table->rowHeight(0) >= wantedHeight(table, 0));
+        // The dock's close button and the menu entry agree, and the panel is built once.
+        dock->toggleViewAction()->trigger();
+        QVERIFY(!window.findChild<QAction *>("action_history")->isChecked());
+        QCOMPARE(openHistory(&window), dock);
+        QVERIFY(dock->isVisible());
+        QCOMPARE(window.findChildren<QTableView *>("tV_History").size(), 1);
+        // "Копировать" takes the selected rows in the table's order, whatever order they were picked in, or every row.
+        const auto copied = [&](const QList<int> &rows) {
+            table->clearSelection();
+            for (int row : rows)
+                table->selectionModel()->select(table->model()->index(row, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            window.findChild<QPushButton *>("pB_Copy")->click();
+            return QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
         };
-        // Level within half a line: a Latin port's ink starts higher than a lowercase Cyrillic result's.
-        const QVector<int> ports = tops(TransmissionJournal::PortColumn);
-        const QVector<int> results = tops(TransmissionJournal::OutcomeColumn);
-        QCOMPARE(ports.size(), missing.size() + 1);
-        QCOMPARE(results.size(), ports.size());
-        for (int line = 0; line < ports.size(); ++line)
-            QVERIFY(qAbs(ports[line] - results[line]) < table->fontMetrics().lineSpacing() / 2);
+        const QStringList all = copied({});
+        QCOMPARE(all.size(), 5);
+        QCOMPARE(copied({4, 0}), QStringList({all[0], all[4]}));
     }
-    QVERIFY2(whole >= 5, qPrintable(QString::number(whole)));
-    const auto tipOf = [&](int row) {
-        const QPoint at = table->visualRect(table->model()->index(row, TransmissionJournal::OutcomeColumn)).center();
-        QHelpEvent hover(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(table->viewport(), &hover);
-        return QToolTip::text();
-    };
-    for (const LinkAttempt &attempt : journal->transmissions().at(5).attempts)
-        QVERIFY2(tipOf(5).contains(attempt.port + ": " + attempt.result), qPrintable(tipOf(5)));
-    const QString refusal = table->model()->index(3, TransmissionJournal::OutcomeColumn).data().toString();
-    QVERIFY(refusal.contains("1999 вне диапазона 2000–2255"));
-    QCOMPARE(tipOf(3), refusal);
-    // A refusal at the end of a list that already scrolls is measured and shown too, though it never changes.
-    date->setText("01/01/1999");
-    window.findChild<QPushButton *>("pB_Send_2")->click();
-    QTRY_COMPARE(table->rowHeight(6), wantedHeight(table, 6));
-    QTRY_VERIFY(table->rowViewportPosition(6) + table->rowHeight(6) <= table->viewport()->height());
-}
+
+    // The file holds every row, the refused one included, in UTF-8 with the bytes in hex; a field with the separator
+    // or a quote in it is quoted. It is replaced whole, never through a link.
+    void savesTheHistoryAsCsv() {
+        QTemporaryDir dir;
+        MainWindow window;
+        SerialThread worker;
+        window.attachLink(&worker);
+        setPortLister([] { return QStringList{"zevr-none-1", "zevr-none-2"}; });
+        auto *journal = window.findChild<TransmissionJournal *>();
+        journal->setClock([] { return QDateTime(QDate(2026, 12, 7), QTime(9, 8, 7, 6)); });
+        window.findChild<QPushButton *>("pB_Send_2")->click();
+        QTRY_COMPARE(journal->unfinishedCount(), 0);
+        setPortLister(nullptr);
+        window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
+        window.findChild<QPushButton *>("pB_Send_2")->click();
+        const QString refusal = reportText(window);
+        openHistory(&window);
+        auto *panel = window.findChild<HistoryPanel *>();
+        // Over an older history, which is replaced whole, with no temporary file left beside it.
+        const QString path = dir.filePath("история.csv");
+        QVERIFY(writeFileBytes(path, "old"));
+        QVERIFY(panel->saveTo(path));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList("история.csv"));
+        QCOMPARE(noticeOf(window)->text(), QStringLiteral("История сохранена: история.csv"));
+        const QByteArray content = readFileBytes(path);
+        QVERIFY(content.startsWith("\xEF\xBB\xBF"));
+        const QString time = QStringLiteral("2026-12-07 09:08:07.006;");
+        QCOMPARE(
+            QString::fromUtf8(content.mid(3)).split(QStringLiteral("\r\n")),
+            QStringList({"Время;Команда;Порт;Результат;Байты",
+                         time + "y 00:00:00 01/01/2017;zevr-none-1, zevr-none-2;\"zevr-none-1: не открыт: нет такого "
+                                "устройства /dev/zevr-none-1; zevr-none-2: не открыт: нет такого устройства "
+                                "/dev/zevr-none-2\";43 4D 44 79 00 00 00 01 01 11",
+                         time + "y время и дата;;" + refusal + ';', QString()}));
+        QStringList titles;
+        for (int column = 0; column < journal->columnCount(); ++column)
+            titles << journal->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(titles.join(';'), QStringLiteral("Время;Команда;Порт;Результат;Байты"));
+        QVERIFY(!journal->data(QModelIndex()).isValid());
+        // Named in the dialog without an extension, the file gets ".csv".
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->selectFile(dir.filePath("журнал"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        panel->findChild<QPushButton *>("pB_Save")->click();
+        QCOMPARE(readFileBytes(dir.filePath("журнал.csv")), content);
+        // Written as the settings are, never through a link; the refusal is told in the notice.
+        QVERIFY(makeLink(dir.filePath("журнал.csv"), dir.filePath("link.csv")));
+        QVERIFY(!panel->saveTo(dir.filePath("link.csv")));
+        QCOMPARE(readFileBytes(dir.filePath("журнал.csv")), content);
+        auto *notice = noticeOf(window);
+        QVERIFY2(notice->text().startsWith(QStringLiteral("История не сохранена: ")), qPrintable(notice->text()));
+        QVERIFY(notice->toolTip().contains(QDir::toNativeSeparators(dir.filePath("link.csv"))));
+    }
+
+    void dockedInA720PixelWindow_data() {
+        QTest::addColumn<QStringList>("missing"); // listed before the answering port; none: the search is off
+        QTest::newRow("one port") << QStringList();
+        QTest::newRow("search over three ports, long reasons")
+            << QStringList{"zevr-unplugged-adapter-of-line-1", "zevr-unplugged-adapter-of-line-2"};
+    }
+
+    // Docked in a window 720 pixels high, the history shows five rows whole and every byte without scrolling sideways,
+    // each port level with its own result; a cut result is whole in the cell's tooltip.
+    void dockedInA720PixelWindow() {
+        QFETCH(QStringList, missing);
+        PtyPair device;
+        device.answerEachProbe("ZEVR-3G");
+        setPortLister([&] { return missing + QStringList{device.portName()}; });
+        const auto restore = qScopeGuard([] {
+            setPortLister(nullptr);
+            qApp->setStyleSheet(QString());
+        });
+        qApp->setStyleSheet(readStyleSheet(":/style/app.qss"));
+        LinkedWindow linked(device.portName());
+        linked.worker.com_auto = !missing.isEmpty();
+        MainWindow &window = linked.window;
+        window.resize(window.width(), 720);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        openHistory(&window);
+        // The fourth is refused, with a reason longer than three lines of its column; while the link is idle, since
+        // beside the busy indicator the long report takes a second line of the status bar and the window grows by it.
+        auto *date = window.findChild<QLineEdit *>("lE_Date");
+        const QString goodDate = date->text();
+        auto *journal = window.findChild<TransmissionJournal *>();
+        for (int i = 0; i < 6; ++i) {
+            if (i == 3)
+                QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 10000);
+            date->setText(i == 3 ? "01/01/1999" : goodDate);
+            window.findChild<QPushButton *>(i % 2 ? "pB_Send_2" : "pB_Send_3")->click();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 10000);
+        auto *table = window.findChild<QTableView *>("tV_History");
+        QTRY_COMPARE(table->rowHeight(5), wantedHeight(table, 5));
+        QCOMPARE(window.height(), 720);
+        QVERIFY(!table->horizontalScrollBar()->isVisible());
+        const int bytes = TransmissionJournal::BytesColumn;
+        QVERIFY(table->columnViewportPosition(bytes) + table->columnWidth(bytes) <= table->viewport()->width());
+        const QImage image = table->viewport()->grab().toImage();
+        int whole = 0;
+        for (int row = 0; row < 6; ++row) {
+            const int top = table->rowViewportPosition(row);
+            if (top < 0 || top + table->rowHeight(row) > table->viewport()->height())
+                continue;
+            ++whole;
+            // The bytes' cell is as tall as their wrapped lines: none is cut off.
+            const QModelIndex cell = table->model()->index(row, bytes);
+            const QString text = cell.data().toString();
+            const int needed =
+                table->fontMetrics()
+                    .boundingRect(QRect(0, 0, table->columnWidth(bytes) - 8, 10000), Qt::TextWordWrap, text)
+                    .height();
+            QVERIFY2(table->rowHeight(row) >= needed, qPrintable(text));
+            if (journal->transmissions().at(row).attempts.isEmpty())
+                continue;
+            // Where each line of text in a cell begins: the tops of its runs of inked pixel rows.
+            const auto tops = [&](int column) {
+                const int left = table->columnViewportPosition(column) + 1;
+                QVector<int> starts;
+                bool inLine = false;
+                for (int y = top; y < top + table->rowHeight(row); ++y) {
+                    bool inked = false;
+                    for (int x = left; x < left + table->columnWidth(column) - 2 && !inked; ++x)
+                        inked = qGray(image.pixel(x, y)) < 128;
+                    if (inked && !inLine)
+                        starts << y;
+                    inLine = inked;
+                }
+                return starts;
+            };
+            // Level within half a line: a Latin port's ink starts higher than a lowercase Cyrillic result's.
+            const QVector<int> ports = tops(TransmissionJournal::PortColumn);
+            const QVector<int> results = tops(TransmissionJournal::OutcomeColumn);
+            QCOMPARE(ports.size(), missing.size() + 1);
+            QCOMPARE(results.size(), ports.size());
+            for (int line = 0; line < ports.size(); ++line)
+                QVERIFY(qAbs(ports[line] - results[line]) < table->fontMetrics().lineSpacing() / 2);
+        }
+        QVERIFY2(whole >= 5, qPrintable(QString::number(whole)));
+        const auto tipOf = [&](int row) {
+            const QPoint at =
+                table->visualRect(table->model()->index(row, TransmissionJournal::OutcomeColumn)).center();
+            QHelpEvent hover(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(table->viewport(), &hover);
+            return QToolTip::text();
+        };
+        for (const LinkAttempt &attempt : journal->transmissions().at(5).attempts)
+            QVERIFY2(tipOf(5).contains(attempt.port + ": " + attempt.result), qPrintable(tipOf(5)));
+        const QString refusal = table->model()->index(3, TransmissionJournal::OutcomeColumn).data().toString();
+        QVERIFY(refusal.contains("1999 вне диапазона 2000–2255"));
+        QCOMPARE(tipOf(3), refusal);
+        // A refusal at the end of a list that already scrolls is measured and shown too, though it never changes.
+        date->setText("01/01/1999");
+        window.findChild<QPushButton *>("pB_Send_2")->click();
+        QTRY_COMPARE(table->rowHeight(6), wantedHeight(table, 6));
+        QTRY_VERIFY(table->rowViewportPosition(6) + table->rowHeight(6) <= table->viewport()->height());
+    }
+};
 
 QTEST_MAIN(tst_history)
 #include "tst_history.moc"

@@ -4,6 +4,7 @@
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
+#include "support/statusreport.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QSerialPortInfo>
-#include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -53,13 +53,6 @@ static void runDialog(MainWindow &window, const std::function<void(settings_dlg 
     window.findChild<QAction *>(QStringLiteral("action_settings"))->trigger();
 }
 
-static QStringList workerValues(const SerialThread &worker) {
-    QStringList values = {worker.com_port, worker.com_auto ? "true" : "false"};
-    for (int code : {worker.baud, int(worker.lenght), int(worker.parity), int(worker.stopbit)})
-        values << QString::number(code);
-    return values;
-}
-
 // A row of a list as drawn, in grey levels: the one that covers most of it, and how far its glyphs stand from it.
 static QPair<int, int> drawnRow(const QImage &image, const QRect &row) {
     QHash<int, int> counts;
@@ -74,273 +67,262 @@ static QPair<int, int> drawnRow(const QImage &image, const QRect &row) {
     return {background, text};
 }
 
+enum Ending { Ok, OkOnUnreadableFile, Escape };
+
 class tst_settingsdialog : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void presets_data();
-    void presets();
-    void systemPorts();
-    void endingTheDialog_data();
-    void endingTheDialog();
-    void popupHighlightReadable();
-    void portBoxShowsWholeNames_data();
-    void portBoxShowsWholeNames();
-    void okWithoutPortIsRefused();
+    // The worker starts with values that no choice in the dialog produces, so that any write shows.
+    void init() {
+        m_dir = std::make_unique<ScopedWorkDir>();
+        QVERIFY(m_dir->isValid());
+        // In the system's order, which the box keeps; the system tells all about one adapter, only the serial number of
+        // another, nothing about the third.
+        setPortDetailsLister([] {
+            return QList<PortDetails>{{"ttyUSB0", "USB-Serial Controller", "Prolific", "A5XK3RJT"},
+                                      {"ttyACM0", "", "", "7D2F"},
+                                      {"ttyS0", "", "", ""}};
+        });
+        m_worker = std::make_unique<SerialThread>(nullptr);
+        serial_thread = m_worker.get();
+        m_worker->applyConnectionValues({QStringLiteral("before"), 1, 9, 9, 5, true});
+    }
+
+    void cleanup() {
+        serial_thread = nullptr;
+        m_worker.reset();
+        setPortLister(nullptr);
+        m_dir.reset();
+    }
+
+    void presets_data() {
+        QTest::addColumn<QStringList>("file"); // empty: no file at all
+        QTest::addColumn<QString>("shown");
+        const QStringList stored = {"COM Port", "ttyUSB0", "BaudRate", "9600",  "Parity",   "even",
+                                    "Lenght",   "7 bit",   "Stop Bit", "2 bit", "COM Auto", "false"};
+        const QStringList strange = {"BaudRate", "12345", "Parity", "Even", "Lenght", "8bit", "Stop Bit", "3 bit"};
+
+        const QString ports = QStringLiteral("/ttyUSB0/ttyACM0/ttyS0");
+        const QString automatic = ports + ",,auto,115200,8 bit,none,1 bit,",
+                      manual = ports + ",,manual,115200,8 bit,none,1 bit,";
+        QTest::newRow("no file") << QStringList() << automatic;
+        QTest::newRow("COM Auto false") << withValue(defaultLines, 13, "false") << manual;
+        // The entries stay the bare names; the closed box shows the chosen adapter's tooltip.
+        QTest::newRow("stored values") << stored
+                                       << ports + ",ttyUSB0,manual,9600,7 bit,even,2 bit,USB-Serial Controller\n"
+                                                  "Производитель: Prolific\nСерийный номер: A5XK3RJT";
+        QTest::newRow("adapter with a serial number alone")
+            << withValue(defaultLines, 3, "ttyACM0")
+            << ports + ",ttyACM0,auto,115200,8 bit,none,1 bit,Серийный номер: 7D2F";
+        // No "COM Auto" either: only "true" checks the box.
+        QTest::newRow("values that are no entries") << strange << manual;
+        // A file that gave the program nothing at start shows the values the link then runs with.
+        QTest::newRow("no known key") << QStringList{"Port", "ttyUSB0", "Baud", "9600"} << automatic;
+        // A stored port that is unplugged now keeps its entry, and says so.
+        QTest::newRow("port not listed") << withValue(defaultLines, 3, "ttyACM7")
+                                         << ports + "/ttyACM7,ttyACM7,auto,115200,8 bit,none,1 bit,"
+                                                    "Порт сейчас не найден в системе";
+    }
+
+    void presets() {
+        QFETCH(QStringList, file);
+        if (!file.isEmpty())
+            QVERIFY(writeFileBytes(fileName, content(file)));
+        settings_dlg dialog;
+        QTEST(picture(dialog), "shown");
+        // "Авто" switches the port box at once and leaves the port as it was.
+        const QString port = dialog.cB_COM->currentText();
+        for (int clicks = 0; clicks < 3; ++clicks) {
+            QCOMPARE(dialog.cB_COM->isEnabled(), !dialog.chB_Auto->isChecked());
+            QCOMPARE(dialog.cB_COM->currentText(), port);
+            dialog.chB_Auto->click();
+        }
+    }
+
+    // Without a list of the test's own, the dialog offers what the system lists, after the empty entry.
+    void systemPorts() {
+        setPortLister(nullptr);
+        QStringList system{QString()};
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            system << info.portName();
+        settings_dlg dialog;
+        QCOMPARE(picture(dialog).section(QLatin1Char(','), 0, 0), system.join(QLatin1Char('/')));
+    }
+
+    void endingTheDialog_data() {
+        QTest::addColumn<QStringList>("choice"); // port, "Авто", baud, data bits, parity, stop bits
+        QTest::addColumn<int>("ending");
+        QTest::addColumn<QString>("codes"); // what the worker gets; empty: it keeps its own
+        // The file names an unplugged adapter that the port list lacks; "OK" must keep it.
+        QTest::newRow("port not listed, manual")
+            << QStringList({"ttyACM7", "false", "4800", "7 bit", "odd", "2 bit"}) << int(Ok) << "4800 7 3 2";
+        // With "Авто" on, no port is needed.
+        QTest::newRow("no port, automatic")
+            << QStringList({"", "true", "19200", "8 bit", "even", "1 bit"}) << int(Ok) << "19200 8 2 1";
+        // The values apply for this run either way. One failure shows the notice's wiring; the settings file's own test
+        // has the other reasons a save fails for.
+        const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
+        QTest::newRow("file that cannot be read") << odd << int(OkOnUnreadableFile) << "2400 7 3 2";
+        QTest::newRow("Escape") << odd << int(Escape) << QString();
+    }
+
+    // "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show, and
+    // withdraws an earlier notice of a failed save or renews it with the reason. Closed otherwise, it changes nothing.
+    void endingTheDialog() {
+        QFETCH(QStringList, choice);
+        QFETCH(int, ending);
+        QFETCH(QString, codes);
+        if (ending == OkOnUnreadableFile && !modesApply())
+            QSKIP("file modes do not stop this process from reading");
+        const QStringList extra = {"Zeta key", "z value", "Alpha", "a value", "COM Log", "0"};
+        const QByteArray before = content(withValue(defaultLines, 3, "ttyACM7") + extra);
+        QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, ending == OkOnUnreadableFile ? 0200 : 0666));
+        QVERIFY(setMode(m_dir->path(), 0777));
+
+        MainWindow window;
+        const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
+        window.showNotice(notSaved, QStringLiteral("an earlier save"));
+        {
+            const auto access = fileAccessAs(ending == OkOnUnreadableFile ? nobody : uid_t(-1));
+            runDialog(window, [&](settings_dlg *dialog) {
+                dialog->chB_Auto->setChecked(choice[1] == QLatin1String("true"));
+                dialog->cB_COM->setCurrentText(choice[0]);
+                dialog->cB_BaudRate->setCurrentText(choice[2]);
+                dialog->cB_Lenght->setCurrentText(choice[3]);
+                dialog->cB_Parity->setCurrentText(choice[4]);
+                dialog->cB_stop_bit->setCurrentText(choice[5]);
+                if (ending == Escape)
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+                else
+                    QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+            });
+        }
+        const QStringList untouched{"before", "true", "1", "5", "9", "9"};
+        const SerialThread &worker = *m_worker;
+        QStringList values = {worker.com_port, worker.com_auto ? "true" : "false"};
+        for (int code : {worker.baud, int(worker.lenght), int(worker.parity), int(worker.stopbit)})
+            values << QString::number(code);
+        QCOMPARE(values, codes.isEmpty() ? untouched : choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
+        QLabel *notice = noticeOf(window);
+        QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
+        // Its pairs could not be read, so writing the dialog's six would lose them.
+        if (ending == OkOnUnreadableFile)
+            QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": нет прав доступа (" +
+                                            QString::fromLocal8Bit(strerror(EACCES)) +
+                                            ") — прочитать не удалось, файл оставлен как есть");
+        QCOMPARE(readFileBytes(fileName),
+                 ending != Ok ? before
+                              : content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1], "COM Log",
+                                         "0", "COM Port", choice[0], "Lenght", choice[3], "Parity", choice[4],
+                                         "Stop Bit", choice[5], "Zeta key", "z value"}));
+    }
+
+    // With the list open, the current value and the entry that the keys or the mouse move to stand out from the
+    // other entries, and their text can be read on the highlight. The style sheet styles every box alike.
+    void popupHighlightReadable() {
+        // Fusion, like the desktops' styles, draws the open list as a menu.
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+        const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        settings_dlg dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QComboBox *box = dialog.cB_Parity;
+        box->showPopup();
+        QAbstractItemView *list = box->view();
+        QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+
+        for (int step = 0; step < 2; ++step) {
+            const QModelIndex current = list->currentIndex();
+            const QModelIndex other = box->model()->index(current.row() == 0 ? 1 : 0, 0);
+            QTRY_VERIFY(list->viewport()->isVisible());
+            const QImage image = list->viewport()->grab().toImage();
+            const auto [highlight, highlightText] = drawnRow(image, list->visualRect(current));
+            const auto [plainRow, plainText] = drawnRow(image, list->visualRect(other));
+            const QByteArray where = QByteArray::number(step) + ": " + box->itemText(current.row()).toUtf8();
+            // The menus' white on blue stands 145 grey levels apart; white on white, none.
+            QVERIFY2(highlightText >= 100, where + " cannot be read on the highlight");
+            QVERIFY2(plainText >= 100, where + ": another entry cannot be read");
+            QVERIFY2(qAbs(highlight - plainRow) >= 40, where + " does not stand out");
+            QTest::keyClick(list, current.row() + 1 < box->count() ? Qt::Key_Down : Qt::Key_Up);
+            QVERIFY(list->currentIndex() != current);
+        }
+        box->hidePopup();
+    }
+
+    void portBoxShowsWholeNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("dpi");
+        for (int dpi : {96, 192})
+            for (const char *name : {"/dev/ttyUSB0", "/dev/ttyACM0", "COM10"})
+                QTest::addRow("%s at %d dpi", name, dpi) << QString::fromLatin1(name) << dpi;
+    }
+
+    // The box is as wide as the names it lists, in the style sheet's font at either density: text at 192 dpi that Qt
+    // does not scale is twice as wide.
+    void portBoxShowsWholeNames() {
+        QFETCH(QString, name);
+        QFETCH(int, dpi);
+        QString sheet = readStyleSheet(QStringLiteral(":/style/app.qss"));
+        if (dpi == 192)
+            sheet += QStringLiteral("* { font: 24pt \"Times New Roman\"; }");
+        qApp->setStyleSheet(sheet);
+        const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        setPortDetailsLister([name] { return QList<PortDetails>{{name, "", "", ""}, {"ttyS0", "", "", ""}}; });
+        QVERIFY(writeFileBytes(fileName, content(withValue(withValue(defaultLines, 3, name), 13, "false"))));
+        settings_dlg dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.cB_COM->currentText(), name);
+        QLineEdit *edit = dialog.cB_COM->lineEdit();
+        QVERIFY(edit);
+        // QLineEdit keeps two pixels of its own at each side of the text.
+        const int room = edit->contentsRect().width() - 4;
+        const int needed = edit->fontMetrics().horizontalAdvance(name);
+        QVERIFY2(room >= needed, qPrintable(QStringLiteral("%1 px for %2 px").arg(room).arg(needed)));
+        // The dialog is still whole on a 1366 px screen.
+        QVERIFY(dialog.width() < 1366);
+    }
+
+    // With "Авто" off, "OK" without a port stays in the dialog and says why, in the dialog itself; choosing a port or
+    // "Авто" answers it. A port the system does not list (a by-id name, a pseudo-terminal) is stored as typed.
+    void okWithoutPortIsRefused() {
+        MainWindow window;
+        const QString typed = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        QStringList seen;
+        runDialog(window, [&](settings_dlg *dialog) {
+            dialog->chB_Auto->setChecked(false);
+            dialog->cB_COM->setCurrentIndex(0);
+            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+            seen << (dialog->isVisible() ? "open" : "closed")
+                 << (QApplication::activeModalWidget() == dialog ? "no other window" : "another window")
+                 << (dialog->lb_PortHint->isVisible() ? dialog->lb_PortHint->text() : "no hint")
+                 << (dialog->focusWidget() == dialog->cB_COM || dialog->focusWidget() == dialog->cB_COM->lineEdit()
+                         ? "port has the focus"
+                         : "focus elsewhere");
+            QTest::keyClicks(dialog->cB_COM, "C");
+            seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone");
+            dialog->cB_COM->setEditText(QString());
+            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+            dialog->chB_Auto->setChecked(true);
+            seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone");
+            dialog->chB_Auto->setChecked(false);
+            QTest::keyClicks(dialog->cB_COM, " " + typed);
+            QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
+            if (dialog->isVisible()) // refused after all: the checks below tell, rather than a dialog left waiting
+                dialog->reject();
+        });
+        QCOMPARE(seen, (QStringList{"open", "no other window", "Выберите или впишите порт либо включите «Авто»",
+                                    "port has the focus", "hint gone", "hint gone"}));
+        QCOMPARE(m_worker->com_port, typed);
+        QVERIFY(readFileBytes(fileName).contains("COM Port\r\n" + typed.toLatin1() + "\r\n"));
+    }
 
 private:
     std::unique_ptr<ScopedWorkDir> m_dir;
     std::unique_ptr<SerialThread> m_worker;
 };
-
-// The worker starts with values that no choice in the dialog produces, so that any write shows.
-void tst_settingsdialog::init() {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    QVERIFY(m_dir->isValid());
-    // In the system's order, which the box keeps; the system tells all about one adapter, only the serial number of
-    // another, nothing about the third.
-    setPortDetailsLister([] {
-        return QList<PortDetails>{{"ttyUSB0", "USB-Serial Controller", "Prolific", "A5XK3RJT"},
-                                  {"ttyACM0", "", "", "7D2F"},
-                                  {"ttyS0", "", "", ""}};
-    });
-    m_worker = std::make_unique<SerialThread>(nullptr);
-    serial_thread = m_worker.get();
-    m_worker->applyConnectionValues({QStringLiteral("before"), 1, 9, 9, 5, true});
-}
-
-void tst_settingsdialog::cleanup() {
-    serial_thread = nullptr;
-    m_worker.reset();
-    setPortLister(nullptr);
-    m_dir.reset();
-}
-
-void tst_settingsdialog::presets_data() {
-    QTest::addColumn<QStringList>("file"); // empty: no file at all
-    QTest::addColumn<QString>("shown");
-    const QStringList stored = {"COM Port", "ttyUSB0", "BaudRate", "9600",  "Parity",   "even",
-                                "Lenght",   "7 bit",   "Stop Bit", "2 bit", "COM Auto", "false"};
-    const QStringList strange = {"BaudRate", "12345", "Parity", "Even", "Lenght", "8bit", "Stop Bit", "3 bit"};
-
-    const QString ports = QStringLiteral("/ttyUSB0/ttyACM0/ttyS0");
-    QTest::newRow("no file") << QStringList() << ports + ",,auto,115200,8 bit,none,1 bit,";
-    QTest::newRow("COM Auto false") << withValue(defaultLines, 13, "false")
-                                    << ports + ",,manual,115200,8 bit,none,1 bit,";
-    // The entries stay the bare names; the closed box shows the chosen adapter's tooltip.
-    QTest::newRow("stored values") << stored
-                                   << ports + ",ttyUSB0,manual,9600,7 bit,even,2 bit,USB-Serial Controller\n"
-                                              "Производитель: Prolific\nСерийный номер: A5XK3RJT";
-    QTest::newRow("adapter with a serial number alone")
-        << withValue(defaultLines, 3, "ttyACM0")
-        << ports + ",ttyACM0,auto,115200,8 bit,none,1 bit,Серийный номер: 7D2F";
-    // No "COM Auto" either: only "true" checks the box.
-    QTest::newRow("values that are no entries") << strange << ports + ",,manual,115200,8 bit,none,1 bit,";
-    // A file that gave the program nothing at start shows the values the link then runs with.
-    QTest::newRow("no known key") << QStringList{"Port", "ttyUSB0", "Baud", "9600"}
-                                  << ports + ",,auto,115200,8 bit,none,1 bit,";
-    // A stored port that is unplugged now keeps its entry, and says so.
-    QTest::newRow("port not listed") << withValue(defaultLines, 3, "ttyACM7")
-                                     << ports + "/ttyACM7,ttyACM7,auto,115200,8 bit,none,1 bit,"
-                                                "Порт сейчас не найден в системе";
-}
-
-void tst_settingsdialog::presets() {
-    QFETCH(QStringList, file);
-    if (!file.isEmpty())
-        QVERIFY(writeFileBytes(fileName, content(file)));
-    settings_dlg dialog;
-    QTEST(picture(dialog), "shown");
-    // "Авто" switches the port box at once and leaves the port as it was.
-    const QString port = dialog.cB_COM->currentText();
-    for (int clicks = 0; clicks < 3; ++clicks) {
-        QCOMPARE(dialog.cB_COM->isEnabled(), !dialog.chB_Auto->isChecked());
-        QCOMPARE(dialog.cB_COM->currentText(), port);
-        dialog.chB_Auto->click();
-    }
-}
-
-// Without a list of the test's own, the dialog offers what the system lists, after the empty entry.
-void tst_settingsdialog::systemPorts() {
-    setPortLister(nullptr);
-    QStringList system{QString()};
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        system << info.portName();
-    settings_dlg dialog;
-    QCOMPARE(picture(dialog).section(QLatin1Char(','), 0, 0), system.join(QLatin1Char('/')));
-}
-
-enum Ending { Ok, OkOnUnreadableFile, Escape };
-
-void tst_settingsdialog::endingTheDialog_data() {
-    QTest::addColumn<QStringList>("choice"); // port, "Авто", baud, data bits, parity, stop bits
-    QTest::addColumn<int>("ending");
-    QTest::addColumn<QString>("codes"); // what the worker gets; empty: it keeps its own
-    // The file names an unplugged adapter that the port list lacks; "OK" must keep it.
-    QTest::newRow("port not listed, manual")
-        << QStringList({"ttyACM7", "false", "4800", "7 bit", "odd", "2 bit"}) << int(Ok) << "4800 7 3 2";
-    // With "Авто" on, no port is needed.
-    QTest::newRow("no port, automatic") << QStringList({"", "true", "19200", "8 bit", "even", "1 bit"}) << int(Ok)
-                                        << "19200 8 2 1";
-    // The values apply for this run either way. One failure shows the notice's wiring; the settings file's own test
-    // has the other reasons a save fails for.
-    const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
-    QTest::newRow("file that cannot be read") << odd << int(OkOnUnreadableFile) << "2400 7 3 2";
-    QTest::newRow("Escape") << odd << int(Escape) << QString();
-}
-
-// "OK" gives the worker the codes and rewrites the file in key order, keeping what the dialog does not show, and
-// withdraws an earlier notice of a failed save or renews it with the reason. Closed without "OK", the dialog changes
-// nothing at all.
-void tst_settingsdialog::endingTheDialog() {
-    QFETCH(QStringList, choice);
-    QFETCH(int, ending);
-    QFETCH(QString, codes);
-    if (ending == OkOnUnreadableFile && !modesApply())
-        QSKIP("file modes do not stop this process from reading");
-    const QStringList extra = {"Zeta key", "z value", "Alpha", "a value", "COM Log", "0"};
-    const QByteArray before = content(withValue(defaultLines, 3, "ttyACM7") + extra);
-    QVERIFY(writeFileBytes(fileName, before) && setMode(fileName, ending == OkOnUnreadableFile ? 0200 : 0666));
-    QVERIFY(setMode(m_dir->path(), 0777));
-
-    MainWindow window;
-    const QString notSaved = QStringLiteral("Настройки не сохранены, действуют до выхода");
-    window.showNotice(notSaved, QStringLiteral("an earlier save"));
-    {
-        const auto access = fileAccessAs(ending == OkOnUnreadableFile ? nobody : uid_t(-1));
-        runDialog(window, [&](settings_dlg *dialog) {
-            dialog->chB_Auto->setChecked(choice[1] == QLatin1String("true"));
-            dialog->cB_COM->setCurrentText(choice[0]);
-            dialog->cB_BaudRate->setCurrentText(choice[2]);
-            dialog->cB_Lenght->setCurrentText(choice[3]);
-            dialog->cB_Parity->setCurrentText(choice[4]);
-            dialog->cB_stop_bit->setCurrentText(choice[5]);
-            if (ending == Escape)
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            else
-                QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
-        });
-    }
-    const QStringList untouched{"before", "true", "1", "5", "9", "9"};
-    QCOMPARE(workerValues(*m_worker), codes.isEmpty() ? untouched : choice.mid(0, 2) + codes.split(QLatin1Char(' ')));
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
-    QCOMPARE(notice->text(), ending == Ok ? QString() : notSaved);
-    // Its pairs could not be read, so writing the dialog's six would lose them.
-    if (ending == OkOnUnreadableFile)
-        QCOMPARE(notice->toolTip(), QDir(m_dir->path()).filePath(fileName) + ": нет прав доступа (" +
-                                        QString::fromLocal8Bit(strerror(EACCES)) +
-                                        ") — прочитать не удалось, файл оставлен как есть");
-    QCOMPARE(readFileBytes(fileName),
-             ending != Ok ? before
-                          : content({"Alpha", "a value", "BaudRate", choice[2], "COM Auto", choice[1], "COM Log", "0",
-                                     "COM Port", choice[0], "Lenght", choice[3], "Parity", choice[4], "Stop Bit",
-                                     choice[5], "Zeta key", "z value"}));
-}
-
-// With the list open, the current value and the entry that the keys or the mouse move to stand out from the
-// other entries, and their text can be read on the highlight. The style sheet styles every box alike.
-void tst_settingsdialog::popupHighlightReadable() {
-    // Fusion, like the desktops' styles, draws the open list as a menu.
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
-    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-    settings_dlg dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QComboBox *box = dialog.cB_Parity;
-    box->showPopup();
-    QAbstractItemView *list = box->view();
-    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
-
-    for (int step = 0; step < 2; ++step) {
-        const QModelIndex current = list->currentIndex();
-        const QModelIndex other = box->model()->index(current.row() == 0 ? 1 : 0, 0);
-        QTRY_VERIFY(list->viewport()->isVisible());
-        const QImage image = list->viewport()->grab().toImage();
-        const auto [highlight, highlightText] = drawnRow(image, list->visualRect(current));
-        const auto [plainRow, plainText] = drawnRow(image, list->visualRect(other));
-        const QByteArray where = QByteArray::number(step) + ": " + box->itemText(current.row()).toUtf8();
-        // The menus' white on blue stands 145 grey levels apart; white on white, none.
-        QVERIFY2(highlightText >= 100, where + " cannot be read on the highlight");
-        QVERIFY2(plainText >= 100, where + ": another entry cannot be read");
-        QVERIFY2(qAbs(highlight - plainRow) >= 40, where + " does not stand out");
-        QTest::keyClick(list, current.row() + 1 < box->count() ? Qt::Key_Down : Qt::Key_Up);
-        QVERIFY(list->currentIndex() != current);
-    }
-    box->hidePopup();
-}
-
-void tst_settingsdialog::portBoxShowsWholeNames_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("dpi");
-    for (int dpi : {96, 192})
-        for (const char *name : {"/dev/ttyUSB0", "/dev/ttyACM0", "COM10"})
-            QTest::addRow("%s at %d dpi", name, dpi) << QString::fromLatin1(name) << dpi;
-}
-
-// The box is as wide as the names it lists, in the style sheet's font at either density: text at 192 dpi that Qt
-// does not scale is twice as wide.
-void tst_settingsdialog::portBoxShowsWholeNames() {
-    QFETCH(QString, name);
-    QFETCH(int, dpi);
-    QString sheet = readStyleSheet(QStringLiteral(":/style/app.qss"));
-    if (dpi == 192)
-        sheet += QStringLiteral("* { font: 24pt \"Times New Roman\"; }");
-    qApp->setStyleSheet(sheet);
-    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-    setPortDetailsLister([name] { return QList<PortDetails>{{name, "", "", ""}, {"ttyS0", "", "", ""}}; });
-    QVERIFY(writeFileBytes(fileName, content(withValue(withValue(defaultLines, 3, name), 13, "false"))));
-    settings_dlg dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.cB_COM->currentText(), name);
-    QLineEdit *edit = dialog.cB_COM->lineEdit();
-    QVERIFY(edit);
-    // QLineEdit keeps two pixels of its own at each side of the text.
-    const int room = edit->contentsRect().width() - 4;
-    const int needed = edit->fontMetrics().horizontalAdvance(name);
-    QVERIFY2(room >= needed, qPrintable(QStringLiteral("%1 px for %2 px").arg(room).arg(needed)));
-    // The dialog is still whole on a 1366 px screen.
-    QVERIFY(dialog.width() < 1366);
-}
-
-// With "Авто" off, "OK" without a port stays in the dialog and says why, in the dialog itself; choosing a port or
-// "Авто" answers it. A port the system does not list (a by-id name, a pseudo-terminal) can be typed and is stored as
-// typed.
-void tst_settingsdialog::okWithoutPortIsRefused() {
-    MainWindow window;
-    const QString typed = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-    QStringList seen;
-    runDialog(window, [&](settings_dlg *dialog) {
-        dialog->chB_Auto->setChecked(false);
-        dialog->cB_COM->setCurrentIndex(0);
-        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
-        seen << (dialog->isVisible() ? "open" : "closed")
-             << (QApplication::activeModalWidget() == dialog ? "no other window" : "another window")
-             << (dialog->lb_PortHint->isVisible() ? dialog->lb_PortHint->text() : "no hint")
-             << (dialog->focusWidget() == dialog->cB_COM || dialog->focusWidget() == dialog->cB_COM->lineEdit()
-                     ? "port has the focus"
-                     : "focus elsewhere");
-        QTest::keyClicks(dialog->cB_COM, "C");
-        seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone");
-        dialog->cB_COM->setEditText(QString());
-        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
-        dialog->chB_Auto->setChecked(true);
-        seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone");
-        dialog->chB_Auto->setChecked(false);
-        QTest::keyClicks(dialog->cB_COM, " " + typed);
-        QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
-        if (dialog->isVisible()) // refused after all: the checks below tell, rather than a dialog left waiting
-            dialog->reject();
-    });
-    QCOMPARE(seen, (QStringList{"open", "no other window", "Выберите или впишите порт либо включите «Авто»",
-                                "port has the focus", "hint gone", "hint gone"}));
-    QCOMPARE(m_worker->com_port, typed);
-    QVERIFY(readFileBytes(fileName).contains("COM Port\r\n" + typed.toLatin1() + "\r\n"));
-}
 
 QTEST_MAIN(tst_settingsdialog)
 #include "tst_settingsdialog.moc"

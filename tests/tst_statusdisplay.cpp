@@ -11,13 +11,13 @@
 #include "workfiles/applog.h"
 #include "workfiles/settingsfile.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
-#include <QAccessible>
 #include <QtTest>
 
 #include <functional>
@@ -26,185 +26,14 @@ using Report = std::function<void(MainWindow &)>;
 
 Q_DECLARE_METATYPE(Report)
 
-class tst_statusdisplay : public QObject {
-    Q_OBJECT
-
-private slots:
-    void noticeWholeAtItsFullWidth();
-    void texts_data();
-    void texts();
-    void logTroubleReachesTheNotice();
-    void noPortFound_data();
-    void noPortFound();
-    void reportAndNoticeShareTheLine_data();
-    void reportAndNoticeShareTheLine();
-    void statusTipsLeaveTheReport();
-};
-
-// Given the width it asks for, a notice paints whole, whatever fraction of a pixel its letters add up to.
-void tst_statusdisplay::noticeWholeAtItsFullWidth() {
-    qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
-    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-    NoticeLabel label;
-    label.show();
-    for (int length = 1; length <= 60; ++length) {
-        const QString notice = QStringLiteral("Профиль сохранён: станция-депо-7-основной.ini").repeated(2).left(length);
-        label.setNotice(notice, QString());
-        label.resize(label.fullWidth(), label.height());
-        const QRect room = label.contentsRect().adjusted(label.margin(), 0, -label.margin(), 0);
-        QCOMPARE(label.fontMetrics().elidedText(notice, Qt::ElideRight, room.width()), notice);
-    }
-}
-
-void tst_statusdisplay::texts_data() {
-    QTest::addColumn<Report>("report");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("comLog"); // the settings file's value
-    QTest::newRow("opened, parity as a digit")
-        << Report([](MainWindow &w) { w.slot_port_opend("COM3", 115200, 8, 2, 1, "Нет"); })
-        << "Открыт COM3-115200-8-2-1-Нет" << QByteArray("1");
-    // A port is named as typed, even one that reads like markup.
-    QTest::newRow("not opened") << Report([](MainWindow &w) { w.slot_port_notopend("<b>COM3</b>"); })
-                                << "<b>COM3</b>  не открыт" << QByteArray("1");
-    // "Авто" off and no port chosen: the report says what is missing instead of "  не открыт".
-    QTest::newRow("no port named") << Report([](MainWindow &w) { w.slot_port_notopend(QString()); })
-                                   << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»"
-                                   << QByteArray("1");
-    QTest::newRow("COM Log 2 does not log")
-        << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("2");
-    QTest::newRow("COM Log 257 is 1 in eight bits")
-        << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("257");
-}
-
-// From the settings file through the window to the process-wide log's file.
-void tst_statusdisplay::texts() {
-    QFETCH(Report, report);
-    QFETCH(QString, text);
-    QFETCH(QByteArray, comLog);
-    ScopedWorkDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(QDir().mkdir(QStringLiteral("LOGS_ZEVR_3G_Config")));
-    QVERIFY(writeFileBytes(QStringLiteral("settings.ini"), "COM Log\r\n" + comLog + "\r\n"));
-    com_log = 0;
-    load_com_log();
-    const bool logs = comLog != "2";
-
-    MainWindow window;
-    QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
-    report(window);
-    QCOMPARE(reportText(window), text);
-    // What a screen reader reads is what the label shows.
-    QCOMPARE(
-        QAccessible::queryAccessibleInterface(window.statusBar()->findChild<QLabel *>(QStringLiteral("reportLabel")))
-            ->text(QAccessible::Name),
-        text);
-    QCOMPARE(logged.count(), logs ? 1 : 0);
-    QCOMPARE(logged.value(0).value(0).toString(), logs ? text : QString());
-    // The line's first 19 characters are its time.
-    QCOMPARE(readFileBytes(app_log.fileName()).mid(19), logs ? (":    " + text + "\r\n").toLocal8Bit() : QByteArray());
-    // The status bar runs a timer only for a message that times out.
-    for (const QTimer *timer : window.statusBar()->findChildren<QTimer *>())
-        QVERIFY(!timer->isActive());
-}
-
-// The process-wide log tells the window when its lines are lost and when they reach the file again; the report
-// itself stands in the status bar all the same.
-void tst_statusdisplay::logTroubleReachesTheNotice() {
-    ScopedWorkDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = QStringLiteral("LOGS_ZEVR_3G_Config");
-    QVERIFY(writeFileBytes(folder, "a file where the folder should be"));
-    com_log = 1;
-    MainWindow window;
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
-    window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
-    QCOMPARE(reportText(window), QStringLiteral("Отправлено. COM3 закрыт"));
-    QCOMPARE(notice->text(), QStringLiteral("Журнал не записывается"));
-    QCOMPARE(notice->toolTip(), QDir(dir.path()).filePath(folder) + QStringLiteral(": это не папка"));
-
-    QVERIFY(QFile::remove(folder) && QDir().mkdir(folder));
-    window.slot_port_notopend(QStringLiteral("COM5"));
-    QCOMPARE(notice->text(), QString());
-    QVERIFY(readFileBytes(app_log.fileName()).endsWith(":    COM5  не открыт\r\n"));
-}
-
-void tst_statusdisplay::noPortFound_data() {
-    QTest::addColumn<QString>("later"); // a notice of another kind that comes after it, or none
-    QTest::newRow("alone") << QString();
-    QTest::newRow("another notice after it") << QStringLiteral("Настройки не сохранены");
-}
-
-// With the automatic search on and no port listed, the report says so, so that an earlier success does not stay in
-// view, and the notice too. A later command that finds a port takes that notice away, but not a notice of another
-// kind.
-void tst_statusdisplay::noPortFound() {
-    QFETCH(QString, later);
-    PtyPair device;
-    device.answerEachProbe("ZEVR-3G");
-    QStringList listed;
-    setPortLister([&] { return listed; });
-    const auto restore = qScopeGuard([] { setPortLister(nullptr); });
-    MainWindow window;
-    SerialThread worker;
-    worker.com_auto = true;
-    window.attachLink(&worker);
-    LinkRecorder recorder(&worker);
-    QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
-    com_log = 1;
-    auto *notice = window.statusBar()->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(notice);
-
-    window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
-    worker.slot_data_send("CMDy");
-    QVERIFY2(notice->text().contains(QStringLiteral("порт не найден")), qPrintable(notice->text()));
-    QVERIFY2(notice->toolTip().contains(QStringLiteral("адаптер")), qPrintable(notice->toolTip()));
-    const QString noPort = QStringLiteral("Порт не найден: система не видит ни одного последовательного порта");
-    QCOMPARE(reportText(window), noPort);
-    QCOMPARE(logged.count(), 2);
-    QCOMPARE(logged.at(1).at(0).toString(), noPort);
-    logged.clear();
-
-    const QString noPortNotice = notice->text();
-    if (!later.isEmpty())
-        window.showNotice(later);
-    // Now through the window: a port that does not open leaves the notice, then one that opens takes it away.
-    listed = QStringList{QStringLiteral("zevr-missing")};
-    window.findChild<QPushButton *>(QStringLiteral("pB_Send_1"))->click();
-    QVERIFY(recorder.waitForCount(1, 5000));
-    QCOMPARE(notice->text(), later.isEmpty() ? noPortNotice : later);
-    listed << device.portName();
-    window.findChild<QPushButton *>(QStringLiteral("pB_Send_1"))->click();
-    QVERIFY(recorder.waitForCount(6, 5000));
-    QCOMPARE(notice->text(), later);
-    QCOMPARE(logged.value(0).value(0).toString(), QStringLiteral("zevr-missing  не открыт"));
-    QCOMPARE(reportText(window), QStringLiteral("Отправлено. %1 закрыт").arg(device.portName()));
-}
-
 namespace {
 
-// Whether a pixel is the text's ink rather than the background around it.
-bool isInk(QRgb pixel) { return qGray(pixel) < 128; }
-
-// Pixels that are clearly ink in one image and clearly background in the other.
-int inkMismatches(const QImage &one, const QImage &other) {
-    if (one.size() != other.size())
-        return -1;
-    int count = 0;
-    for (int y = 0; y < one.height(); ++y)
-        for (int x = 0; x < one.width(); ++x) {
-            const int a = qGray(one.pixel(x, y)), b = qGray(other.pixel(x, y));
-            count += (a < 96 && b > 160) || (b < 96 && a > 160) ? 1 : 0;
-        }
-    return count;
-}
-
-// The smallest rectangle around the ink in `area` of `image`; empty when there is none.
+// The smallest rectangle around the dark text in `area` of `image`; empty when there is none.
 QRect inkBounds(const QImage &image, const QRect &area) {
     QRect bounds;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (isInk(image.pixel(x, y)))
+            if (qGray(image.pixel(x, y)) < 128)
                 bounds |= QRect(x, y, 1, 1);
     return bounds;
 }
@@ -218,113 +47,250 @@ void settle() {
 
 } // namespace
 
-void tst_statusdisplay::reportAndNoticeShareTheLine_data() {
-    QTest::addColumn<int>("width"); // 0: the window's least
-    QTest::addColumn<bool>("busy");
-    QTest::addColumn<QString>("notice");
-    const QString saved = QStringLiteral("Профиль сохранён: /home/operator/Профили/станция-депо-7-основной.ini");
-    const QString short_ = QStringLiteral("Настройки не сохранены");
-    for (int width : {0, 1366})
-        for (bool busy : {false, true})
-            for (const QString &notice : {saved, short_})
-                QTest::addRow("%s, %s, %s notice", width ? "1366 px" : "least width", busy ? "busy" : "idle",
-                              notice == saved ? "long" : "short")
-                    << width << busy << notice;
-}
+class tst_statusdisplay : public QObject {
+    Q_OBJECT
 
-// What the status bar paints: the whole report at the left, nothing painted over it, and the notice beside it, cut
-// with its whole text in the tooltip when the two do not fit. The window keeps its width.
-void tst_statusdisplay::reportAndNoticeShareTheLine() {
-    QFETCH(int, width);
-    QFETCH(bool, busy);
-    QFETCH(QString, notice);
-    qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
-    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.resize(width ? width : window.minimumSizeHint().width(), window.height());
-    settle();
-    const int windowWidth = window.width();
-    auto *indicator = window.findChild<BusyIndicator *>();
-    QVERIFY(indicator);
-    if (busy) {
-        indicator->setCount(2);
-        QTRY_VERIFY(indicator->isVisible());
+private slots:
+    // Given the width it asks for, a notice paints whole, whatever fraction of a pixel its letters add up to.
+    void noticeWholeAtItsFullWidth() {
+        qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+        const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        NoticeLabel label;
+        label.show();
+        for (int length = 1; length <= 60; ++length) {
+            const QString notice =
+                QStringLiteral("Профиль сохранён: станция-депо-7-основной.ini").repeated(2).left(length);
+            label.setNotice(notice, QString());
+            label.resize(label.fullWidth(), label.height());
+            const QRect room = label.contentsRect().adjusted(label.margin(), 0, -label.margin(), 0);
+            QCOMPARE(label.fontMetrics().elidedText(notice, Qt::ElideRight, room.width()), notice);
+        }
     }
-    const QString report = QStringLiteral("Команда не отправлена: дата выпуска канала 3 — год 1999 вне диапазона "
-                                          "2000–2255");
-    window.slot_show_message(report);
-    window.showNotice(notice, QStringLiteral("/tmp/подробности"));
-    settle();
 
-    QStatusBar *bar = window.statusBar();
-    auto *reportLabel = bar->findChild<QLabel *>(QStringLiteral("reportLabel"));
-    auto *noticeLabel = bar->findChild<QLabel *>(QStringLiteral("noticeLabel"));
-    QVERIFY(reportLabel && noticeLabel);
-    QCOMPARE(window.width(), windowWidth);
-    const QRect reportRect(reportLabel->mapTo(bar, QPoint()), reportLabel->size());
-    const QRect noticeRect(noticeLabel->mapTo(bar, QPoint()), noticeLabel->size());
-    QVERIFY(bar->rect().contains(reportRect));
-    QVERIFY(bar->rect().contains(noticeRect));
-    QCOMPARE(reportLabel->text(), report);
-    // The label has the height its whole text needs at its width: a wrapped report is not cut at the bottom either.
-    QVERIFY(reportLabel->heightForWidth(reportLabel->width()) <= reportLabel->height());
-    QVERIFY(!reportRect.intersects(noticeRect));
-    if (busy)
-        QVERIFY(!reportRect.intersects(QRect(indicator->mapTo(bar, QPoint()), indicator->size())));
+    void texts_data() {
+        QTest::addColumn<Report>("report");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("comLog"); // the settings file's value
+        QTest::newRow("opened, parity as a digit")
+            << Report([](MainWindow &w) { w.slot_port_opend("COM3", 115200, 8, 2, 1, "Нет"); })
+            << "Открыт COM3-115200-8-2-1-Нет" << QByteArray("1");
+        // A port is named as typed, even one that reads like markup.
+        QTest::newRow("not opened") << Report([](MainWindow &w) { w.slot_port_notopend("<b>COM3</b>"); })
+                                    << "<b>COM3</b>  не открыт" << QByteArray("1");
+        // "Авто" off and no port chosen: the report says what is missing instead of "  не открыт".
+        QTest::newRow("no port named") << Report([](MainWindow &w) { w.slot_port_notopend(QString()); })
+                                       << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»"
+                                       << QByteArray("1");
+        QTest::newRow("COM Log 2 does not log")
+            << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("2");
+        QTest::newRow("COM Log 257 is 1 in eight bits")
+            << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("257");
+    }
 
-    const QImage painted = bar->grab().toImage();
-    const qreal ratio = painted.devicePixelRatio();
-    const QRect reportPixels(reportRect.topLeft() * ratio, reportRect.size() * ratio);
-    const QRect noticePixels(noticeRect.topLeft() * ratio, noticeRect.size() * ratio);
-    // The status bar shows the report's letters where the report alone paints them: nothing over them, nothing of
-    // them cut away. Dark against dark, not colour against colour: the edges of letters blend with what lies under.
-    QCOMPARE(inkMismatches(painted.copy(reportPixels), reportLabel->grab().toImage()), 0);
-    // The notice still shows some of itself, clear of the report's last letters.
-    const QRect reportInk = inkBounds(painted, reportPixels);
-    const QRect noticeInk = inkBounds(painted, noticePixels);
-    QVERIFY2(!reportInk.isEmpty() && !noticeInk.isEmpty(), "the report or the notice paints nothing");
-    QVERIFY2(!reportInk.adjusted(-2, -2, 2, 2).intersects(noticeInk), "the report's ink touches the notice's");
-    QCOMPARE(noticeLabel->text(), notice);
-    const bool cut = noticeLabel->fontMetrics().horizontalAdvance(notice) > noticeLabel->contentsRect().width();
-    QCOMPARE(noticeLabel->toolTip(),
-             cut ? notice + QStringLiteral("\n/tmp/подробности") : QStringLiteral("/tmp/подробности"));
-    // A short report and a short notice fit side by side whole at 1366 px, busy or not.
-    if (width == 1366 && notice.size() < 40)
-        QVERIFY(!cut);
-    indicator->setCount(0);
-}
+    // From the settings file through the window to the process-wide log's file.
+    void texts() {
+        QFETCH(Report, report);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, comLog);
+        ScopedWorkDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir().mkdir(QStringLiteral("LOGS_ZEVR_3G_Config")));
+        QVERIFY(writeFileBytes(QStringLiteral("settings.ini"), "COM Log\r\n" + comLog + "\r\n"));
+        com_log = 0;
+        load_com_log();
+        const bool logs = comLog != "2";
 
-// Menus and hovered actions send status tips, mostly empty ones; the report stays.
-void tst_statusdisplay::statusTipsLeaveTheReport() {
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QString report = QStringLiteral("Отправлено. COM3 закрыт");
-    window.slot_show_message(report);
-    auto *reportLabel = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
-    QVERIFY(reportLabel);
-    const QImage before = reportLabel->grab().toImage();
+        MainWindow window;
+        QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
+        report(window);
+        QCOMPARE(reportText(window), text);
+        // What a screen reader reads is what the label shows.
+        auto *label = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), text);
+        QCOMPARE(logged.count(), logs ? 1 : 0);
+        QCOMPARE(logged.value(0).value(0).toString(), logs ? text : QString());
+        // The line's first 19 characters are its time.
+        QCOMPARE(readFileBytes(app_log.fileName()).mid(19),
+                 logs ? (":    " + text + "\r\n").toLocal8Bit() : QByteArray());
+        // The status bar runs a timer only for a message that times out.
+        for (const QTimer *timer : window.statusBar()->findChildren<QTimer *>())
+            QVERIFY(!timer->isActive());
+    }
 
-    QMenu *menu = window.menuBar()->actions().first()->menu();
-    QVERIFY(menu);
-    menu->popup(window.mapToGlobal(QPoint(0, 0)));
-    QVERIFY(QTest::qWaitForWindowExposed(menu));
-    for (QAction *action : menu->actions())
-        if (!action->isSeparator())
-            menu->setActiveAction(action);
-    // An action with a tip of its own does not cover the report either.
-    QStatusTipEvent tip(QStringLiteral("подсказка"));
-    QCoreApplication::sendEvent(&window, &tip);
-    settle();
-    QVERIFY(reportLabel->isVisible());
-    menu->hide();
-    settle();
-    QCOMPARE(reportText(window), report);
-    QVERIFY(reportLabel->isVisible());
-    QCOMPARE(reportLabel->grab().toImage(), before);
-}
+    // The process-wide log tells the window when its lines are lost and when they reach the file again; the report
+    // itself stands in the status bar all the same.
+    void logTroubleReachesTheNotice() {
+        ScopedWorkDir dir;
+        QVERIFY(dir.isValid());
+        const QString folder = QStringLiteral("LOGS_ZEVR_3G_Config");
+        QVERIFY(writeFileBytes(folder, "a file where the folder should be"));
+        com_log = 1;
+        MainWindow window;
+        QLabel *notice = noticeOf(window);
+        window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
+        QCOMPARE(reportText(window), QStringLiteral("Отправлено. COM3 закрыт"));
+        QCOMPARE(notice->text(), QStringLiteral("Журнал не записывается"));
+        QCOMPARE(notice->toolTip(), QDir(dir.path()).filePath(folder) + QStringLiteral(": это не папка"));
+
+        QVERIFY(QFile::remove(folder) && QDir().mkdir(folder));
+        window.slot_port_notopend(QStringLiteral("COM5"));
+        QCOMPARE(notice->text(), QString());
+        QVERIFY(readFileBytes(app_log.fileName()).endsWith(":    COM5  не открыт\r\n"));
+    }
+
+    void noPortFound_data() {
+        QTest::addColumn<QString>("later"); // a notice of another kind that comes after it, or none
+        QTest::newRow("alone") << QString();
+        QTest::newRow("another notice after it") << QStringLiteral("Настройки не сохранены");
+    }
+
+    // With the automatic search on and no port listed, the report says so, so that an earlier success does not stay in
+    // view, and the notice too. A later command that finds a port takes that notice away, not one of another kind.
+    void noPortFound() {
+        QFETCH(QString, later);
+        PtyPair device;
+        device.answerEachProbe("ZEVR-3G");
+        QStringList listed;
+        setPortLister([&] { return listed; });
+        const auto restore = qScopeGuard([] { setPortLister(nullptr); });
+        MainWindow window;
+        SerialThread worker;
+        window.attachLink(&worker);
+        LinkRecorder recorder(&worker);
+        QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
+        com_log = 1;
+        QLabel *notice = noticeOf(window);
+
+        window.slot_show_message(QStringLiteral("Отправлено. COM3 закрыт"));
+        worker.slot_data_send("CMDy");
+        QVERIFY2(notice->text().contains(QStringLiteral("порт не найден")), qPrintable(notice->text()));
+        QVERIFY2(notice->toolTip().contains(QStringLiteral("адаптер")), qPrintable(notice->toolTip()));
+        const QString noPort = QStringLiteral("Порт не найден: система не видит ни одного последовательного порта");
+        QCOMPARE(reportText(window), noPort);
+        QCOMPARE(logged.count(), 2);
+        QCOMPARE(logged.at(1).at(0).toString(), noPort);
+        logged.clear();
+
+        const QString noPortNotice = notice->text();
+        if (!later.isEmpty())
+            window.showNotice(later);
+        // Now through the window: a port that does not open leaves the notice, then one that opens takes it away.
+        listed = QStringList{QStringLiteral("zevr-missing")};
+        window.findChild<QPushButton *>(QStringLiteral("pB_Send_1"))->click();
+        QVERIFY(recorder.waitForCount(1, 5000));
+        QCOMPARE(notice->text(), later.isEmpty() ? noPortNotice : later);
+        listed << device.portName();
+        window.findChild<QPushButton *>(QStringLiteral("pB_Send_1"))->click();
+        QVERIFY(recorder.waitForCount(6, 5000));
+        QCOMPARE(notice->text(), later);
+        QCOMPARE(logged.value(0).value(0).toString(), QStringLiteral("zevr-missing  не открыт"));
+        QCOMPARE(reportText(window), QStringLiteral("Отправлено. %1 закрыт").arg(device.portName()));
+    }
+
+    void reportAndNoticeShareTheLine_data() {
+        QTest::addColumn<int>("width"); // 0: the window's least
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QString>("notice");
+        const QString saved = QStringLiteral("Профиль сохранён: /home/operator/Профили/станция-депо-7-основной.ini");
+        const QString short_ = QStringLiteral("Настройки не сохранены");
+        for (int width : {0, 1366})
+            for (bool busy : {false, true})
+                for (const QString &notice : {saved, short_})
+                    QTest::addRow("%s, %s, %s notice", width ? "1366 px" : "least width", busy ? "busy" : "idle",
+                                  notice == saved ? "long" : "short")
+                        << width << busy << notice;
+    }
+
+    // What the status bar paints: the whole report at the left, nothing painted over it, and the notice beside it, cut
+    // with its whole text in the tooltip when the two do not fit. The window keeps its width. Menus and hovered actions
+    // send status tips, mostly empty ones; the report stays.
+    void reportAndNoticeShareTheLine() {
+        QFETCH(int, width);
+        QFETCH(bool, busy);
+        QFETCH(QString, notice);
+        qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
+        const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(width ? width : window.minimumSizeHint().width(), window.height());
+        settle();
+        const int windowWidth = window.width();
+        auto *indicator = window.findChild<BusyIndicator *>();
+        QVERIFY(indicator);
+        if (busy) {
+            indicator->setCount(2);
+            QTRY_VERIFY(indicator->isVisible());
+        }
+        const QString report = QStringLiteral("Команда не отправлена: дата выпуска канала 3 — год 1999 вне диапазона "
+                                              "2000–2255");
+        window.slot_show_message(report);
+        window.showNotice(notice, QStringLiteral("/tmp/подробности"));
+        settle();
+
+        QStatusBar *bar = window.statusBar();
+        auto *reportLabel = bar->findChild<QLabel *>(QStringLiteral("reportLabel"));
+        auto *noticeLabel = bar->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+        QVERIFY(reportLabel && noticeLabel);
+        QCOMPARE(window.width(), windowWidth);
+        const QRect reportRect(reportLabel->mapTo(bar, QPoint()), reportLabel->size());
+        const QRect noticeRect(noticeLabel->mapTo(bar, QPoint()), noticeLabel->size());
+        QVERIFY(bar->rect().contains(reportRect) && bar->rect().contains(noticeRect));
+        QCOMPARE(reportLabel->text(), report);
+        // The label has the height its whole text needs at its width: a wrapped report is not cut at the bottom either.
+        QVERIFY(reportLabel->heightForWidth(reportLabel->width()) <= reportLabel->height());
+        QVERIFY(!reportRect.intersects(noticeRect));
+        if (busy)
+            QVERIFY(!reportRect.intersects(QRect(indicator->mapTo(bar, QPoint()), indicator->size())));
+
+        const QImage painted = bar->grab().toImage();
+        const qreal ratio = painted.devicePixelRatio();
+        const QRect reportPixels(reportRect.topLeft() * ratio, reportRect.size() * ratio);
+        const QRect noticePixels(noticeRect.topLeft() * ratio, noticeRect.size() * ratio);
+        // The status bar shows the report's letters where the report alone paints them: nothing over them, nothing of
+        // them cut away. Dark against dark, not colour against colour: the edges of letters blend with what lies under.
+        const QImage shown = painted.copy(reportPixels), alone = reportLabel->grab().toImage();
+        QCOMPARE(shown.size(), alone.size());
+        int mismatches = 0; // clearly ink in one, clearly background in the other
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const int a = qGray(shown.pixel(x, y)), b = qGray(alone.pixel(x, y));
+                mismatches += (a < 96 && b > 160) || (b < 96 && a > 160) ? 1 : 0;
+            }
+        QCOMPARE(mismatches, 0);
+        // The notice still shows some of itself, clear of the report's last letters.
+        const QRect reportInk = inkBounds(painted, reportPixels);
+        const QRect noticeInk = inkBounds(painted, noticePixels);
+        QVERIFY2(!reportInk.isEmpty() && !noticeInk.isEmpty(), "the report or the notice paints nothing");
+        QVERIFY2(!reportInk.adjusted(-2, -2, 2, 2).intersects(noticeInk), "the report's ink touches the notice's");
+        QCOMPARE(noticeLabel->text(), notice);
+        const bool cut = noticeLabel->fontMetrics().horizontalAdvance(notice) > noticeLabel->contentsRect().width();
+        QCOMPARE(noticeLabel->toolTip(),
+                 cut ? notice + QStringLiteral("\n/tmp/подробности") : QStringLiteral("/tmp/подробности"));
+        // A short report and a short notice fit side by side whole at 1366 px, busy or not.
+        if (width == 1366 && notice.size() < 40)
+            QVERIFY(!cut);
+
+        const QImage before = reportLabel->grab().toImage();
+        QMenu *menu = window.menuBar()->actions().first()->menu();
+        menu->popup(window.mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        for (QAction *action : menu->actions())
+            if (!action->isSeparator())
+                menu->setActiveAction(action);
+        // An action with a tip of its own does not cover the report either.
+        QStatusTipEvent tip(QStringLiteral("подсказка"));
+        QCoreApplication::sendEvent(&window, &tip);
+        settle();
+        QVERIFY(reportLabel->isVisible());
+        menu->hide();
+        settle();
+        QCOMPARE(reportText(window), report);
+        QVERIFY(reportLabel->isVisible());
+        QCOMPARE(reportLabel->grab().toImage(), before);
+        indicator->setCount(0);
+    }
+};
 
 QTEST_MAIN(tst_statusdisplay)
 #include "tst_statusdisplay.moc"

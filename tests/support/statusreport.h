@@ -10,4 +10,7 @@ inline QString reportText(const QWidget &window) {
     return report ? report->text() : QStringLiteral("<no report label>");
 }
 
+// The notice beside it, for what went wrong apart from the command at hand.
+inline QLabel *noticeOf(const QWidget &window) { return window.findChild<QLabel *>(QStringLiteral("noticeLabel")); }
+
 #endif // STATUSREPORT_H
