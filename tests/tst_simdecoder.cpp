@@ -28,20 +28,12 @@ QStringList streamTexts(const QList<QByteArray> &chunks) {
 
 // Whole frames, frames cut short, bad letters and noise, so that every path of the framer is walked.
 QByteArray randomFragment(QRandomGenerator &random) {
-    const QByteArray frame = QList<QByteArray>{y, z, w, x, probeText}.at(random.bounded(5));
     QByteArray noise(random.bounded(1, 40), 0);
     for (char &byte : noise)
         byte = char(random.bounded(256));
-    switch (random.bounded(4)) {
-    case 0:
-        return frame.left(random.bounded(frame.size()));
-    case 1:
-        return "CMD" + noise.left(1);
-    case 2:
-        return noise;
-    default:
-        return frame;
-    }
+    const QByteArray frame =
+        QList<QByteArray>{y, z, w, x, probeText, "CMD" + noise.left(1), noise}.at(random.bounded(7));
+    return random.bounded(2) ? frame : frame.left(random.bounded(frame.size()));
 }
 
 } // namespace
