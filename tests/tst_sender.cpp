@@ -62,13 +62,6 @@ QVector<QJsonObject> records(const QString &path) {
     return lines;
 }
 
-QStringList recordOutcomes(const QJsonObject &record) {
-    QStringList outcomes{record.value("outcome").toString()};
-    for (const QJsonValue &command : record.value("commands").toArray())
-        outcomes << command.toObject().value("outcome").toString();
-    return outcomes;
-}
-
 // Ctrl+C to the sender alone. One that has already ended is not signalled: its process id is then 0, which would
 // interrupt the test's own process group.
 void interrupt(QProcess &process) {
@@ -484,7 +477,10 @@ void tst_sender::units() {
     const QVector<QJsonObject> lines = ::records(m_dir->filePath("units.jsonl"));
     QCOMPARE(lines.size(), records.size());
     for (int index = 0; index < lines.size(); ++index) {
-        QCOMPARE(recordOutcomes(lines[index]).join(' '), records[index]);
+        QStringList outcomes{lines[index]["outcome"].toString()};
+        for (const QJsonValue &command : lines[index]["commands"].toArray())
+            outcomes << command["outcome"].toString();
+        QCOMPARE(outcomes.join(' '), records[index]);
         QCOMPARE(lines[index].value("port").toString(), m_sim->path());
         QCOMPARE(lines[index].value("profile").toString(), m_dir->filePath("station.ini"));
         // The port as given; its attempts stay one per port even where the port object names it otherwise.
