@@ -129,8 +129,8 @@ Run tst_sender::send(const QStringList &arguments, const std::function<void(QPro
     environment.remove("DISPLAY");
     environment.remove("QT_QPA_PLATFORM");
     if (!m_wrapper.isEmpty()) {
+        // For faketime, whose library comes before the sanitizer's runtime; the other wrappers ignore both.
         environment.insert("DONT_FAKE_MONOTONIC", "1");
-        // libfaketime comes before the sanitizer's runtime in the list of libraries.
         environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     }
     process.setProcessEnvironment(environment);
