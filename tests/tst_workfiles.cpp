@@ -82,6 +82,7 @@ const QString folderRefused = QStringLiteral("это папка, а не фай�
 const QString typeRefused = QStringLiteral("это не обычный файл");
 // The system's reasons in Russian, the system's own words after them.
 const QString denied = "нет прав доступа (" + QString::fromLocal8Bit(strerror(EACCES)) + ")";
+const QString full = "нет места на диске (" + QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
 
 // A socket left at `path`, as a crashed server leaves it.
 bool bindSocket(const QString &path) {
@@ -230,8 +231,6 @@ void tst_workfiles::fileInTheWay_data() {
     QTest::addColumn<int>("obstacle");
     QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
     QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
-    // The system's reasons in Russian, the system's own words after them.
-    const QString full = "нет места на диске (" + QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
     // Replacing a file that could not be read would lose every pair the dialog does not show.
     const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
     QTest::newRow("directory named settings.ini") << int(Folder) << folderRefused << folderRefused + kept;
@@ -452,8 +451,7 @@ void tst_workfiles::fullDiskKeepsLinesWhole() {
     const QList<int> kept = wholeLines(readFileBytes(log.fileName()));
     QVERIFY(!kept.isEmpty() && kept.size() < messages && !kept.contains(-1));
     QVERIFY(std::is_sorted(kept.begin(), kept.end()));
-    const QString details = QDir(m_dir->path()).filePath(log.fileName()) + ": нет места на диске (" +
-                            QString::fromLocal8Bit(strerror(ENOSPC)) + ")";
+    const QString details = QDir(m_dir->path()).filePath(log.fileName()) + ": " + full;
     QCOMPARE(QList<QVariantList>(notices), (QList<QVariantList>{{stopped, details}}));
 
     QVERIFY(QFile::remove(QStringLiteral("filler")));
