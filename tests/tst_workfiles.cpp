@@ -114,422 +114,407 @@ class tst_workfiles : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    // Linux workstations read the file as UTF-8, so bytes from a Windows-era file are what it cannot read.
+    void initTestCase() { QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8")); }
+
     void init() {
         m_dir.emplace();
         QVERIFY(m_dir->isValid());
     }
     void cleanup() { m_dir.reset(); }
-    void values_data();
-    void values();
-    void rewriteKeepsBytes_data();
-    void rewriteKeepsBytes();
-    void fileInTheWay_data();
-    void fileInTheWay();
-    void lockNotTakenThroughALink_data();
-    void lockNotTakenThroughALink();
-    void keepsItsFileWhileTheFolderComesAndGoes();
-    void refusesWhatIsNotItsFile_data();
-    void refusesWhatIsNotItsFile();
-    void fullDiskKeepsLinesWhole();
-    void appendsOnTheLowestDescriptor();
-    void systemReasonsInRussian_data();
-    void systemReasonsInRussian();
-    void serialLibraryTextsInRussian();
+    void values_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<bool>("usable"); // holds a key the program knows
+
+        const QString keysValues = QStringLiteral("COM7/9600/7/2/2/0/1");
+        const QString otherText = QStringLiteral("/0/7/3/2/0/0");
+        QTest::newRow("default file") << defaultBytes << "/115200/8/0/1/1/1" << true;
+        QTest::newRow("every key") << allKeys << keysValues << true;
+        QTest::newRow("LF-only lines") << QByteArray(allKeys).replace("\r\n", "\n") << keysValues << true;
+        QTest::newRow("no final line end") << allKeys.chopped(2) << keysValues << true;
+        QTest::newRow("Even with a capital E") << QByteArray("Parity\r\nEven\r\n") << otherText << true;
+        QTest::newRow("COM Port key with a trailing space")
+            << QByteArray("COM Port \r\nCOM3\r\n") << otherText << false;
+        QTest::newRow("last duplicate wins")
+            << QByteArray("BaudRate\r\n2400\r\nBaudRate\r\n38400\r\n") << "/38400/7/3/2/0/0" << true;
+        QTest::newRow("blank line shifts the pairs")
+            << QByteArray("COM Log\r\n1\r\n\r\nBaudRate\r\n9600\r\n") << "/0/7/3/2/0/1" << true;
+        QTest::newRow("empty file") << QByteArray() << otherText << false;
+        QTest::newRow("invalid UTF-8") << QByteArray("COM Port\r\n" + invalidUtf8 + "\r\nCOM Log\r\n1\r\n")
+                                       << QString::fromLocal8Bit(invalidUtf8) + "/0/7/3/2/0/1" << true;
+        const QByteArray manyPairs =
+            QByteArray("COM Log\r\n0\r\nParity\r\neven\r\n").repeated(largeFileSize / 26) + "COM Log\r\n1\r\n";
+        QTest::newRow("large file") << manyPairs << "/0/7/2/2/0/1" << true;
+    }
+
+    void values() {
+        QFETCH(QByteArray, content);
+        QVERIFY(writeFileBytes(fileName, content));
+        QTEST(loadedValues(), "values");
+        // A file that gives the program nothing is diagnosed at start, and left as it is.
+        QTEST(check_settings_file().ok(), "usable");
+        QCOMPARE(readFileBytes(fileName), content);
+        // A file that gives nothing leaves the link with the start values, which can reach a controller.
+        QFETCH(bool, usable);
+        QFETCH(QString, values);
+        QCOMPARE(workerValues(), usable ? values.section('/', 0, 5) : QStringLiteral("/115200/8/0/1/1"));
+
+        // A rewrite keeps every pair that was read, unknown and damaged ones included.
+        QVERIFY(store_settings(read_settings_snapshot(), {}).ok());
+        QTEST(loadedValues(), "values");
+    }
+
+    void rewriteKeepsBytes_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("port"); // what the dialog stores under "COM Port"
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("mode"); // the file's, which the rewrite keeps
+        const QString com3 = QStringLiteral("COM3");
+
+        const QByteArray sorted = "BaudRate\r\n115200\r\nCOM Auto\r\ntrue\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM3\r\n"
+                                  "Colour\r\nblue\r\nLenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n";
+        QTest::newRow("pairs in key order, CR LF") << defaultBytes + "Colour\nblue\n" << com3 << sorted << 0640;
+        QTest::newRow("NUL, lone CR, last line without its end")
+            << QByteArray("x\ry\r\n\x01\0z\r\nCOM Port\r\nCOM1", 24) << com3
+            << QByteArray("COM Port\r\nCOM3\r\nx\ry\r\n\x01\0z\r\n", 26) << 0604;
+        const QByteArray unreadablePort = QByteArray("COM Port\r\n/dev/\xD2\xD2\xDF") + "1\r\n";
+        QTest::newRow("port shown as read keeps its bytes")
+            << unreadablePort << "/dev/\uFFFD\uFFFD\uFFFD1" << unreadablePort << 0600;
+        // Both keys read as U+FFFD; they keep the order of their bytes whichever came first.
+        QTest::newRow("keys that read the same")
+            << QByteArray("\xFF\r\n1\r\n\xFE\r\n2\r\nCOM Port\r\nCOM1\r\n") << "COM1"
+            << QByteArray("COM Port\r\nCOM1\r\n\xFE\r\n2\r\n\xFF\r\n1\r\n") << 0660;
+        const QByteArray utf8Mark = "\xEF\xBB\xBF";
+        QTest::newRow("UTF-8 with a byte-order mark") << utf8Mark + "Z\r\n\xFF\r\nCOM Port\r\nCOM1\r\n"
+                                                      << com3 << utf8Mark + "COM Port\r\nCOM3\r\nZ\r\n\xFF\r\n"
+                                                      << 0644;
+        QTest::newRow("UTF-16 with a byte-order mark") << utf16("Заметка\r\nтекст\r\nCOM Port\r\nCOM1\r\n") << com3
+                                                       << utf16("COM Port\r\nCOM3\r\nЗаметка\r\nтекст\r\n") << 0606;
+    }
+
+    // "OK" in the settings dialog rewrites the file; a pair it does not change keeps its bytes, and the file its mode.
+    void rewriteKeepsBytes() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, port);
+        QFETCH(int, mode);
+        QVERIFY(writeFileBytes(fileName, content) && setMode(fileName, mode_t(mode)));
+        QVERIFY(store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), port}}).ok());
+        QTEST(readFileBytes(fileName), "stored");
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(fileName).constData(), &status), 0);
+        QCOMPARE(int(status.st_mode & 07777), mode);
+        QCOMPARE(read_settings_map().value(QStringLiteral("COM Port")), port);
+    }
+
+    void fileInTheWay_data() {
+        QTest::addColumn<int>("obstacle");
+        QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
+        QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
+        // Replacing a file that could not be read would lose every pair the dialog does not show.
+        const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
+        QTest::newRow("directory named settings.ini") << int(Folder) << folderRefused << folderRefused + kept;
+        QTest::newRow("FIFO, whose open would wait for a writer") << int(Fifo) << typeRefused << typeRefused + kept;
+        QTest::newRow("unreadable file") << int(Unreadable) << denied << denied + kept;
+        QTest::newRow("read-only file") << int(ReadOnly) << "" << denied;
+        QTest::newRow("read-only folder") << int(ReadOnlyDir) << "" << denied;
+        QTest::newRow("read-only folder, no file") << int(NoFileReadOnlyDir) << denied << denied;
+        QTest::newRow("content larger than the free space") << int(TooLarge) << "" << full;
+        QTest::newRow("link to a file") << int(Link) << "в файле нет ни одной известной настройки" << linkRefused;
+        QTest::newRow("link to no file") << int(DeadLink) << linkRefused << linkRefused;
+    }
+
+    // Start-up goes on with the values for a missing file, whatever is in the way, and says why. A rewrite that cannot
+    // be done completely leaves the old file whole and says why. Whoever can write the working folder may plant links
+    // there: nothing is written through them, whatever they point to.
+    void fileInTheWay() {
+        QFETCH(int, obstacle);
+        QFETCH(QString, atStart);
+        const bool byModes =
+            obstacle == Unreadable || obstacle == ReadOnly || obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir;
+        const bool linked = obstacle == Link || obstacle == DeadLink;
+        if (byModes && !modesApply())
+            QSKIP("file modes do not stop this process");
+        std::optional<SmallTmpfs> tmpfs;
+        if (obstacle == TooLarge && !tmpfs.emplace(m_dir->path(), "256k").isMounted())
+            QSKIP("cannot mount a small tmpfs here");
+        const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
+        if (obstacle == Folder)
+            QVERIFY(QDir().mkdir(fileName));
+        else if (obstacle == Fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0644), 0);
+        else if (linked)
+            QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) &&
+                    (obstacle == DeadLink || writeFileBytes(target, foreign)) && makeLink(target, fileName));
+        else if (obstacle != NoFileReadOnlyDir)
+            QVERIFY(create_default_settings().ok() && setMode(fileName, obstacle == Unreadable ? 0200
+                                                                        : obstacle == ReadOnly ? 0444
+                                                                                               : 0666));
+        QVERIFY(setMode(m_dir->path(), obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir ? 0755 : 0777));
+        const QByteArray before = QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray();
+
+        FileResult start, saved;
+        QString values, worker;
+        {
+            const auto access = fileAccessAs(byModes ? nobody : uid_t(-1));
+            start = settings_at_start();
+            values = loadedValues();
+            worker = workerValues();
+            const QString note(obstacle == TooLarge ? 4 << 20 : 1, QLatin1Char('n'));
+            saved = store_settings(read_settings_snapshot(), {{QStringLiteral("Note"), note}, {"COM Port", "COM3"}});
+        }
+        const QString path = QDir(m_dir->path()).filePath(fileName);
+        QCOMPARE(start.reason, atStart);
+        QCOMPARE(start.path, path);
+        QCOMPARE(values, atStart.isEmpty() ? QStringLiteral("/115200/8/0/1/1/1") : QStringLiteral("/0/7/3/2/0/0"));
+        // The link never runs with the empty values: a file it cannot use leaves it with the start values.
+        QCOMPARE(worker, QStringLiteral("/115200/8/0/1/1"));
+        QVERIFY(!saved.ok());
+        QTEST(saved.reason, "onSave");
+        QCOMPARE(saved.path, path);
+        QCOMPARE(QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray(), before);
+        // Nothing left behind, such as a half-written replacement.
+        QStringList left = QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        left.removeOne(QStringLiteral("elsewhere"));
+        QCOMPARE(left, obstacle == NoFileReadOnlyDir ? QStringList() : QStringList{fileName});
+        QCOMPARE(QFileInfo(fileName).isSymLink(), linked);
+        QCOMPARE(readFileBytes(target), obstacle == Link ? foreign : QByteArray());
+        QCOMPARE(QFileInfo::exists(target), obstacle == Link);
+    }
+
+    void lockNotTakenThroughALink_data() {
+        QTest::addColumn<QByteArray>("runtime"); // XDG_RUNTIME_DIR, "-" for none, "." for the test's folder
+        QTest::addColumn<QByteArray>("tmp");     // TMPDIR, likewise
+        QTest::newRow("runtime folder") << QByteArray(".") << QByteArray("-");
+        QTest::newRow("no runtime folder, TMPDIR") << QByteArray("-") << QByteArray(".");
+        QTest::newRow("both empty: /tmp") << QByteArray("") << QByteArray("");
+    }
+
+    // In a shared temporary folder anyone may plant a link in the lock's place; the lock never creates its target.
+    void lockNotTakenThroughALink() {
+        QFETCH(QByteArray, runtime);
+        QFETCH(QByteArray, tmp);
+        const QString target = QDir(m_dir->path()).filePath(QStringLiteral("target"));
+        QVERIFY(makeLink(target, QStringLiteral("ZEVR3GMutex")));
+        const QByteArray here = QFile::encodeName(m_dir->path());
+        const QByteArray keptRuntime = qgetenv("XDG_RUNTIME_DIR"), keptTmp = qgetenv("TMPDIR");
+        const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", keptRuntime);
+            hadTmp ? qputenv("TMPDIR", keptTmp) : qunsetenv("TMPDIR");
+        });
+        for (const auto &[name, value] : {std::pair("XDG_RUNTIME_DIR", runtime), std::pair("TMPDIR", tmp)})
+            value == "-" ? qunsetenv(name) : qputenv(name, value == "." ? here : value);
+        createInstanceMutex();
+        QVERIFY(!QFileInfo::exists(target));
+        QVERIFY(QFileInfo(QStringLiteral("ZEVR3GMutex")).isSymLink());
+        if (runtime != "." && tmp != ".") {
+            // Held by this process now, so no other may take it whole.
+            const int fd = ::open("/tmp/ZEVR3GMutex", O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            QVERIFY(fd >= 0);
+            const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            ::close(fd);
+            QVERIFY2(!taken, "/tmp/ZEVR3GMutex is not locked");
+        }
+    }
+
+    // The name is taken once at start, from the date and the minutes: later lines go to the same file, even after
+    // midnight. While the folder is gone lines are dropped; once it is back the next line starts the file again.
+    void keepsItsFileWhileTheFolderComesAndGoes() {
+        QDateTime time(QDate(2026, 2, 6), QTime(23, 5, 7));
+        AppLog log(nullptr, [&time] { return time; });
+        const QString file = folder + QStringLiteral("/log_06022026_05.log");
+        QCOMPARE(log.fileName(), file);
+        log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
+        time = time.addSecs(3660);
+        log.slot_write_to_log_file(QString());
+        QCOMPARE(readFileBytes(file),
+                 QStringLiteral("06.02.2026 23:05:07:    Устройство не обнаружено\r\n07.02.2026 00:06:07:    \r\n")
+                     .toLocal8Bit());
+
+        QVERIFY(QDir(folder).removeRecursively());
+        log.slot_write_to_log_file(QStringLiteral("dropped"));
+        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(QDir().mkdir(folder));
+        log.slot_write_to_log_file(QStringLiteral("after"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+        QCOMPARE(readFileBytes(file), QByteArray("07.02.2026 00:06:07:    after\r\n"));
+    }
+
+    void refusesWhatIsNotItsFile_data() {
+        QTest::addColumn<int>("obstacle");
+        QTest::addColumn<QString>("reason"); // empty: the lines are written
+        QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused;
+        QTest::newRow("folder links to another folder") << int(DirLink) << QString();
+        QTest::newRow("folder links to a file") << int(DirLinkToFile) << "это не папка";
+        QTest::newRow("folder links to nothing")
+            << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
+        QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
+        QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
+        QTest::newRow("FIFO in place of the file")
+            << int(Fifo) << QStringLiteral("это не обычный файл, а канал (FIFO)");
+        QTest::newRow("read-only folder") << int(ReadOnlyDir) << denied;
+        QTest::newRow("socket in place of the file") << int(Socket) << QStringLiteral("это не обычный файл, а сокет");
+        // The folder is what it should be: the system's reason, not a refusal of what stands there.
+        QTest::newRow("folder the user cannot list") << int(ClosedDir) << denied;
+        // No owner check: a log that colleagues share stays theirs and ours.
+        QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
+    }
+
+    // Whoever can write the working folder may plant names there; nothing is written through them, the line is dropped
+    // and the notice says once that logging has stopped.
+    void refusesWhatIsNotItsFile() {
+        QFETCH(int, obstacle);
+        QFETCH(QString, reason);
+        // The reason is the folder's, not the file's.
+        const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing || obstacle == ClosedDir;
+        const bool asNobody = obstacle == ReadOnlyDir || obstacle == SharedLog || obstacle == ClosedDir;
+        const bool linkedFolder = obstacle == DirLink || obstacle == LinkInLinkedDir;
+        const QString file = folder + QStringLiteral("/log_06122026_41.log");
+        const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
+        const QString other = QDir(m_dir->path()).filePath(QStringLiteral("other"));
+        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
+        QVERIFY(obstacle == DirLinkToFile      ? makeLink(target, folder)
+                : obstacle == DirLinkToNothing ? makeLink(other, folder)
+                                               : QDir().mkdir(linkedFolder ? "other" : folder));
+        if (linkedFolder)
+            QVERIFY(makeLink(other, folder));
+        if (obstacle == Link || obstacle == LinkInLinkedDir)
+            QVERIFY(makeLink(target, file));
+        if (obstacle == Fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
+        if (obstacle == Folder)
+            QVERIFY(QDir().mkdir(file));
+        if (obstacle == SharedLog)
+            QVERIFY(writeFileBytes(file, "") && ::chown(QFile::encodeName(file).constData(), nobody, nobody) == 0 &&
+                    setMode(file, 0666));
+        if (obstacle == Socket)
+            QVERIFY(bindSocket(file));
+        QVERIFY(setMode(m_dir->path(), 0777) && (atFolder && obstacle != ClosedDir) ||
+                setMode(folder, obstacle == ClosedDir ? 0333 : 0755));
+        if ((obstacle == ReadOnlyDir || obstacle == ClosedDir) && !modesApply())
+            QSKIP("file modes do not stop this process from writing");
+
+        AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(1, 41)); });
+        QSignalSpy notices(&log, &AppLog::signal_notice);
+        {
+            const auto access = fileAccessAs(asNobody ? nobody : uid_t(-1));
+            log.slot_write_to_log_file(QStringLiteral("$(command)  не открыт"));
+            log.slot_write_to_log_file(QStringLiteral("second"));
+        }
+        QVERIFY(obstacle != ClosedDir || setMode(folder, 0755));
+        QCOMPARE(readFileBytes(target), foreign);
+        if (!linkedFolder)
+            QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
+        const QString path = QDir(m_dir->path()).filePath(atFolder ? folder : file);
+        QCOMPARE(QList<QVariantList>(notices),
+                 (reason.isEmpty() ? QList<QVariantList>() : QList<QVariantList>{{stopped, path + ": " + reason}}));
+        // Through a linked folder the lines land in the folder it points to.
+        if (reason.isEmpty())
+            QCOMPARE(readFileBytes(obstacle == DirLink ? QStringLiteral("other/log_06122026_41.log") : file),
+                     QByteArray("06.12.2026 01:41:00:    $(command)  не открыт\r\n"
+                                "06.12.2026 01:41:00:    second\r\n"));
+    }
+
+    // A full disk drops lines but never tears one: the file holds whole lines only, in order, and once there is room
+    // again the next line goes in and the notice is withdrawn.
+    void fullDiskKeepsLinesWhole() {
+        SmallTmpfs tmpfs(m_dir->path(), "16k");
+        if (!tmpfs.isMounted())
+            QSKIP("cannot mount a small tmpfs here");
+        QVERIFY(writeFileBytes(QStringLiteral("filler"), QByteArray(8 * 1024, 'x')));
+        AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(21, 13, 12)); });
+        QSignalSpy notices(&log, &AppLog::signal_notice);
+        QSignalSpy withdrawn(&log, &AppLog::signal_notice_withdrawn);
+        const int messages = 400; // far more than the space holds
+        for (int i = 0; i < messages; ++i)
+            log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(i));
+        const QList<int> kept = wholeLines(readFileBytes(log.fileName()));
+        QVERIFY(!kept.isEmpty() && kept.size() < messages && !kept.contains(-1));
+        QVERIFY(std::is_sorted(kept.begin(), kept.end()));
+        const QString details = QDir(m_dir->path()).filePath(log.fileName()) + ": " + full;
+        QCOMPARE(QList<QVariantList>(notices), (QList<QVariantList>{{stopped, details}}));
+
+        QVERIFY(QFile::remove(QStringLiteral("filler")));
+        log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
+        QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
+        QCOMPARE(wholeLines(readFileBytes(log.fileName())), kept + QList<int>{messages});
+    }
+
+    // A depot's script may start the sender with its standard input closed: the record then opens as descriptor 0,
+    // a file like any other.
+    void appendsOnTheLowestDescriptor() {
+        const int input = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+        QVERIFY(input >= 0);
+        ::close(0);
+        const FileResult checked = SafeFile::checkAppendable(QStringLiteral("units.jsonl"));
+        bool leftOpen = ::fcntl(0, F_GETFD) != -1;
+        const FileResult written = SafeFile::appendLine(QStringLiteral("units.jsonl"), "{}\n");
+        leftOpen = leftOpen || ::fcntl(0, F_GETFD) != -1;
+        ::dup2(input, 0);
+        ::close(input);
+        QVERIFY2(checked.ok() && written.ok(), qPrintable(checked.details() + written.details()));
+        QCOMPARE(written.path, QDir(m_dir->path()).filePath(QStringLiteral("units.jsonl")));
+        QCOMPARE(readFileBytes(QStringLiteral("units.jsonl")), QByteArray("{}\n"));
+        QVERIFY(!leftOpen);
+    }
+
+    void systemReasonsInRussian_data() {
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("words"); // for the status bar
+        QTest::addColumn<bool>("original"); // whether the history, the tooltips and the sender add the system's words
+        const auto row = [](const char *name, const char *system, const char *words, bool original) {
+            QTest::newRow(name) << QString(system) << QString(words) << original;
+        };
+        row("hang-up, glibc", "Inappropriate ioctl for device",
+            "устройство не принимает настройки линии: линия оборвана или это не порт", true);
+        row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
+        row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
+        row("English Windows, full stop and blanks", " Access is denied.\r\n",
+            "нет доступа: порт занят другой программой или нет прав", true);
+        row("already Russian", "Отказано в доступе", "Отказано в доступе", false);
+        row("unknown English", "Frobnication failed", "ошибка системы: Frobnication failed", false);
+        row("empty", "", "", false);
+    }
+
+    void systemReasonsInRussian() {
+        QFETCH(QString, system);
+        QFETCH(QString, words);
+        QFETCH(bool, original);
+        const QString withOriginal = original ? words + " (" + system.trimmed() + ")" : words;
+        QCOMPARE(SystemReason::russian(system), words);
+        QCOMPARE(SystemReason::withOriginal(system), withOriginal);
+        // Whichever way a file's failure is told, its reason is in Russian.
+        QCOMPARE(FileResult::failure(QStringLiteral("x"), system).reason, withOriginal);
+    }
+
+    // What the serial library really says, provoked on a pseudo-terminal, reaches the operator in Russian.
+    void serialLibraryTextsInRussian() {
+        PtyPair line;
+        QSerialPort port(line.portName());
+        QStringList said;
+        const auto tell = [&] {
+            said << SystemReason::russian(port.errorString());
+            port.clearError();
+        };
+        QTest::ignoreMessage(QtWarningMsg, "bool QSerialPort::clear(Directions): device not open");
+        port.clear();
+        tell();
+        port.waitForReadyRead(1);
+        tell();
+        port.open(QIODevice::ReadWrite);
+        port.open(QIODevice::ReadWrite);
+        tell();
+        port.close();
+        port.open(QIODevice::Append);
+        tell();
+        QCOMPARE(said, QStringList({"порт не открыт", "время ожидания истекло", "порт уже открыт",
+                                    "неподдерживаемый режим открытия порта"}));
+    }
 
 private:
     std::optional<ScopedWorkDir> m_dir; // each case starts in a fresh working folder
 };
-
-// Linux workstations read the file as UTF-8, so bytes from a Windows-era file are what it cannot read.
-void tst_workfiles::initTestCase() { QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8")); }
-
-void tst_workfiles::values_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("values");
-    QTest::addColumn<bool>("usable"); // holds a key the program knows
-
-    const QString keysValues = QStringLiteral("COM7/9600/7/2/2/0/1");
-    const QString otherText = QStringLiteral("/0/7/3/2/0/0");
-    QTest::newRow("default file") << defaultBytes << "/115200/8/0/1/1/1" << true;
-    QTest::newRow("every key") << allKeys << keysValues << true;
-    QTest::newRow("LF-only lines") << QByteArray(allKeys).replace("\r\n", "\n") << keysValues << true;
-    QTest::newRow("no final line end") << allKeys.chopped(2) << keysValues << true;
-    QTest::newRow("Even with a capital E") << QByteArray("Parity\r\nEven\r\n") << otherText << true;
-    QTest::newRow("COM Port key with a trailing space") << QByteArray("COM Port \r\nCOM3\r\n") << otherText << false;
-    QTest::newRow("last duplicate wins") << QByteArray("BaudRate\r\n2400\r\nBaudRate\r\n38400\r\n")
-                                         << "/38400/7/3/2/0/0" << true;
-    QTest::newRow("blank line shifts the pairs")
-        << QByteArray("COM Log\r\n1\r\n\r\nBaudRate\r\n9600\r\n") << "/0/7/3/2/0/1" << true;
-    QTest::newRow("empty file") << QByteArray() << otherText << false;
-    QTest::newRow("invalid UTF-8") << QByteArray("COM Port\r\n" + invalidUtf8 + "\r\nCOM Log\r\n1\r\n")
-                                   << QString::fromLocal8Bit(invalidUtf8) + "/0/7/3/2/0/1" << true;
-    const QByteArray manyPairs =
-        QByteArray("COM Log\r\n0\r\nParity\r\neven\r\n").repeated(largeFileSize / 26) + "COM Log\r\n1\r\n";
-    QTest::newRow("large file") << manyPairs << "/0/7/2/2/0/1" << true;
-}
-
-void tst_workfiles::values() {
-    QFETCH(QByteArray, content);
-    QVERIFY(writeFileBytes(fileName, content));
-    QTEST(loadedValues(), "values");
-    // A file that gives the program nothing is diagnosed at start, and left as it is.
-    QTEST(check_settings_file().ok(), "usable");
-    QCOMPARE(readFileBytes(fileName), content);
-    // A file that gives nothing leaves the link with the start values, which can reach a controller.
-    QFETCH(bool, usable);
-    QFETCH(QString, values);
-    QCOMPARE(workerValues(), usable ? values.section('/', 0, 5) : QStringLiteral("/115200/8/0/1/1"));
-
-    // A rewrite keeps every pair that was read, unknown and damaged ones included.
-    QVERIFY(store_settings(read_settings_snapshot(), {}).ok());
-    QTEST(loadedValues(), "values");
-}
-
-void tst_workfiles::rewriteKeepsBytes_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("port"); // what the dialog stores under "COM Port"
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<int>("mode"); // the file's, which the rewrite keeps
-    const QString com3 = QStringLiteral("COM3");
-
-    const QByteArray sorted = "BaudRate\r\n115200\r\nCOM Auto\r\ntrue\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM3\r\n"
-                              "Colour\r\nblue\r\nLenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n";
-    QTest::newRow("pairs in key order, CR LF") << defaultBytes + "Colour\nblue\n" << com3 << sorted << 0640;
-    QTest::newRow("NUL, lone CR, last line without its end")
-        << QByteArray("x\ry\r\n\x01\0z\r\nCOM Port\r\nCOM1", 24) << com3
-        << QByteArray("COM Port\r\nCOM3\r\nx\ry\r\n\x01\0z\r\n", 26) << 0604;
-    const QByteArray unreadablePort = QByteArray("COM Port\r\n/dev/\xD2\xD2\xDF") + "1\r\n";
-    QTest::newRow("port shown as read keeps its bytes")
-        << unreadablePort << "/dev/\uFFFD\uFFFD\uFFFD1" << unreadablePort << 0600;
-    // Both keys read as U+FFFD; they keep the order of their bytes whichever came first.
-    QTest::newRow("keys that read the same") << QByteArray("\xFF\r\n1\r\n\xFE\r\n2\r\nCOM Port\r\nCOM1\r\n") << "COM1"
-                                             << QByteArray("COM Port\r\nCOM1\r\n\xFE\r\n2\r\n\xFF\r\n1\r\n") << 0660;
-    const QByteArray utf8Mark = "\xEF\xBB\xBF";
-    QTest::newRow("UTF-8 with a byte-order mark") << utf8Mark + "Z\r\n\xFF\r\nCOM Port\r\nCOM1\r\n"
-                                                  << com3 << utf8Mark + "COM Port\r\nCOM3\r\nZ\r\n\xFF\r\n"
-                                                  << 0644;
-    QTest::newRow("UTF-16 with a byte-order mark") << utf16("Заметка\r\nтекст\r\nCOM Port\r\nCOM1\r\n") << com3
-                                                   << utf16("COM Port\r\nCOM3\r\nЗаметка\r\nтекст\r\n") << 0606;
-}
-
-// "OK" in the settings dialog rewrites the file; a pair it does not change keeps its bytes, and the file its mode.
-void tst_workfiles::rewriteKeepsBytes() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, port);
-    QFETCH(int, mode);
-    QVERIFY(writeFileBytes(fileName, content) && setMode(fileName, mode_t(mode)));
-    QVERIFY(store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), port}}).ok());
-    QTEST(readFileBytes(fileName), "stored");
-    struct stat status {};
-    QCOMPARE(::stat(QFile::encodeName(fileName).constData(), &status), 0);
-    QCOMPARE(int(status.st_mode & 07777), mode);
-    QCOMPARE(read_settings_map().value(QStringLiteral("COM Port")), port);
-}
-
-void tst_workfiles::fileInTheWay_data() {
-    QTest::addColumn<int>("obstacle");
-    QTest::addColumn<QString>("atStart"); // why start-up cannot use the file; empty: it can
-    QTest::addColumn<QString>("onSave");  // why "OK" in the settings dialog cannot rewrite it
-    // Replacing a file that could not be read would lose every pair the dialog does not show.
-    const QString kept = QStringLiteral(" — прочитать не удалось, файл оставлен как есть");
-    QTest::newRow("directory named settings.ini") << int(Folder) << folderRefused << folderRefused + kept;
-    QTest::newRow("FIFO, whose open would wait for a writer") << int(Fifo) << typeRefused << typeRefused + kept;
-    QTest::newRow("unreadable file") << int(Unreadable) << denied << denied + kept;
-    QTest::newRow("read-only file") << int(ReadOnly) << "" << denied;
-    QTest::newRow("read-only folder") << int(ReadOnlyDir) << "" << denied;
-    QTest::newRow("read-only folder, no file") << int(NoFileReadOnlyDir) << denied << denied;
-    QTest::newRow("content larger than the free space") << int(TooLarge) << "" << full;
-    QTest::newRow("link to a file") << int(Link) << "в файле нет ни одной известной настройки" << linkRefused;
-    QTest::newRow("link to no file") << int(DeadLink) << linkRefused << linkRefused;
-}
-
-// Start-up goes on with the values for a missing file, whatever is in the way, and says why. A rewrite that cannot be
-// done completely leaves the old file whole and says why. Whoever can write the working folder may plant links there:
-// nothing is written through them, whatever they point to.
-void tst_workfiles::fileInTheWay() {
-    QFETCH(int, obstacle);
-    QFETCH(QString, atStart);
-    const bool byModes =
-        obstacle == Unreadable || obstacle == ReadOnly || obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir;
-    const bool linked = obstacle == Link || obstacle == DeadLink;
-    if (byModes && !modesApply())
-        QSKIP("file modes do not stop this process");
-    std::optional<SmallTmpfs> tmpfs;
-    if (obstacle == TooLarge && !tmpfs.emplace(m_dir->path(), "256k").isMounted())
-        QSKIP("cannot mount a small tmpfs here");
-    const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
-    if (obstacle == Folder)
-        QVERIFY(QDir().mkdir(fileName));
-    else if (obstacle == Fifo)
-        QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0644), 0);
-    else if (linked)
-        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) &&
-                (obstacle == DeadLink || writeFileBytes(target, foreign)) && makeLink(target, fileName));
-    else if (obstacle != NoFileReadOnlyDir)
-        QVERIFY(create_default_settings().ok() && setMode(fileName, obstacle == Unreadable ? 0200
-                                                                    : obstacle == ReadOnly ? 0444
-                                                                                           : 0666));
-    QVERIFY(setMode(m_dir->path(), obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir ? 0755 : 0777));
-    const QByteArray before = QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray();
-
-    FileResult start, saved;
-    QString values, worker;
-    {
-        const auto access = fileAccessAs(byModes ? nobody : uid_t(-1));
-        start = settings_at_start();
-        values = loadedValues();
-        worker = workerValues();
-        const QString note(obstacle == TooLarge ? 4 << 20 : 1, QLatin1Char('n'));
-        saved = store_settings(read_settings_snapshot(), {{QStringLiteral("Note"), note}, {"COM Port", "COM3"}});
-    }
-    const QString path = QDir(m_dir->path()).filePath(fileName);
-    QCOMPARE(start.reason, atStart);
-    QCOMPARE(start.path, path);
-    QCOMPARE(values, atStart.isEmpty() ? QStringLiteral("/115200/8/0/1/1/1") : QStringLiteral("/0/7/3/2/0/0"));
-    // The link never runs with the empty values: a file it cannot use leaves it with the start values.
-    QCOMPARE(worker, QStringLiteral("/115200/8/0/1/1"));
-    QVERIFY(!saved.ok());
-    QTEST(saved.reason, "onSave");
-    QCOMPARE(saved.path, path);
-    QCOMPARE(QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray(), before);
-    // Nothing left behind, such as a half-written replacement.
-    QStringList left = QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    left.removeOne(QStringLiteral("elsewhere"));
-    QCOMPARE(left, obstacle == NoFileReadOnlyDir ? QStringList() : QStringList{fileName});
-    QCOMPARE(QFileInfo(fileName).isSymLink(), linked);
-    QCOMPARE(readFileBytes(target), obstacle == Link ? foreign : QByteArray());
-    QCOMPARE(QFileInfo::exists(target), obstacle == Link);
-}
-
-void tst_workfiles::lockNotTakenThroughALink_data() {
-    QTest::addColumn<QByteArray>("runtime"); // XDG_RUNTIME_DIR, "-" for none, "." for the test's folder
-    QTest::addColumn<QByteArray>("tmp");     // TMPDIR, likewise
-    QTest::newRow("runtime folder") << QByteArray(".") << QByteArray("-");
-    QTest::newRow("no runtime folder, TMPDIR") << QByteArray("-") << QByteArray(".");
-    QTest::newRow("both empty: /tmp") << QByteArray("") << QByteArray("");
-}
-
-// In a shared temporary folder anyone may plant a link in the lock's place; the lock never creates its target.
-void tst_workfiles::lockNotTakenThroughALink() {
-    QFETCH(QByteArray, runtime);
-    QFETCH(QByteArray, tmp);
-    const QString target = QDir(m_dir->path()).filePath(QStringLiteral("target"));
-    QVERIFY(makeLink(target, QStringLiteral("ZEVR3GMutex")));
-    const QByteArray here = QFile::encodeName(m_dir->path());
-    const QByteArray keptRuntime = qgetenv("XDG_RUNTIME_DIR"), keptTmp = qgetenv("TMPDIR");
-    const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
-    const auto restore = qScopeGuard([&] {
-        qputenv("XDG_RUNTIME_DIR", keptRuntime);
-        hadTmp ? qputenv("TMPDIR", keptTmp) : qunsetenv("TMPDIR");
-    });
-    for (const auto &[name, value] : {std::pair("XDG_RUNTIME_DIR", runtime), std::pair("TMPDIR", tmp)})
-        value == "-" ? qunsetenv(name) : qputenv(name, value == "." ? here : value);
-    createInstanceMutex();
-    QVERIFY(!QFileInfo::exists(target));
-    QVERIFY(QFileInfo(QStringLiteral("ZEVR3GMutex")).isSymLink());
-    if (runtime != "." && tmp != ".") {
-        // Held by this process now, so no other may take it whole.
-        const int fd = ::open("/tmp/ZEVR3GMutex", O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        QVERIFY(fd >= 0);
-        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        ::close(fd);
-        QVERIFY2(!taken, "/tmp/ZEVR3GMutex is not locked");
-    }
-}
-
-// The name is taken once at start, from the date and the minutes: later lines go to the same file, even after
-// midnight. While the folder is gone lines are dropped; once it is back the next line starts the file again.
-void tst_workfiles::keepsItsFileWhileTheFolderComesAndGoes() {
-    QDateTime time(QDate(2026, 2, 6), QTime(23, 5, 7));
-    AppLog log(nullptr, [&time] { return time; });
-    const QString file = folder + QStringLiteral("/log_06022026_05.log");
-    QCOMPARE(log.fileName(), file);
-    log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
-    time = time.addSecs(3660);
-    log.slot_write_to_log_file(QString());
-    QCOMPARE(readFileBytes(file),
-             QStringLiteral("06.02.2026 23:05:07:    Устройство не обнаружено\r\n07.02.2026 00:06:07:    \r\n")
-                 .toLocal8Bit());
-
-    QVERIFY(QDir(folder).removeRecursively());
-    log.slot_write_to_log_file(QStringLiteral("dropped"));
-    QVERIFY(!QFileInfo::exists(folder));
-    QVERIFY(QDir().mkdir(folder));
-    log.slot_write_to_log_file(QStringLiteral("after"));
-    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
-    QCOMPARE(readFileBytes(file), QByteArray("07.02.2026 00:06:07:    after\r\n"));
-}
-
-void tst_workfiles::refusesWhatIsNotItsFile_data() {
-    QTest::addColumn<int>("obstacle");
-    QTest::addColumn<QString>("reason"); // empty: the lines are written
-    QTest::newRow("file links to the operator's shell start-up file") << int(Link) << linkRefused;
-    QTest::newRow("folder links to another folder") << int(DirLink) << QString();
-    QTest::newRow("folder links to a file") << int(DirLinkToFile) << "это не папка";
-    QTest::newRow("folder links to nothing")
-        << int(DirLinkToNothing) << "это символическая ссылка на папку, которой нет";
-    QTest::newRow("file links out of a linked folder") << int(LinkInLinkedDir) << linkRefused;
-    QTest::newRow("a folder in place of the file") << int(Folder) << folderRefused;
-    QTest::newRow("FIFO in place of the file") << int(Fifo) << QStringLiteral("это не обычный файл, а канал (FIFO)");
-    QTest::newRow("read-only folder") << int(ReadOnlyDir) << denied;
-    QTest::newRow("socket in place of the file") << int(Socket) << QStringLiteral("это не обычный файл, а сокет");
-    // The folder is what it should be: the system's reason, not a refusal of what stands there.
-    QTest::newRow("folder the user cannot list") << int(ClosedDir) << denied;
-    // No owner check: a log that colleagues share stays theirs and ours.
-    QTest::newRow("another user's log, writable for all") << int(SharedLog) << QString();
-}
-
-// Whoever can write the working folder may plant names there; nothing is written through them, the line is dropped
-// and the notice says once that logging has stopped.
-void tst_workfiles::refusesWhatIsNotItsFile() {
-    QFETCH(int, obstacle);
-    QFETCH(QString, reason);
-    // The reason is the folder's, not the file's.
-    const bool atFolder = obstacle == DirLinkToFile || obstacle == DirLinkToNothing || obstacle == ClosedDir;
-    const bool asNobody = obstacle == ReadOnlyDir || obstacle == SharedLog || obstacle == ClosedDir;
-    const bool linkedFolder = obstacle == DirLink || obstacle == LinkInLinkedDir;
-    const QString file = folder + QStringLiteral("/log_06122026_41.log");
-    const QString target = QDir(m_dir->path()).filePath(QStringLiteral("elsewhere/target"));
-    const QString other = QDir(m_dir->path()).filePath(QStringLiteral("other"));
-    QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && writeFileBytes(target, foreign));
-    QVERIFY(obstacle == DirLinkToFile      ? makeLink(target, folder)
-            : obstacle == DirLinkToNothing ? makeLink(other, folder)
-                                           : QDir().mkdir(linkedFolder ? "other" : folder));
-    if (linkedFolder)
-        QVERIFY(makeLink(other, folder));
-    if (obstacle == Link || obstacle == LinkInLinkedDir)
-        QVERIFY(makeLink(target, file));
-    if (obstacle == Fifo)
-        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
-    if (obstacle == Folder)
-        QVERIFY(QDir().mkdir(file));
-    if (obstacle == SharedLog)
-        QVERIFY(writeFileBytes(file, "") && ::chown(QFile::encodeName(file).constData(), nobody, nobody) == 0 &&
-                setMode(file, 0666));
-    if (obstacle == Socket)
-        QVERIFY(bindSocket(file));
-    QVERIFY(setMode(m_dir->path(), 0777) && (atFolder && obstacle != ClosedDir) ||
-            setMode(folder, obstacle == ClosedDir ? 0333 : 0755));
-    if ((obstacle == ReadOnlyDir || obstacle == ClosedDir) && !modesApply())
-        QSKIP("file modes do not stop this process from writing");
-
-    AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(1, 41)); });
-    QSignalSpy notices(&log, &AppLog::signal_notice);
-    {
-        const auto access = fileAccessAs(asNobody ? nobody : uid_t(-1));
-        log.slot_write_to_log_file(QStringLiteral("$(command)  не открыт"));
-        log.slot_write_to_log_file(QStringLiteral("second"));
-    }
-    QVERIFY(obstacle != ClosedDir || setMode(folder, 0755));
-    QCOMPARE(readFileBytes(target), foreign);
-    if (!linkedFolder)
-        QCOMPARE(QDir(QStringLiteral("other")).entryList(QDir::Files), QStringList());
-    const QString path = QDir(m_dir->path()).filePath(atFolder ? folder : file);
-    QCOMPARE(QList<QVariantList>(notices),
-             (reason.isEmpty() ? QList<QVariantList>() : QList<QVariantList>{{stopped, path + ": " + reason}}));
-    // Through a linked folder the lines land in the folder it points to.
-    if (reason.isEmpty())
-        QCOMPARE(readFileBytes(obstacle == DirLink ? QStringLiteral("other/log_06122026_41.log") : file),
-                 QByteArray("06.12.2026 01:41:00:    $(command)  не открыт\r\n"
-                            "06.12.2026 01:41:00:    second\r\n"));
-}
-
-// A full disk drops lines but never tears one: the file holds whole lines only, in order, and once there is room
-// again the next line goes in and the notice is withdrawn.
-void tst_workfiles::fullDiskKeepsLinesWhole() {
-    SmallTmpfs tmpfs(m_dir->path(), "16k");
-    if (!tmpfs.isMounted())
-        QSKIP("cannot mount a small tmpfs here");
-    QVERIFY(writeFileBytes(QStringLiteral("filler"), QByteArray(8 * 1024, 'x')));
-    AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(21, 13, 12)); });
-    QSignalSpy notices(&log, &AppLog::signal_notice);
-    QSignalSpy withdrawn(&log, &AppLog::signal_notice_withdrawn);
-    const int messages = 400; // far more than the space holds
-    for (int i = 0; i < messages; ++i)
-        log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(i));
-    const QList<int> kept = wholeLines(readFileBytes(log.fileName()));
-    QVERIFY(!kept.isEmpty() && kept.size() < messages && !kept.contains(-1));
-    QVERIFY(std::is_sorted(kept.begin(), kept.end()));
-    const QString details = QDir(m_dir->path()).filePath(log.fileName()) + ": " + full;
-    QCOMPARE(QList<QVariantList>(notices), (QList<QVariantList>{{stopped, details}}));
-
-    QVERIFY(QFile::remove(QStringLiteral("filler")));
-    log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
-    QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
-    QCOMPARE(wholeLines(readFileBytes(log.fileName())), kept + QList<int>{messages});
-}
-
-// A depot's script may start the sender with its standard input closed: the record then opens as descriptor 0,
-// a file like any other.
-void tst_workfiles::appendsOnTheLowestDescriptor() {
-    const int input = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
-    QVERIFY(input >= 0);
-    ::close(0);
-    const FileResult checked = SafeFile::checkAppendable(QStringLiteral("units.jsonl"));
-    bool leftOpen = ::fcntl(0, F_GETFD) != -1;
-    const FileResult written = SafeFile::appendLine(QStringLiteral("units.jsonl"), "{}\n");
-    leftOpen = leftOpen || ::fcntl(0, F_GETFD) != -1;
-    ::dup2(input, 0);
-    ::close(input);
-    QVERIFY2(checked.ok() && written.ok(), qPrintable(checked.details() + written.details()));
-    QCOMPARE(written.path, QDir(m_dir->path()).filePath(QStringLiteral("units.jsonl")));
-    QCOMPARE(readFileBytes(QStringLiteral("units.jsonl")), QByteArray("{}\n"));
-    QVERIFY(!leftOpen);
-}
-
-void tst_workfiles::systemReasonsInRussian_data() {
-    QTest::addColumn<QString>("system");
-    QTest::addColumn<QString>("words"); // for the status bar
-    QTest::addColumn<bool>("original"); // whether the history, the tooltips and the sender add the system's words
-    const auto row = [](const char *name, const char *system, const char *words, bool original) {
-        QTest::newRow(name) << QString(system) << QString(words) << original;
-    };
-    row("hang-up, glibc", "Inappropriate ioctl for device",
-        "устройство не принимает настройки линии: линия оборвана или это не порт", true);
-    row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
-    row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
-    row("English Windows, full stop and blanks", " Access is denied.\r\n",
-        "нет доступа: порт занят другой программой или нет прав", true);
-    row("already Russian", "Отказано в доступе", "Отказано в доступе", false);
-    row("unknown English", "Frobnication failed", "ошибка системы: Frobnication failed", false);
-    row("empty", "", "", false);
-}
-
-void tst_workfiles::systemReasonsInRussian() {
-    QFETCH(QString, system);
-    QFETCH(QString, words);
-    QFETCH(bool, original);
-    const QString withOriginal = original ? words + " (" + system.trimmed() + ")" : words;
-    QCOMPARE(SystemReason::russian(system), words);
-    QCOMPARE(SystemReason::withOriginal(system), withOriginal);
-    // Whichever way a file's failure is told, its reason is in Russian.
-    QCOMPARE(FileResult::failure(QStringLiteral("x"), system).reason, withOriginal);
-}
-
-// What the serial library really says, provoked on a pseudo-terminal, reaches the operator in Russian.
-void tst_workfiles::serialLibraryTextsInRussian() {
-    PtyPair line;
-    QSerialPort port(line.portName());
-    QStringList said;
-    const auto tell = [&] {
-        said << SystemReason::russian(port.errorString());
-        port.clearError();
-    };
-    QTest::ignoreMessage(QtWarningMsg, "bool QSerialPort::clear(Directions): device not open");
-    port.clear();
-    tell();
-    port.waitForReadyRead(1);
-    tell();
-    port.open(QIODevice::ReadWrite);
-    port.open(QIODevice::ReadWrite);
-    tell();
-    port.close();
-    port.open(QIODevice::Append);
-    tell();
-    QCOMPARE(said, QStringList({"порт не открыт", "время ожидания истекло", "порт уже открыт",
-                                "неподдерживаемый режим открытия порта"}));
-}
 
 QTEST_GUILESS_MAIN(tst_workfiles)
 #include "tst_workfiles.moc"
