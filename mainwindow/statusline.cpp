@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int gap = 6;
+constexpr int frameMs = 16;
 
 int horizontalMargins(const QLabel *label) {
     const QMargins margins = label->contentsMargins();
@@ -35,14 +36,27 @@ StatusLine::StatusLine(QWidget *parent) : QWidget(parent) {
     m_notice = new NoticeLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_frame.setSingleShot(true);
+    m_frame.setInterval(frameMs);
+    connect(&m_frame, &QTimer::timeout, this, [this] {
+        if (m_report->text() != m_newestReport)
+            showNewestReport();
+    });
 }
 
 void StatusLine::setReport(const QString &text) {
-    m_report->setText(text);
-    arrange();
+    m_newestReport = text;
+    if (!m_frame.isActive())
+        showNewestReport();
 }
 
-QString StatusLine::report() const { return m_report->text(); }
+QString StatusLine::report() const { return m_newestReport; }
+
+void StatusLine::showNewestReport() {
+    m_report->setText(m_newestReport);
+    arrange();
+    m_frame.start();
+}
 
 void StatusLine::setNotice(const QString &text, const QString &details) {
     m_notice->setNotice(text, details);

@@ -1,6 +1,7 @@
 #ifndef STATUSLINE_H
 #define STATUSLINE_H
 
+#include <QTimer>
 #include <QWidget>
 
 class NoticeLabel;
@@ -10,6 +11,10 @@ class QLabel;
 // report is never cut: what the notice and the busy indicator leave is its room, and a report longer than that
 // wraps to a second line rather than lose its end. The notice gives way first: it shrinks to a word's start and
 // "…", its whole text in the tooltip. Each stays until it is replaced; nothing else clears them.
+//
+// A search over many dead ports reports thousands of times a second, and laying out each report costs more than
+// the link spends on the port. The screen shows one picture a frame, so the line lays out at most one report a
+// frame: the first after a quiet frame at once, and the newest of those that came within a frame at its end.
 class StatusLine : public QWidget {
     Q_OBJECT
 
@@ -31,12 +36,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showNewestReport();
     void arrange();
     int busyWidth() const;
 
     QLabel *m_report = nullptr;
     NoticeLabel *m_notice = nullptr;
     QWidget *m_busy = nullptr;
+    QString m_newestReport;
+    QTimer m_frame;
 };
 
 #endif // STATUSLINE_H

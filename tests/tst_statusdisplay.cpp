@@ -117,6 +117,31 @@ private slots:
             QVERIFY(!timer->isActive());
     }
 
+    // A search over dead ports reports faster than the screen shows. The first report after a quiet frame shows at
+    // once; the rest of the burst waits for the frame's end, when the newest is shown and laid out whole, without
+    // another report to bring it.
+    void aBurstEndsOnTheNewestReport() {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(50);
+        auto *label = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
+        window.slot_port_notopend(QStringLiteral("COM1"));
+        QCOMPARE(label->text(), QStringLiteral("COM1  не открыт"));
+        for (int port = 2; port <= 500; ++port)
+            window.slot_port_notopend(QStringLiteral("COM%1").arg(port));
+        const QString newest = QStringLiteral("Команда не отправлена: дата выпуска канала 3 — год 1999 вне "
+                                              "диапазона 2000–2255. ")
+                                   .repeated(3);
+        window.slot_show_message(newest);
+        QCOMPARE(label->text(), QStringLiteral("COM1  не открыт"));
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), newest, 200);
+        settle();
+        QVERIFY(label->heightForWidth(label->width()) <= label->height());
+        QTest::qWait(100);
+        QCOMPARE(label->text(), newest);
+    }
+
     // The process-wide log tells the window when its lines are lost and when they reach the file again; the report
     // itself stands in the status bar all the same.
     void logTroubleReachesTheNotice() {
