@@ -37,6 +37,8 @@ private slots:
              " | ch3 addr=0 cm=0 date=01/01/2017 code=A serial=1234 more=none"
              " | ch4 addr=1 cm=4 date=255/255/2255 code=- serial=65535 more=2,3,4"});
         row("probe, answer gap, command", {probeText, {}, y}, {"probe", yText});
+        // A controller that answers fast, or a sender that does not wait, leaves both in one read.
+        row("probe and command in one read", {probeText + y}, {"probe", yText});
         row("command in three reads", {y.left(2), y.mid(2, 5), y.mid(7)}, {yText + " (arrived in 3 pieces)"});
         row("'w' whose count comes later", {"CMDw", w.mid(4)},
             {"w units=3 addr=111,112,113 analog=2 (arrived in 2 pieces)"});
