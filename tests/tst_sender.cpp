@@ -13,6 +13,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +69,12 @@ void interrupt(QProcess &process) {
     if (process.state() == QProcess::Running)
         ::kill(pid_t(process.processId()), SIGINT);
 }
+
+// A group of its own, so that a run that hangs is ended with whatever its wrapper (strace) started.
+class GroupProcess : public QProcess {
+protected:
+    void setupChildProcess() override { ::setpgid(0, 0); }
+};
 
 // Lets the simulator print what it received by the time the sender has ended.
 void settle(SimProcess &sim, int probes) {
@@ -582,7 +589,7 @@ private:
     }
     // The sender as a depot runs it: no display, no platform plugin, in a folder of its own.
     Run send(const QStringList &arguments, const std::function<void(QProcess &)> &during = {}) {
-        QProcess process;
+        GroupProcess process;
         process.setWorkingDirectory(m_dir->path());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("DISPLAY");
@@ -601,7 +608,8 @@ private:
         if (during)
             during(process);
         if (!process.waitForFinished(20000)) {
-            process.kill();
+            if (process.processId() > 0) // 0 would be the test's own group
+                ::kill(-pid_t(process.processId()), SIGKILL);
             process.waitForFinished();
             return run;
         }
