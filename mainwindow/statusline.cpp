@@ -8,7 +8,7 @@
 namespace {
 
 constexpr int gap = 6;
-constexpr int frameMs = 16;
+constexpr int spellMs = 50;
 
 int horizontalMargins(const QLabel *label) {
     const QMargins margins = label->contentsMargins();
@@ -36,9 +36,9 @@ StatusLine::StatusLine(QWidget *parent) : QWidget(parent) {
     m_notice = new NoticeLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_frame.setSingleShot(true);
-    m_frame.setInterval(frameMs);
-    connect(&m_frame, &QTimer::timeout, this, [this] {
+    m_spell.setSingleShot(true);
+    m_spell.setInterval(spellMs);
+    connect(&m_spell, &QTimer::timeout, this, [this] {
         if (m_report->text() != m_newestReport)
             showNewestReport();
     });
@@ -46,7 +46,7 @@ StatusLine::StatusLine(QWidget *parent) : QWidget(parent) {
 
 void StatusLine::setReport(const QString &text) {
     m_newestReport = text;
-    if (!m_frame.isActive())
+    if (!m_spell.isActive())
         showNewestReport();
 }
 
@@ -55,7 +55,7 @@ QString StatusLine::report() const { return m_newestReport; }
 void StatusLine::showNewestReport() {
     m_report->setText(m_newestReport);
     arrange();
-    m_frame.start();
+    m_spell.start();
 }
 
 void StatusLine::setNotice(const QString &text, const QString &details) {

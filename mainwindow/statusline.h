@@ -13,8 +13,9 @@ class QLabel;
 // "…", its whole text in the tooltip. Each stays until it is replaced; nothing else clears them.
 //
 // A search over many dead ports reports thousands of times a second, and laying out each report costs more than
-// the link spends on the port. The screen shows one picture a frame, so the line lays out at most one report a
-// frame: the first after a quiet frame at once, and the newest of those that came within a frame at its end.
+// the link spends on the port. Nobody reads more than a few reports a second, so the line lays out at most one in
+// each spell of 50 ms: the first after a quiet spell at once, and the newest of those that came within a spell at
+// its end, too soon after the last to be seen as late.
 class StatusLine : public QWidget {
     Q_OBJECT
 
@@ -44,7 +45,7 @@ private:
     NoticeLabel *m_notice = nullptr;
     QWidget *m_busy = nullptr;
     QString m_newestReport;
-    QTimer m_frame;
+    QTimer m_spell;
 };
 
 #endif // STATUSLINE_H

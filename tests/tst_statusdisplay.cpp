@@ -117,14 +117,14 @@ private slots:
             QVERIFY(!timer->isActive());
     }
 
-    // A search over dead ports reports faster than the screen shows. The first report after a quiet frame shows at
-    // once; the rest of the burst waits for the frame's end, when the newest is shown and laid out whole, without
+    // A search over dead ports reports faster than anyone reads. The first report after a quiet spell shows at
+    // once; the rest of the burst waits for the spell's end, when the newest is shown and laid out whole, without
     // another report to bring it.
     void aBurstEndsOnTheNewestReport() {
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::qWait(50);
+        QTest::qWait(100);
         auto *label = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
         window.slot_port_notopend(QStringLiteral("COM1"));
         QCOMPARE(label->text(), QStringLiteral("COM1  не открыт"));

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QWidget>
 
-// The report that the window's status bar shows at its left, once the frame that shows the newest one has come.
+// The report that the window's status bar shows at its left, once the newest one is shown.
 inline QString reportText(const QWidget &window) {
     const auto *report = window.findChild<QLabel *>(QStringLiteral("reportLabel"));
     const auto *line = window.findChild<StatusLine *>();
