@@ -54,7 +54,7 @@ TransmissionJournal::TransmissionJournal(SerialThread *worker, QObject *parent) 
     m_attemptNews.setInterval(attemptNewsMs);
     connect(&m_attemptNews, &QTimer::timeout, this, [this] {
         if (m_current >= 0)
-            rowChanged(m_current);
+            attemptsChanged(m_current);
     });
     connect(worker, &SerialThread::signal_command_queued, this, &TransmissionJournal::queue);
     connect(worker, &SerialThread::signal_transmission_started, this, &TransmissionJournal::start);
@@ -154,6 +154,13 @@ int TransmissionJournal::rowOf(quint64 id) const {
 }
 
 void TransmissionJournal::rowChanged(int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); }
+
+// A view repaints all it shows for a change told as a range of cells, but only the cell for a change of one; a
+// search changes only its port and result cells.
+void TransmissionJournal::attemptsChanged(int row) {
+    for (int column : {PortColumn, OutcomeColumn})
+        emit dataChanged(index(row, column), index(row, column));
+}
 
 // A search over ports that fail at once changes its row thousands of times a second; a view hears of it at most
 // every attemptNewsMs, so that showing the search does not slow it. Its start and end are told at once.

@@ -73,6 +73,7 @@ private:
     void finish(quint64 id, SerialThread::Outcome outcome);
     int rowOf(quint64 id) const;
     void rowChanged(int row);
+    void attemptsChanged(int row);
     void attemptChanged();
     void dropOldestFinished();
     QString cellText(const Transmission &transmission, int column, const QString &separator) const;
