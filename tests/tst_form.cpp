@@ -1,4 +1,6 @@
 #include "mainwindow/mainwindow.h"
+#include "serial/serialthread.h"
+#include "serial/transmissionjournal.h"
 #include "support/operatorclick.h"
 #include "support/statusreport.h"
 
@@ -258,11 +260,17 @@ private slots:
     void refusedFieldIsMarked_data() {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("button"); // the field is the one the last step types into
-        QTest::newRow("address of unit 2") << QStringList{"chB_1", "chB_2", "lE_2=256"} << "pB_Send_1";
-        QTest::newRow("year on the time tab") << QStringList{"#1", "lE_Date=01011999"} << "pB_Send_2";
+        QTest::addColumn<QString>("words");  // the history's name for the refused command
+        QTest::newRow("address of unit 2") << QStringList{"chB_1", "chB_2", "lE_2=256"} << "pB_Send_1"
+                                           << "w одноканальная";
+        QTest::newRow("year on the time tab") << QStringList{"#1", "lE_Date=01011999"} << "pB_Send_2"
+                                              << "y время и дата";
         // Far down the page that scrolls.
         QTest::newRow("date of channel 4 without its year")
-            << QStringList{"rb_NChanel", "lE_Date_Ch_4=0101"} << "pB_Send_1";
+            << QStringList{"rb_NChanel", "lE_Date_Ch_4=0101"} << "pB_Send_1"
+            << "x многоканальная";
+        QTest::newRow("meter constant") << QStringList{"#2", "rB_Imp_el_counter", "lE_coef_el_counter=5"} << "pB_Send_3"
+                                        << "z электросчетчик";
     }
 
     // The field that kept the command back takes the keyboard and wears a red frame until its text changes; the report
@@ -270,6 +278,8 @@ private slots:
     void refusedFieldIsMarked() {
         QFETCH(QStringList, steps);
         QFETCH(QString, button);
+        SerialThread worker; // the history keeps refusals once a link is attached
+        m_window->attachLink(&worker);
         const QString field = steps.last().section('=', 0, 0);
         QApplication::setActiveWindow(m_window.get());
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
@@ -286,6 +296,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), edit);
         QCOMPARE(frame(), QColor(200, 0, 0));
         QCOMPARE(edit->toolTip(), report);
+        const auto *journal = m_window->findChild<TransmissionJournal *>();
+        QTEST(journal->data(journal->index(0, TransmissionJournal::CommandColumn)).toString(), "words");
         // Shown on screen, not only marked: inside the scrolled page's view.
         QVERIFY2(edit->visibleRegion().boundingRect() == edit->rect(), qPrintable(field + " is not wholly in view"));
         QCOMPARE(press(button), report);

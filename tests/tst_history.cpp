@@ -372,6 +372,11 @@ private slots:
             titles << journal->headerData(column, Qt::Horizontal).toString();
         QCOMPARE(titles.join(';'), QStringLiteral("Время;Команда;Порт;Результат;Байты"));
         QVERIFY(!journal->data(QModelIndex()).isValid());
+        // Tooltips: the whole moment for the time, the whole outcome for the result, none elsewhere.
+        const auto tip = [journal](int column) { return journal->data(journal->index(1, column), Qt::ToolTipRole); };
+        QCOMPARE(tip(TransmissionJournal::TimeColumn).toString(), QStringLiteral("07.12.2026 09:08:07.006"));
+        QCOMPARE(tip(TransmissionJournal::OutcomeColumn).toString(), refusal);
+        QVERIFY(!tip(TransmissionJournal::CommandColumn).isValid());
         // Named in the dialog without an extension, the file gets ".csv".
         QTimer::singleShot(0, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());

@@ -97,17 +97,23 @@ private slots:
     }
 
     void openerSaysWhy_data() {
-        QTest::addColumn<int>("exitCode"); // of the stand-in xdg-open; -1: there is none
-        QTest::addColumn<QString>("text"); // of the notice; empty: none
-        QTest::newRow("viewer opens it") << 0 << "";
-        QTest::newRow("no viewer") << 3 << "Руководство не открыто: нет программы для просмотра PDF";
-        QTest::newRow("viewer failed") << 4 << "Руководство не открыто: программа просмотра сообщила об ошибке";
-        QTest::newRow("no xdg-open") << -1 << "Руководство не открыто: нет программы xdg-open";
+        QTest::addColumn<int>("exitCode");    // of the stand-in xdg-open; -1: there is none
+        QTest::addColumn<QString>("text");    // of the notice; empty: none
+        QTest::addColumn<QString>("details"); // how its tooltip goes on after the manual's path
+        QTest::newRow("viewer opens it") << 0 << ""
+                                         << "";
+        QTest::newRow("no viewer") << 3 << "Руководство не открыто: нет программы для просмотра PDF"
+                                   << "нет программы для просмотра PDF (xdg-open: код 3)";
+        QTest::newRow("viewer failed") << 4 << "Руководство не открыто: программа просмотра сообщила об ошибке"
+                                       << "программа просмотра сообщила об ошибке (xdg-open: код 4)";
+        QTest::newRow("no xdg-open") << -1 << "Руководство не открыто: нет программы xdg-open"
+                                     << "xdg-open не запускается: ";
     }
 
     void openerSaysWhy() {
         QFETCH(int, exitCode);
         QFETCH(QString, text);
+        QFETCH(QString, details);
         QTemporaryDir bin;
         QVERIFY(exitCode < 0 || writeOpener(bin.path(), exitCode));
         const QByteArray path = qgetenv("PATH");
@@ -123,8 +129,8 @@ private slots:
             QCOMPARE(readFileBytes(bin.filePath(QStringLiteral("opened"))), manual.toUtf8() + '\n');
         QCOMPARE(failed.count(), text.isEmpty() ? 0 : 1);
         QCOMPARE(failed.value(0).value(0).toString(), text);
-        const QString details = failed.value(0).value(1).toString();
-        QVERIFY2(text.isEmpty() || details.startsWith(manual + '\n'), qPrintable(details));
+        const QString tooltip = failed.value(0).value(1).toString();
+        QVERIFY2(text.isEmpty() || tooltip.startsWith(manual + '\n' + details), qPrintable(tooltip));
     }
 
     // The test program's folder holds no manual, so the notice says so and where it was looked for; it takes the

@@ -73,6 +73,11 @@ private slots:
         encoding("Windows-1251 comment", profileText("; \xD1\xF2\xE0\xED\xF6\xE8\xFF\n[time]\n"),
                  "строка 2: байт 0xD1 — не текст UTF-8");
         encoding("surrogate", profileText("[time]\n;\xED\xA0\x80\n"), "строка 3: байт 0xED — не текст UTF-8");
+        // The same character in more bytes than it needs.
+        encoding("overlong in three bytes", profileText("[time]\n;\xE0\x9F\xBF\n"),
+                 "строка 3: байт 0xE0 — не текст UTF-8");
+        encoding("overlong in four bytes", profileText("[time]\n;\xF0\x8F\xBF\xBF\n"),
+                 "строка 3: байт 0xF0 — не текст UTF-8");
         encoding("character cut at the end", profileText("[time]\n;\xD0"), "строка 3: байт 0xD0 — не текст UTF-8");
         encoding("UTF-16 with its mark", QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22),
                  "файл в кодировке UTF-16");
@@ -134,6 +139,9 @@ private slots:
         const auto command = [&row](const char *name, const char *body, const char *hex) {
             row(name, profileText(body), QByteArray::fromHex(hex).toHex(' '));
         };
+        // The least character of three and of four bytes is text like any other.
+        command("U+0800 and U+10000 in a comment", "[station]\n; \xE0\xA0\x80 \xF0\x90\x80\x80\nunit1=on\n",
+                "434D4477 01 6F 00000000");
         command("a unit behind an unchecked one stays out",
                 "[station]\nunit1=on\nunit3=on\nunit3.control=4-20\nunit4=on\n", "434D4477 01 6F 00000000");
         command(

@@ -208,9 +208,11 @@ private slots:
 
     void controlCharactersInPortName_data() {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason"); // the history's
         const QString marker = QStringLiteral("zevr-ctl-%1").arg(::getpid());
-        QTest::newRow("empty") << QString();
-        QTest::newRow("NUL") << marker + QChar(0) + "x";
+        QTest::newRow("empty") << QString() << "не открыт: порт не задан";
+        QTest::newRow("NUL") << marker + QChar(0) + "x"
+                             << "не открыт: в имени порта управляющий символ";
     }
 
     // A damaged settings file may name no port, or one with control characters in it; such a name is not opened, and no
@@ -220,6 +222,7 @@ private slots:
         SerialThread worker;
         useManualPort(worker, name);
         LinkRecorder recorder(&worker);
+        TransmissionJournal journal(&worker);
         // Entries that come or go meanwhile in the folders where the serial library keeps its lock files.
         const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         for (const char *dir : {"/var/lock", "/run/lock", "/tmp"})
@@ -239,6 +242,7 @@ private slots:
         QVERIFY(!touched);
         QVERIFY(!recorder.waitForCount(2, 100));
         QCOMPARE(recorder.reports(), QStringList({LinkRecorder::notOpened(name)}));
+        QTEST(journal.transmissions().value(0).attempts.value(0).result, "reason");
         QVERIFY(!worker.port->isOpen());
     }
 
