@@ -26,6 +26,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include <sys/resource.h>
 
@@ -146,8 +147,8 @@ PerPort windowWalk(History history, int ports) {
     const QStringList names = deadPorts(ports);
     setPortLister([names] { return names; });
     Window w(history);
-    const PortClock clock(ports);
     CALLGRIND_DUMP_STATS_AT("window walk set-up");
+    const PortClock clock(ports);
     w.window.findChild<QPushButton *>(QStringLiteral("pB_Send_2"))->click();
     w.waitUntilIdle();
     CALLGRIND_DUMP_STATS_AT(qPrintable(QStringLiteral("window walk, history %1").arg(name(history))));
@@ -181,7 +182,7 @@ PerPort senderWalk(int ports) {
 }
 
 void printWalk(const char *what, const PerPort &walk) {
-    std::printf("  %s %.4f (%.4f)", what, walk.total, walk.system);
+    std::printf("  %s %.4f (%.4f)\n", what, walk.total, walk.system);
     std::fflush(stdout);
 }
 
@@ -191,21 +192,16 @@ bool walks(int ports) {
     std::printf("walk over %d dead ports, ms of processor time per port (of it in the system):\n", ports);
     const PerPort before = senderWalk(ports);
     printWalk("sender, before the windows", before);
-    std::printf("\n");
-    PerPort windows[2];
-    for (History history : {History::Shown, History::Hidden}) {
-        windows[int(history)] = windowWalk(history, ports);
-        printWalk(history == History::Shown ? "window, history shown" : "window, history hidden",
-                  windows[int(history)]);
-        std::printf("\n");
-    }
+    const PerPort shown = windowWalk(History::Shown, ports);
+    printWalk("window, history shown", shown);
+    const PerPort hidden = windowWalk(History::Hidden, ports);
+    printWalk("window, history hidden", hidden);
     const PerPort after = senderWalk(ports);
     printWalk("sender, after the windows", after);
     const PerPort sender{(before.total + after.total) / 2, (before.system + after.system) / 2};
-    std::printf("\n  against the sender's mean (goal: at most 1.00), and in user space alone:\n");
+    std::printf("  against the sender's mean (goal: at most 1.00), and in user space alone:\n");
     bool ok = true;
-    for (History history : {History::Shown, History::Hidden}) {
-        const PerPort &window = windows[int(history)];
+    for (const auto &[history, window] : {std::pair{History::Shown, shown}, std::pair{History::Hidden, hidden}}) {
         std::printf("  history %s %.2f, %.2f\n", name(history), window.total / sender.total,
                     (window.total - window.system) / (sender.total - sender.system));
         ok &= window.total <= sender.total;
