@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds what is needed and runs the whole suite headless: the normal build, the Windows compile check, the Windows
 # program linked and run under Wine (where scripts/windows-qt.sh has built Qt for Windows on this machine), the
-# same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of the settings-reader fuzzer.
+# same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of the two fuzzers.
 # Exits non-zero on any failure.
 set -u
 source "$(dirname "$0")/common.sh"
