@@ -71,7 +71,8 @@ start_display
 # One server for the whole run, so that the registry's volatile keys last from one program to the next.
 /usr/lib/wine/wineserver -k 2>/dev/null
 /usr/lib/wine/wineserver -w
-/usr/lib/wine/wineserver -p || { echo "== wine FAILED: wineserver"; exit 1; }
+# What the server says when it is stopped (a dump of every object it held) goes to its own log, not the run's.
+/usr/lib/wine/wineserver -p >"$work/wineserver.log" 2>&1 || { echo "== wine FAILED: wineserver"; exit 1; }
 
 run_test_programs
 run_program_stages

@@ -55,6 +55,7 @@ start_sim() {
 received_commands() { grep '"event":"command"' "$1" | sed -n 's/.*"hex":"\([0-9A-F]*\)".*/\1/p'; }
 
 command_count() { [ "$(received_commands "$1" | wc -l)" -ge "$2" ]; }
+probe_count() { [ "$(grep -c '"event":"probe"' "$1")" -ge "$2" ]; }
 
 # The program's top-level window among the windows Wine or Qt made for PROGRAM's process, by its title.
 find_window() { xdotool search --onlyvisible --name "3G-Config v" 2>/dev/null | head -1; }
@@ -238,4 +239,26 @@ run_sender_stages() {
     run_sender "$dir" "$dir/missing.txt" --profile station.ini --tab time --port COM9
     check "a missing port is named as Windows names it" grep -q 'COM9' "$dir/missing.txt"
     check "a missing port is not named as a Linux device" test -z "$(grep /dev/ "$dir/missing.txt")"
+    run_depot_stage "$dir"
+}
+
+# A depot's run on Windows, stopped by Ctrl+C in the middle of a unit (Wine turns SIGINT into the console's Ctrl+C
+# event): the console handler, the orderly end and the record appended through the Windows file calls.
+run_depot_stage() {
+    local dir=$1 runner status first
+    first=$(received_commands "$dir/sim.log" | head -1) # the station's command, from the run above
+    # The second probe's answer comes late, which leaves time to interrupt the unit after its first command.
+    start_sim "$dir/sim-depot.log" "$WINEPREFIX/dosdevices/com5" --cycle ok,delay:900
+    run_sender "$dir" "$dir/depot.txt" --profile station.ini --tab all --port COM5 --wait --record units.jsonl &
+    runner=$!
+    wait_for 60 probe_count "$dir/sim-depot.log" 2
+    pgrep -a -f 'zevr3g-send[.]exe' >"$dir/signalled.txt"
+    pkill -INT -x 'zevr3g-send.exe'
+    wait "$runner"
+    status=$?
+    check "Ctrl+C stops a depot's unit on Windows in order (exit $status, $dir/depot.txt)" [ $status -eq 5 ]
+    check "the depot's unit got its first command only" [ "$(received_commands "$dir/sim-depot.log")" = "$first" ]
+    check "the unit cut short is recorded on Windows, one whole line ($dir/units.jsonl)" \
+        [ "$(grep -c '^{"commands":\[.*\],"outcome":"interrupted","port":"COM5",.*}$' "$dir/units.jsonl")" -eq 1 \
+        -a "$(wc -l <"$dir/units.jsonl")" -eq 1 ]
 }
