@@ -1,6 +1,7 @@
 // zevr3g-send: the commands of a saved profile to a ZEVR-3G controller, without a window.
 
 #include "sender/consoletext.h"
+#include "sender/quitrequests.h"
 #include "sender/sendoptions.h"
 #include "sender/sendoutput.h"
 #include "sender/sendsession.h"
@@ -10,78 +11,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
-#include <atomic>
 #include <cstdio>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-#endif
-
 namespace {
-
-// Ctrl+C and a termination request end the run in order: the port is closed and the record is complete. The handlers
-// are in place before any file or port is opened; a signal that comes before the run has started ends it before
-// anything goes to the line.
-#ifdef Q_OS_WIN
-std::atomic<SendSession *> interruptTarget{nullptr};
-std::atomic<bool> interruptedEarly{false};
-
-// Windows calls this on a thread of its own, so the session is reached through its event loop.
-BOOL WINAPI onConsoleEvent(DWORD) {
-    SendSession *session = interruptTarget.load();
-    if (session)
-        QMetaObject::invokeMethod(session, &SendSession::interrupt, Qt::QueuedConnection);
-    else
-        interruptedEarly = true;
-    return TRUE;
-}
-
-void catchSignals() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
-
-void interruptOnSignals(QCoreApplication &, SendSession &session) {
-    interruptTarget = &session;
-    if (interruptedEarly)
-        session.interrupt();
-}
-#else
-int quitPipe[2] = {-1, -1};
-
-void onQuitSignal(int) {
-    const char byte = 0;
-    (void)!::write(quitPipe[1], &byte, 1);
-}
-
-// The pipe keeps a signal that comes before the event loop runs; the session reads it once the loop starts. A file
-// size limit (ulimit -f) makes a write fail instead of killing the run, so the record's failure is told.
-void catchSignals() {
-    signal(SIGXFSZ, SIG_IGN);
-    if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    struct sigaction action {};
-    action.sa_handler = onQuitSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signalNumber, &action, nullptr);
-}
-
-void interruptOnSignals(QCoreApplication &app, SendSession &session) {
-    if (quitPipe[0] < 0)
-        return;
-    auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &session, [&session] {
-        char bytes[16];
-        while (::read(quitPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        session.interrupt();
-    });
-}
-#endif
 
 // The connection values as the program would use them: the settings file when there is one, else the
 // defaults of a first start. Nothing is created, and only a regular file is read.
@@ -137,7 +70,7 @@ int usage(SendOutput &output, const QString &problem) {
 } // namespace
 
 int main(int argc, char **argv) {
-    catchSignals();
+    QuitRequests::install();
     QCoreApplication app(argc, argv);
     SendOptions options;
     QString problem;
@@ -168,7 +101,9 @@ int main(int argc, char **argv) {
 
     SendSession session(options, read.profile, connection, &output);
     QObject::connect(&session, &SendSession::finished, &app, &QCoreApplication::exit);
-    interruptOnSignals(app, session);
+    QuitRequests::interruptOn(&session, [&session] { session.interrupt(); });
     QMetaObject::invokeMethod(&session, &SendSession::start, Qt::QueuedConnection);
-    return app.exec();
+    const int code = app.exec();
+    QuitRequests::runEnded();
+    return code;
 }
