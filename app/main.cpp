@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     // Lets a Wayland desktop match the window to the installed desktop entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("zevr-3g-config"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZEVR_DESKTOP_ENTRY));
     installQtTranslation(QCoreApplication::applicationDirPath());
     app.setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
 #ifndef Q_OS_WIN
