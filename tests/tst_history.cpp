@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -69,6 +70,7 @@ private slots:
         QTest::newRow("z, 9999") << bytes("434D447A 01 05F5E100 270F")
                                  << "z импульсный счетчик, 10000000.0 кВт*ч, 99990 имп./кВт*ч";
         QTest::newRow("z, RS485") << bytes("434D447A 02 00000000 0000") << "z счетчик с выходом RS485";
+        QTest::newRow("z, type 3") << bytes("434D447A 03 00000000 0000") << "z неизвестный тип счетчика 3";
         QTest::newRow("y cut short") << bytes("434D4479 173B3B 1F0C") << "не команда контроллера, 9 байт";
     }
 
@@ -236,6 +238,10 @@ private slots:
         window.findChild<QPushButton *>("pB_Clear")->click();
         QCOMPARE(journal->rowCount(), 3);
         QCOMPARE(journal->unfinishedCount(), 3);
+        // The rows that stay are measured anew at once, not at their next change: the station's wraps.
+        auto *table = window.findChild<QTableView *>("tV_History");
+        QVERIFY(wantedHeight(table, 0) > table->verticalHeader()->defaultSectionSize());
+        QTRY_COMPARE_WITH_TIMEOUT(table->rowHeight(0), wantedHeight(table, 0), 300);
         QCOMPARE(journal->index(0, TransmissionJournal::OutcomeColumn).data().toString(),
                  QStringLiteral("ждёт ответа"));
         const QString report = reportText(window);

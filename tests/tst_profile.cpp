@@ -78,6 +78,11 @@ private slots:
                  "строка 3: байт 0xE0 — не текст UTF-8");
         encoding("overlong in four bytes", profileText("[time]\n;\xF0\x8F\xBF\xBF\n"),
                  "строка 3: байт 0xF0 — не текст UTF-8");
+        // Bytes that start no character, before three that continue one. 0x80 is not U+0080, and 0xFC taken for the
+        // lead of four bytes would read as a character of the last plane.
+        encoding("continuation byte first", profileText("[time]\n;\x80\x80\x80\x80\n"),
+                 "строка 3: байт 0x80 — не текст UTF-8");
+        encoding("byte above F4", profileText("[time]\n;\xFC\x80\x80\x80\n"), "строка 3: байт 0xFC — не текст UTF-8");
         encoding("character cut at the end", profileText("[time]\n;\xD0"), "строка 3: байт 0xD0 — не текст UTF-8");
         encoding("UTF-16 with its mark", QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22),
                  "файл в кодировке UTF-16");
@@ -115,7 +120,9 @@ private slots:
                  "«0042»: поле принимает только до 3 цифр");
         badValue("channel date without year", "station", "channel4.date", "01/01/", "год не указан, нужен 2000–2255");
         badValue("date in another order", "time", "date", "2017-01-01", notDigits.arg("2017-01-01"));
-        badValue("three-digit day", "time", "date", "101/01/2017", "«101/01/2017»: поле принимает только ДД/ММ/ГГГГ");
+        // 255 still fits the command's byte, so it is the field's shape that refuses it.
+        badValue("three-digit day", "time", "date", "255/01/2017", "«255/01/2017»: поле принимает только ДД/ММ/ГГГГ");
+        badValue("three-digit hour", "time", "time", "255:00:00", "«255:00:00»: поле принимает только ЧЧ:ММ:СС");
         badValue("time without seconds", "time", "time", "12:30", "«12:30»: поле принимает только ЧЧ:ММ:СС");
         badValue("six-digit serial", "station", "channel2.serial", "123456",
                  "«123456»: поле принимает только до 5 цифр");
@@ -133,6 +140,7 @@ private slots:
         badValue("unknown word", "meter", "type", "pulsed", "«pulsed»: допустимо none, pulse, rs485");
         badValue("unit mode", "station", "unit2.control", "analog", "«analog»: допустимо gsm, 4-20");
         badValue("CM 5", "station", "channel1.cm", "1,5", "«1,5»: номера СМ от 1 до 4 через запятую, например 1,3");
+        badValue("CM twice", "station", "channel1.cm", "3, 3", "«3, 3»: СМ3 назван дважды");
         row("CM in two channels", profileText("[station]\nchannel1.cm=1,2\nchannel2.cm=3\nchannel4.cm=2,4\n"),
             "строка 5: channel4.cm — СМ2 уже отмечен в канале 1; один номер СМ принадлежит одному каналу");
         // Sound profiles, whose station command follows the tab's rules.

@@ -253,6 +253,14 @@ private slots:
         QVERIFY(QFileInfo(m_dir->filePath("fifo")).isReadable() && !QFileInfo(m_dir->filePath("fifo")).isFile());
     }
 
+    // The help, word for word: the expected text is kept beside the tests, where a change to it is read as one.
+    void helpText() {
+        const Run run = send({"--help"});
+        QCOMPARE(run.code, 0);
+        const QByteArray expected = readFileBytes(ZEVR_SOURCE_DIR "/tests/data/zevr3g-send-help.txt");
+        QCOMPARE(run.out, QString::fromUtf8(expected).split('\n', Qt::SkipEmptyParts));
+    }
+
     // The record's fields as a script reads them back: their names, their JSON types and their exact formats. The port
     // is the last one tried; every attempt keeps its own port and reason.
     void recordFields() {
@@ -473,8 +481,10 @@ private slots:
             }
             QCOMPARE(events.mid(events.size() - 3), QStringList({"record_failed units.jsonl", "unit false", "exit 6"}));
         } else {
-            QVERIFY2(run.err.contains("zevr3g-send: запись о контроллере не добавлена в units.jsonl: "),
-                     qPrintable(run.err));
+            // The limit's own reason, not a full disk's.
+            QVERIFY2(
+                run.err.contains("zevr3g-send: запись о контроллере не добавлена в units.jsonl: файл слишком велик"),
+                qPrintable(run.err));
         }
 
         // Once there is room again, the next unit's line follows the earlier one whole.

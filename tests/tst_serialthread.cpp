@@ -292,6 +292,18 @@ private slots:
         QCOMPARE(toldMidway, (QSet<QPair<int, int>>{{port, port}, {outcome, outcome}}));
     }
 
+    // Now and then a ReadError comes on a sound line (a read notification that found nothing); only a flood of them
+    // is a dead line, so ones far apart never add up to it.
+    void readErrorsFarApart() {
+        LineFailureWatch watch;
+        for (int error = 0; error < 4; ++error) {
+            QVERIFY(!watch.isDead(QSerialPort::ReadError));
+            QTest::qWait(150);
+        }
+        QVERIFY(!watch.isDead(QSerialPort::ReadError) && !watch.isDead(QSerialPort::ReadError));
+        QVERIFY(watch.isDead(QSerialPort::ReadError));
+    }
+
     void faultyLine_data() {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<QStringList>("after"); // the reports after the opened one, %1 for the port

@@ -4,6 +4,7 @@
 #include "support/settingstestsupport.h"
 #include "workfiles/applog.h"
 #include "workfiles/fileresult.h"
+#include "workfiles/posixfile.h"
 #include "workfiles/safefile.h"
 #include "workfiles/settingsfile.h"
 #include "workfiles/systemreason.h"
@@ -459,6 +460,21 @@ private slots:
         QVERIFY(!leftOpen);
     }
 
+    // An earlier call may have left EINTR in errno; a write that then goes through is not taken for an interrupted
+    // one and written again (a pipe that fills up shows the repeats).
+    void writeAllAfterAStaleInterrupt() {
+        int ends[2];
+        QCOMPARE(::pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
+        errno = EINTR;
+        const bool written = PosixFile::writeAll(ends[1], "abc");
+        char buffer[8];
+        const ssize_t n = ::read(ends[0], buffer, sizeof buffer);
+        ::close(ends[0]);
+        ::close(ends[1]);
+        QVERIFY(written);
+        QCOMPARE(QByteArray(buffer, int(qMax<ssize_t>(n, 0))), QByteArray("abc"));
+    }
+
     void systemReasonsInRussian_data() {
         QTest::addColumn<QString>("system");
         QTest::addColumn<QString>("words"); // for the status bar
@@ -469,6 +485,9 @@ private slots:
         row("hang-up, glibc", "Inappropriate ioctl for device",
             "устройство не принимает настройки линии: линия оборвана или это не порт", true);
         row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
+        row("the first errno", "Operation not permitted", "операция не разрешена", true);
+        // A failure that Qt tells without a reason of its own.
+        row("no error told", "No error", "нет ошибки", true);
         row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
         row("English Windows, full stop and blanks", " Access is denied.\r\n",
             "нет доступа: порт занят другой программой или нет прав", true);
