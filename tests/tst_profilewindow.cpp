@@ -154,6 +154,7 @@ private slots:
         const Profiles::Profile every = everyFieldSet();
         QVERIFY(writeFileBytes("every.ini", Profiles::writeProfile(every)));
         QVERIFY(m_window->openProfile("every.ini"));
+        QVERIFY(noticeOf(*m_window)->toolTip().endsWith(QStringLiteral("\nВкладки: «СКЗ», «Время», «Эл. счетчик»")));
         QCOMPARE(QString(Profiles::writeProfile(m_window->currentProfile())), QString(Profiles::writeProfile(every)));
         QCOMPARE(picture(*m_window).section('\n', -3),
                  QStringLiteral("pB_Send_1 sends %1\npB_Send_2 sends %2\npB_Send_3 sends %3")

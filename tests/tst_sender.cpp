@@ -217,6 +217,8 @@ private slots:
         // A FIFO without a reader would block the open; one with a reader, or a device, would take the lines away.
         row("record a FIFO", station + all + QStringList{"--record", "fifo"}, 2,
             "--record: fifo не годится для записи: это не обычный файл, а канал (FIFO)");
+        row("record a device", station + all + QStringList{"--record", "/dev/null"}, 2,
+            "--record: /dev/null не годится для записи: это не обычный файл, а устройство");
         // The version is the one the build was configured with, as the window's "О программе" shows it.
         row("version", {"--version"}, 0, "zevr3g-send " ZEVR_PROJECT_VERSION);
         // The search off and no port: the line says what to give instead of "  не открыт".
@@ -558,6 +560,18 @@ private slots:
         });
         QCOMPARE(first.code, 0);
         QCOMPARE(simCommands(*m_sim), QStringList{y});
+    }
+
+    // Started with its standard input closed, the sender's own pipe for signals may get descriptor 0, which is a
+    // descriptor like any other: Ctrl+C still ends the run.
+    void interruptedWithStandardInputClosed() {
+        QVERIFY(startSim({"--silent"}));
+        m_wrapper = QStringList{"sh", "-c", "exec \"$0\" \"$@\" <&-"};
+        const Run run = send(toSim("time") + QStringList{"--wait"}, [&](QProcess &process) {
+            QVERIFY(waitUntil(5000, [&] { return !simEvents(*m_sim, "probe").isEmpty(); }));
+            interrupt(process);
+        });
+        QCOMPARE(run.code, 5);
     }
 
     // Ctrl+C is caught before the sender opens its settings, its profile, its record or its port: nothing it opens can

@@ -31,7 +31,7 @@ void useManualPort(SerialThread &worker, const QString &name) {
     worker.com_port = name;
 }
 
-enum class Fault { HangUpAtProbe, HangUpOnceAnswerRead, HangUpAtSending, LongUnread, OneReadError };
+enum class Fault { HangUpAtProbe, HangUpOnceAnswerRead, HangUpAtSending, LongUnread, OneReadError, AnswerUnreadAtEnd };
 
 } // namespace
 
@@ -318,6 +318,9 @@ private slots:
         QTest::newRow("far end reads nothing of a long command") << Fault::LongUnread << failed << 1000;
         // A read notification that finds no data reports one ReadError on a sound line.
         QTest::newRow("one read error") << Fault::OneReadError << QStringList{found, sending, sent("%1")} << 0;
+        // The answer came just before the wait ended, and the wait's end is handled before the bytes are read.
+        QTest::newRow("answer unread when the wait ends")
+            << Fault::AnswerUnreadAtEnd << QStringList{found, sending, sent("%1")} << 0;
     }
 
     void faultyLine() {
@@ -338,6 +341,10 @@ private slots:
                 device.hangUp();
             else
                 device.write("ZEVR-3G");
+            if (fault == Fault::AnswerUnreadAtEnd) {
+                QThread::msleep(20); // through the pseudo-terminal
+                worker.slot_tWaitAnswer_timeout();
+            }
         });
         // The machine's own delay in waking up from a wait as long as the one measured, from the same moment on.
         std::thread reference;
@@ -381,7 +388,8 @@ private slots:
         if (fault == Fault::LongUnread)
             QCOMPARE(attempts.value(0).value(1).toString(),
                      QStringLiteral("команда не ушла целиком: порт не передал её за 1000 мс"));
-        const QByteArray line = fault == Fault::OneReadError ? probe + dateCommand : probe;
+        const QByteArray line =
+            fault == Fault::OneReadError || fault == Fault::AnswerUnreadAtEnd ? probe + dateCommand : probe;
         QVERIFY(device.waitForReceived(line.size(), 1000));
         QVERIFY(device.received().startsWith(line));
         // No report follows, and the process stays idle instead of spinning on a dead line.

@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -460,6 +461,19 @@ private slots:
         QVERIFY(!leftOpen);
     }
 
+    // A device named as a file to append to is refused unopened: opening a serial port alone raises its control lines.
+    void deviceRefusedUnopened() {
+        PtyPair port;
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0 && inotify_add_watch(watch, QFile::encodeName(port.path()).constData(), IN_OPEN) >= 0);
+        const FileResult refused = SafeFile::checkAppendable(port.path());
+        alignas(inotify_event) char events[1024];
+        const ssize_t opened = ::read(watch, events, sizeof events);
+        ::close(watch);
+        QCOMPARE(refused.reason, QStringLiteral("это не обычный файл, а устройство"));
+        QCOMPARE(opened, ssize_t(-1));
+    }
+
     // An earlier call may have left EINTR in errno; a write that then goes through is not taken for an interrupted
     // one and written again (a pipe that fills up shows the repeats).
     void writeAllAfterAStaleInterrupt() {
@@ -475,6 +489,14 @@ private slots:
         QCOMPARE(QByteArray(buffer, int(qMax<ssize_t>(n, 0))), QByteArray("abc"));
     }
 
+    // Temporary files left by crashed rewrites of a process with the same number are stepped over, up to 99 of them.
+    void rewriteStepsOverLeftovers() {
+        for (int attempt = 0; attempt < 99; ++attempt)
+            QVERIFY(writeFileBytes(QStringLiteral("%1.tmp%2-%3").arg(fileName).arg(::getpid()).arg(attempt), "old"));
+        QVERIFY(PosixFile::replaceWhole(fileName, "new").ok());
+        QCOMPARE(readFileBytes(fileName), QByteArray("new"));
+    }
+
     void systemReasonsInRussian_data() {
         QTest::addColumn<QString>("system");
         QTest::addColumn<QString>("words"); // for the status bar
@@ -486,6 +508,7 @@ private slots:
             "устройство не принимает настройки линии: линия оборвана или это не порт", true);
         row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
         row("the first errno", "Operation not permitted", "операция не разрешена", true);
+        row("the record on a closed pipe", "Broken pipe", "соединение разорвано", true);
         // A failure that Qt tells without a reason of its own.
         row("no error told", "No error", "нет ошибки", true);
         row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
