@@ -17,6 +17,7 @@ esac
 ensure_packages "${ZEVR_BUILD_PACKAGES[@]}" "${ZEVR_FUZZ_PACKAGES[@]}"
 
 out=$ZEVR_ROOT/build-fuzz
+mkdir -p "$out" || exit 1
 # Qt is built with reduced relocations, so everything that uses it must be position independent.
 read -r -a qt_flags <<<"$(pkg-config --cflags --libs Qt5Core)" || exit 1
 
