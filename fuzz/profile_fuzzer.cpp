@@ -1,20 +1,12 @@
 // libFuzzer target for the profile reader and the command decoder. Built and run by scripts/fuzz.sh.
+#include "fuzz/require.h"
 #include "protocol/commanddecoder.h"
 #include "protocol/commanddescription.h"
 #include "protocol/profile.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
-
-void require(bool condition, const char *what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "profile fuzzer: %s\n", what);
-    std::abort();
-}
 
 // What goes on the line is what the history and the simulator read back: one whole frame of the tab's letter.
 void requireWholeFrame(const Commands::Encoded &encoded, char letter) {

@@ -1,20 +1,12 @@
 // libFuzzer target for the settings reader. Built and run by scripts/fuzz.sh.
+#include "fuzz/require.h"
 #include "workfiles/settingsfile.h"
 
 #include <QTextCodec>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
-
-void require(bool condition, const char *what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "settings fuzzer: %s\n", what);
-    std::abort();
-}
 
 // The field machines read the file as windows-1251; UTF-8 covers multi-byte decoding.
 void chooseCodec(const uint8_t *data, size_t size) {

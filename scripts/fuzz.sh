@@ -29,7 +29,7 @@ build() {
     local sources=("$ZEVR_ROOT/fuzz/${name}_fuzzer.cpp")
     for unit in "$@"; do sources+=("$ZEVR_ROOT/$folder/$unit.cpp"); done
     [ -x "$binary" ] || stale=1
-    for source in "${sources[@]}" "$ZEVR_ROOT/$folder"/*.h; do [ "$source" -nt "$binary" ] && stale=1; done
+    for source in "${sources[@]}" "$ZEVR_ROOT/$folder"/*.h "$ZEVR_ROOT"/fuzz/*.h; do [ "$source" -nt "$binary" ] && stale=1; done
     [ -n "$stale" ] || return 0
     echo "== build: $binary"
     clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \

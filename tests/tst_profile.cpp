@@ -72,17 +72,20 @@ private slots:
             "строка 3: управляющий символ U+0085: профиль — текстовый файл");
         encoding("Windows-1251 comment", profileText("; \xD1\xF2\xE0\xED\xF6\xE8\xFF\n[time]\n"),
                  "строка 2: байт 0xD1 — не текст UTF-8");
-        encoding("surrogate", profileText("[time]\n;\xED\xA0\x80\n"), "строка 3: байт 0xED — не текст UTF-8");
+        // A byte that begins no character of UTF-8 text on line 3, however the bytes after it go on.
+        const auto badByte = [&encoding](const char *name, const QByteArray &bytes) {
+            encoding(name, profileText("[time]\n;" + bytes + "\n"),
+                     QStringLiteral("строка 3: байт 0x%1 — не текст UTF-8")
+                         .arg(QString::number(uchar(bytes[0]), 16).toUpper()));
+        };
+        badByte("surrogate", "\xED\xA0\x80");
         // The same character in more bytes than it needs.
-        encoding("overlong in three bytes", profileText("[time]\n;\xE0\x9F\xBF\n"),
-                 "строка 3: байт 0xE0 — не текст UTF-8");
-        encoding("overlong in four bytes", profileText("[time]\n;\xF0\x8F\xBF\xBF\n"),
-                 "строка 3: байт 0xF0 — не текст UTF-8");
+        badByte("overlong in three bytes", "\xE0\x9F\xBF");
+        badByte("overlong in four bytes", "\xF0\x8F\xBF\xBF");
         // Bytes that start no character, before three that continue one. 0x80 is not U+0080, and 0xFC taken for the
         // lead of four bytes would read as a character of the last plane.
-        encoding("continuation byte first", profileText("[time]\n;\x80\x80\x80\x80\n"),
-                 "строка 3: байт 0x80 — не текст UTF-8");
-        encoding("byte above F4", profileText("[time]\n;\xFC\x80\x80\x80\n"), "строка 3: байт 0xFC — не текст UTF-8");
+        badByte("continuation byte first", "\x80\x80\x80\x80");
+        badByte("byte above F4", "\xFC\x80\x80\x80");
         encoding("character cut at the end", profileText("[time]\n;\xD0"), "строка 3: байт 0xD0 — не текст UTF-8");
         encoding("UTF-16 with its mark", QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22),
                  "файл в кодировке UTF-16");
