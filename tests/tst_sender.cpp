@@ -255,14 +255,6 @@ private slots:
         QVERIFY(QFileInfo(m_dir->filePath("fifo")).isReadable() && !QFileInfo(m_dir->filePath("fifo")).isFile());
     }
 
-    // The help, word for word: the expected text is kept beside the tests, where a change to it is read as one.
-    void helpText() {
-        const Run run = send({"--help"});
-        QCOMPARE(run.code, 0);
-        const QByteArray expected = readFileBytes(ZEVR_SOURCE_DIR "/tests/data/zevr3g-send-help.txt");
-        QCOMPARE(run.out, QString::fromUtf8(expected).split('\n', Qt::SkipEmptyParts));
-    }
-
     // The record's fields as a script reads them back: their names, their JSON types and their exact formats. The port
     // is the last one tried; every attempt keeps its own port and reason.
     void recordFields() {

@@ -508,9 +508,6 @@ private slots:
             "устройство не принимает настройки линии: линия оборвана или это не порт", true);
         row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
         row("the first errno", "Operation not permitted", "операция не разрешена", true);
-        row("the record on a closed pipe", "Broken pipe", "соединение разорвано", true);
-        // A failure that Qt tells without a reason of its own.
-        row("no error told", "No error", "нет ошибки", true);
         row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
         row("English Windows, full stop and blanks", " Access is denied.\r\n",
             "нет доступа: порт занят другой программой или нет прав", true);
