@@ -13,6 +13,8 @@ ZEVR_BUILD_PACKAGES+=(fonts-liberation2)
 ZEVR_BUILD_PACKAGES+=(qttranslations5-l10n)
 # The tests that drive the real program on a private X server, measure its window and check its installation.
 ZEVR_TEST_PACKAGES=(xvfb xauth xdotool x11-utils fontconfig desktop-file-utils strace python3 faketime)
+# The spelling test: hunspell with its Russian dictionary.
+ZEVR_TEST_PACKAGES+=(hunspell hunspell-ru)
 # libFuzzer and the sanitizer runtimes for clang come with compiler-rt.
 ZEVR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
