@@ -96,6 +96,9 @@ private slots:
         row("key twice", profileText("[time]\ntime=01:02:03\n\ntime=01:02:04\n"),
             "строка 5: ключ «time» уже задан в строке 3");
         row("unit 9", profileText("[station]\nunit9=on\n"), "строка 3: неизвестный ключ «unit9» в разделе [station]");
+        // A key of any length is named by its first 64 characters.
+        row("long key", profileText("[time]\n" + QByteArray(65, 'k') + "=1\n"),
+            "строка 3: неизвестный ключ «" + QString(64, 'k') + "» в разделе [time]");
         row("key of another tab", profileText("[time]\ntype=pulse\n"),
             "строка 3: неизвестный ключ «type» в разделе [time]");
         // A value its key refuses, alone on line 3 under its section.
@@ -226,8 +229,12 @@ private slots:
 
         QCOMPARE(readProfileFile(dir.filePath("none.ini")).message(), QStringLiteral("файла нет"));
         QCOMPARE(readProfileFile(dir.path()).message(), QStringLiteral("это папка, а не файл"));
+        // 64 KiB is still a profile; one byte more is not.
         QFile large(dir.filePath("large.ini"));
-        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(64 * 1024 + 1));
+        const QByteArray fits = "version=1\n[time]\n;" + QByteArray(64 * 1024 - 19, 'x') + '\n';
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.write(fits) == 64 * 1024 && large.flush());
+        QVERIFY(readProfileFile(large.fileName()).isValid());
+        QVERIFY(large.resize(64 * 1024 + 1));
         QCOMPARE(readProfileFile(large.fileName()).message(), QStringLiteral("файл больше 64 КиБ: это не профиль"));
 #ifndef Q_OS_WIN
         QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0644) == 0);
