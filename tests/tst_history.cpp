@@ -203,6 +203,9 @@ private slots:
         QCOMPARE(journal.rowCount(), 901);
         QCOMPARE(journal.transmissions().first().id, quint64(1));
         QCOMPARE(journal.unfinishedCount(), 1);
+        // The command under way still gets its attempts.
+        emit worker.signal_attempt_failed("ttyS0", QStringLiteral("нет ответа"));
+        QCOMPARE(journal.transmissions().first().attempts.size(), 1);
         auto *table = panel.findChild<QTableView *>("tV_History");
         QVERIFY(wantedHeight(table, 900) > 2 * table->fontMetrics().lineSpacing());
         QTRY_VERIFY(table->rowHeight(900) >= wantedHeight(table, 900));

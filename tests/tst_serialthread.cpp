@@ -31,7 +31,15 @@ void useManualPort(SerialThread &worker, const QString &name) {
     worker.com_port = name;
 }
 
-enum class Fault { HangUpAtProbe, HangUpOnceAnswerRead, HangUpAtSending, LongUnread, OneReadError, AnswerUnreadAtEnd };
+enum class Fault {
+    HangUpAtProbe,
+    HangUpOnceAnswerRead,
+    HangUpAtSending,
+    LongUnread,
+    OneReadError,
+    AnswerUnreadAtEnd,
+    HangUpUnseenAtEnd
+};
 
 } // namespace
 
@@ -66,9 +74,17 @@ private slots:
         worker.applyConnectionValues(
             {device.portName(), line[0], quint8(line[2]), quint8(line[3]), quint8(line[1]), false});
         LinkRecorder recorder(&worker);
+        // The answer time and the quiet gap as the timers hold them once the answer's first bytes are read: the timing
+        // tests allow 15 % either way, which cannot tell 20 ms from 21.
+        QList<int> intervals;
+        connect(worker.port, &QSerialPort::readyRead, &worker, [&] {
+            if (intervals.isEmpty())
+                intervals << worker.tWaitAnswer->interval() << worker.tDataRecv->interval();
+        });
 
         worker.slot_data_send(command);
         QVERIFY(recorder.waitForCount(4, 5000));
+        QCOMPARE(intervals, (QList<int>{1000, 20}));
         const QString name = device.portName();
         QCOMPARE(recorder.reports(), QStringList({LinkRecorder::opened(name, line[0], line[1], line[2], line[3]), found,
                                                   sending, sent(name)}));
@@ -321,6 +337,9 @@ private slots:
         // The answer came just before the wait ended, and the wait's end is handled before the bytes are read.
         QTest::newRow("answer unread when the wait ends")
             << Fault::AnswerUnreadAtEnd << QStringList{found, sending, sent("%1")} << 0;
+        // The line went as the wait ended: two of the flood of read errors came before, the wait's own last read met
+        // the third, which ended the attempt; the wait's end must not end it again.
+        QTest::newRow("hang-up unseen when the wait ends") << Fault::HangUpUnseenAtEnd << QStringList{notFound} << 0;
     }
 
     void faultyLine() {
@@ -335,13 +354,13 @@ private slots:
         connect(&device, &PtyPair::dataReceived, &worker, [&] {
             if (device.received() != probe)
                 return;
-            if (fault == Fault::OneReadError)
+            for (int error = fault == Fault::HangUpUnseenAtEnd ? 2 : fault == Fault::OneReadError; error > 0; --error)
                 emit worker.port->errorOccurred(QSerialPort::ReadError);
-            if (fault == Fault::HangUpAtProbe)
+            if (fault == Fault::HangUpAtProbe || fault == Fault::HangUpUnseenAtEnd)
                 device.hangUp();
             else
                 device.write("ZEVR-3G");
-            if (fault == Fault::AnswerUnreadAtEnd) {
+            if (fault == Fault::AnswerUnreadAtEnd || fault == Fault::HangUpUnseenAtEnd) {
                 QThread::msleep(20); // through the pseudo-terminal
                 worker.slot_tWaitAnswer_timeout();
             }

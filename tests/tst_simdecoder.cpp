@@ -1,4 +1,7 @@
+#include "protocol/commanddecoder.h"
 #include "tools/zevr-sim/commandstream.h"
+
+#include <QJsonDocument>
 
 #include <QtTest>
 
@@ -70,6 +73,27 @@ private slots:
         }
         QTEST(texts, "texts");
         QCOMPARE(reported.toHex(' '), fed.toHex(' '));
+    }
+
+    void fieldsAsNumbers_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("w") << w
+                           << QByteArray(R"({"addresses":[111,112,113],"analog":[2],"letter":"w","mask":2,"units":3})");
+        QTest::newRow("y") << y
+                           << QByteArray(
+                                  R"({"date":"31/12/2099","day":31,"hours":23,"letter":"y","minutes":59,"month":12,)"
+                                  R"("seconds":59,"time":"23:59:59","year":2099})");
+        QTest::newRow("z") << z
+                           << QByteArray(
+                                  R"({"coef":3200,"letter":"z","reading":"1234.5","tenths":12345,"type":"pulse",)"
+                                  R"("type_code":1})");
+    }
+
+    // What --json prints of a command: each field under its name, numbers as numbers.
+    void fieldsAsNumbers() {
+        QFETCH(QByteArray, command);
+        QTEST(QJsonDocument(decodeCommand(command).json).toJson(QJsonDocument::Compact), "json");
     }
 };
 
