@@ -79,6 +79,9 @@ private slots:
                  "файл в кодировке UTF-16");
         encoding("UTF-16 without a mark", QByteArray("\0v\0e\0r\0s\0i\0o\0n\0=\0001\0\n", 20),
                  "файл, по-видимому, в кодировке UTF-16");
+        // Two characters are enough to tell UTF-16 by; three bytes are too few, and the zero among them is a NUL.
+        encoding("UTF-16 of two characters", QByteArray("v\0e\0", 4), "файл, по-видимому, в кодировке UTF-16");
+        row("three bytes", QByteArray("v\0e", 3), "строка 1: нулевой байт (NUL): профиль — текстовый файл");
         encoding("UTF-32", QByteArray("\xFF\xFE\0\0v\0\0\0", 8), "файл в кодировке UTF-32");
         const QString lineEnds = QStringLiteral("строки профиля оканчиваются на LF или CR LF");
         row("CR-only line ends", "version=1\r[time]\rtime=01:02:03\r",

@@ -318,6 +318,9 @@ private slots:
         }
         QVERIFY(!watch.isDead(QSerialPort::ReadError) && !watch.isDead(QSerialPort::ReadError));
         QVERIFY(watch.isDead(QSerialPort::ReadError));
+        // A write that failed or a device that is gone is a dead line at once; a wait that timed out is not.
+        QVERIFY(watch.isDead(QSerialPort::WriteError) && watch.isDead(QSerialPort::ResourceError));
+        QVERIFY(!watch.isDead(QSerialPort::TimeoutError));
     }
 
     void faultyLine_data() {
