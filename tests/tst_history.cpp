@@ -343,10 +343,12 @@ private slots:
     }
 
     // The file holds every row, the refused one included, in UTF-8 with the bytes in hex; a field with the separator
-    // or a quote in it is quoted. It is replaced whole, never through a link.
+    // or a quote in it is quoted. It is replaced whole, never through a link. The panel opened before the link was
+    // attached shows the link's history all the same.
     void savesTheHistoryAsCsv() {
         QTemporaryDir dir;
         MainWindow window;
+        openHistory(&window);
         SerialThread worker;
         window.attachLink(&worker);
         setPortLister([] { return QStringList{"zevr-none-1", "zevr-none-2"}; });
@@ -358,7 +360,6 @@ private slots:
         window.findChild<QLineEdit *>("lE_Date")->setText("01/01/1999");
         window.findChild<QPushButton *>("pB_Send_2")->click();
         const QString refusal = reportText(window);
-        openHistory(&window);
         auto *panel = window.findChild<HistoryPanel *>();
         // Over an older history, which is replaced whole, with no temporary file left beside it.
         const QString path = dir.filePath("история.csv");

@@ -77,6 +77,8 @@ private slots:
         encoding("character cut at the end", profileText("[time]\n;\xD0"), "строка 3: байт 0xD0 — не текст UTF-8");
         encoding("UTF-16 with its mark", QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22),
                  "файл в кодировке UTF-16");
+        encoding("UTF-16 big-endian with its mark", QByteArray("\xFE\xFF\0v\0e\0r\0s\0i\0o\0n", 16),
+                 "файл в кодировке UTF-16");
         encoding("UTF-16 without a mark", QByteArray("\0v\0e\0r\0s\0i\0o\0n\0=\0001\0\n", 20),
                  "файл, по-видимому, в кодировке UTF-16");
         // Two characters are enough to tell UTF-16 by; three bytes are too few, and the zero among them is a NUL.

@@ -489,11 +489,18 @@ private slots:
         QCOMPARE(QByteArray(buffer, int(qMax<ssize_t>(n, 0))), QByteArray("abc"));
     }
 
-    // Temporary files left by crashed rewrites of a process with the same number are stepped over, up to 99 of them.
+    // Temporary files left by crashed rewrites of a process with the same number are stepped over, up to 99 of them;
+    // at 100 the rewrite gives up, and the file stays as it was.
     void rewriteStepsOverLeftovers() {
+        const auto leftover = [](int attempt) {
+            return writeFileBytes(QStringLiteral("%1.tmp%2-%3").arg(fileName).arg(::getpid()).arg(attempt), "old");
+        };
         for (int attempt = 0; attempt < 99; ++attempt)
-            QVERIFY(writeFileBytes(QStringLiteral("%1.tmp%2-%3").arg(fileName).arg(::getpid()).arg(attempt), "old"));
+            QVERIFY(leftover(attempt));
         QVERIFY(PosixFile::replaceWhole(fileName, "new").ok());
+        QCOMPARE(readFileBytes(fileName), QByteArray("new"));
+        QVERIFY(leftover(99));
+        QVERIFY(!PosixFile::replaceWhole(fileName, "newer").ok());
         QCOMPARE(readFileBytes(fileName), QByteArray("new"));
     }
 
