@@ -109,15 +109,22 @@ echo "== build: $tree"
 { configure_tree "$tree" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache && rebuild; } >/dev/null ||
     { echo "the unchanged sources do not build" >&2; exit 1; }
-(cd "$tree" && ctest --parallel "$(nproc)" --timeout 300 "${ctest_extra[@]}" >/dev/null) ||
+(cd "$tree" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --parallel "$(nproc)" --timeout 300 "${ctest_extra[@]}" \
+    >/dev/null) ||
     { echo "the suite fails without any fault" >&2; exit 1; }
 
 backup=$(mktemp)
 output=$(mktemp)
 target=
+# A copy that cannot be made or put back (a full disk) stops the run at once: going on would leave planted faults in
+# the sources. A source that could not be put back keeps its copy, and the run says where.
 restore() {
     if [ -n "$target" ]; then
-        cp "$backup" "$target"
+        if ! cp "$backup" "$target" || ! cmp -s "$backup" "$target"; then
+            echo "== could not put back $target; its copy is $backup" >&2
+            backup=
+            exit 1
+        fi
         touch "$target" # newer than the mutated object, so the next build compiles it again
         target=
     fi
@@ -150,7 +157,7 @@ killed_by() {
     set -- "${tests[@]}"
     for name in "$@"; do targets+=(--target "$name"); done
     cmake --build "$tree" --parallel "$(nproc)" "${targets[@]}" >/dev/null 2>&1 || return 1
-    ! (cd "$tree" && ctest --parallel "$(nproc)" --timeout 120 -R "^($(printf '%s' "$*" | tr ' ' '|'))\$" \
+    ! (cd "$tree" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --parallel "$(nproc)" --timeout 120 -R "^($(printf '%s' "$*" | tr ' ' '|'))\$" \
         >"$output" 2>&1)
 }
 
@@ -162,7 +169,8 @@ for i in "${!files[@]}"; do
     number=$((i + 1))
     [ "$only" = "  " ] || [[ $only == *" $number "* ]] || continue
     path=$ZEVR_ROOT/${files[i]}
-    cp "$path" "$backup"
+    cp "$path" "$backup" && cmp -s "$path" "$backup" ||
+        { echo "== could not keep a copy of ${files[i]}; stopping with the sources as they were" >&2; exit 1; }
     target=$path
     apply_fault "${files[i]}" "${olds[i]}" "${news[i]}"
     hinted=$(first_tests "$number" "${files[i]}")
@@ -172,7 +180,7 @@ for i in "${!files[@]}"; do
     elif ! rebuild >/dev/null 2>&1; then
         verdict="does not build"
         broken=$((broken + 1))
-    elif (cd "$tree" && ctest --parallel "$(nproc)" --timeout 120 --stop-on-failure -E "$not_behaviour" "${ctest_extra[@]}" \
+    elif (cd "$tree" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --parallel "$(nproc)" --timeout 120 --stop-on-failure -E "$not_behaviour" "${ctest_extra[@]}" \
         >"$output" 2>&1); then
         verdict=SURVIVED
         survived=$((survived + 1))

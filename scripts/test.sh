@@ -22,7 +22,8 @@ run_suite() {
         return
     fi
     echo "== tests: $dir"
-    (cd "$dir" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600) || status=1
+    (cd "$dir" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600) ||
+        status=1
 }
 
 cd "$ZEVR_ROOT"
