@@ -100,6 +100,8 @@ private slots:
         row("section twice", profileText("[time]\n[meter]\n[time]\n"), "строка 4: раздел [time] уже был в строке 2");
         row("key twice", profileText("[time]\ntime=01:02:03\n\ntime=01:02:04\n"),
             "строка 5: ключ «time» уже задан в строке 3");
+        row("no equals sign", profileText("[time]\ntime 01:02:03\n"),
+            "строка 3: ожидается «ключ=значение», а стоит «time 01:02:03»");
         row("unit 9", profileText("[station]\nunit9=on\n"), "строка 3: неизвестный ключ «unit9» в разделе [station]");
         // A key of any length is named by its first 64 characters.
         row("long key", profileText("[time]\n" + QByteArray(65, 'k') + "=1\n"),

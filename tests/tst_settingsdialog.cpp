@@ -292,6 +292,7 @@ private slots:
         const QString typed = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
         QStringList seen;
         runDialog(window, [&](settings_dlg *dialog) {
+            seen << (dialog->lb_PortHint->isVisible() ? "hint at start" : "no hint at start");
             dialog->chB_Auto->setChecked(false);
             dialog->cB_COM->setCurrentIndex(0);
             QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
@@ -313,8 +314,9 @@ private slots:
             if (dialog->isVisible()) // refused after all: the checks below tell, rather than a dialog left waiting
                 dialog->reject();
         });
-        QCOMPARE(seen, (QStringList{"open", "no other window", "Выберите или впишите порт либо включите «Авто»",
-                                    "port has the focus", "hint gone", "hint gone"}));
+        QCOMPARE(seen, (QStringList{"no hint at start", "open", "no other window",
+                                    "Выберите или впишите порт либо включите «Авто»", "port has the focus", "hint gone",
+                                    "hint gone"}));
         QCOMPARE(m_worker->com_port, typed);
         QVERIFY(readFileBytes(fileName).contains("COM Port\r\n" + typed.toLatin1() + "\r\n"));
     }
