@@ -177,6 +177,11 @@ private slots:
 
         QVERIFY(m_window->saveProfile("station.ini"));
         QCOMPARE(shownTitle(), "station.ini — " + programTitle);
+        // A unit's address alone is a change too.
+        const QString address = child<QLineEdit>("lE_1")->text();
+        type("lE_1", "7");
+        QCOMPARE(shownTitle(), "station.ini* — " + programTitle);
+        type("lE_1", address);
         type("lE_Time", "121212");
         QCOMPARE(shownTitle(), "station.ini* — " + programTitle);
         operatorClick(child<QWidget>("rb_NChanel"));
