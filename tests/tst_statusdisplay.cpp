@@ -243,14 +243,15 @@ private slots:
         const int windowWidth = window.width();
         auto *indicator = window.findChild<BusyIndicator *>();
         QVERIFY(indicator);
-        if (busy) {
-            indicator->setCount(2);
-            QTRY_VERIFY(indicator->isVisible());
-        }
         const QString report = QStringLiteral("Команда не отправлена: дата выпуска канала 3 — год 1999 вне диапазона "
                                               "2000–2255");
         window.slot_show_message(report);
         window.showNotice(notice, QStringLiteral("/tmp/подробности"));
+        // The indicator comes after the report, as it does a moment after a command starts.
+        if (busy) {
+            indicator->setCount(2);
+            QTRY_VERIFY(indicator->isVisible());
+        }
         settle();
 
         QStatusBar *bar = window.statusBar();
