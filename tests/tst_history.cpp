@@ -119,6 +119,10 @@ private slots:
         const OpenFailureFacts missing = gatherOpenFailureFacts("ttyZEVR9", QSerialPort::PermissionError,
                                                                 "Permission error while locking the device");
         QCOMPARE(int(missing.cause), int(OpenFailureFacts::Cause::Missing));
+        // A device that is there, and a lock file the serial library could not create.
+        const OpenFailureFacts lockFolder =
+            gatherOpenFailureFacts("null", QSerialPort::PermissionError, "Permission error while creating lock file");
+        QCOMPARE(int(lockFolder.cause), int(OpenFailureFacts::Cause::LockFolder));
     }
 
     void missingPermission_data() {

@@ -193,6 +193,8 @@ private slots:
                                                       << 0644;
         QTest::newRow("UTF-16 with a byte-order mark") << utf16("Заметка\r\nтекст\r\nCOM Port\r\nCOM1\r\n") << com3
                                                        << utf16("COM Port\r\nCOM3\r\nЗаметка\r\nтекст\r\n") << 0606;
+        QTest::newRow("last line ends in CR alone") << QByteArray("COM Port\r\nCOM1\r\nZ\r\nlast\r") << com3
+                                                    << QByteArray("COM Port\r\nCOM3\r\nZ\r\nlast\r\n") << 0644;
     }
 
     // "OK" in the settings dialog rewrites the file; a pair it does not change keeps its bytes, and the file its mode.
@@ -461,6 +463,13 @@ private slots:
         QVERIFY(!leftOpen);
     }
 
+    // A file that tells no size, as under /proc, is read to its end.
+    void readsAFileThatTellsNoSize() {
+        QByteArray content;
+        QVERIFY(SafeFile::readRegular(QStringLiteral("/proc/self/status"), 1 << 20, &content).ok());
+        QVERIFY2(content.startsWith("Name:") && content.contains("\nnonvoluntary_ctxt_switches:"), content.constData());
+    }
+
     // A device named as a file to append to is refused unopened: opening a serial port alone raises its control lines.
     void deviceRefusedUnopened() {
         PtyPair port;
@@ -497,7 +506,9 @@ private slots:
         };
         for (int attempt = 0; attempt < 99; ++attempt)
             QVERIFY(leftover(attempt));
-        QVERIFY(PosixFile::replaceWhole(fileName, "new").ok());
+        const FileResult replaced = PosixFile::replaceWhole(fileName, "new");
+        QVERIFY(replaced.ok());
+        QCOMPARE(replaced.path, QDir(m_dir->path()).filePath(fileName));
         QCOMPARE(readFileBytes(fileName), QByteArray("new"));
         QVERIFY(leftover(99));
         QVERIFY(!PosixFile::replaceWhole(fileName, "newer").ok());
