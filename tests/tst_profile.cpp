@@ -148,6 +148,9 @@ private slots:
         const auto command = [&row](const char *name, const char *body, const char *hex) {
             row(name, profileText(body), QByteArray::fromHex(hex).toHex(' '));
         };
+        // An editor that did not see the first mark may add a second one.
+        row("two byte-order marks", "\xEF\xBB\xBF\xEF\xBB\xBFversion=1\n[station]\nunit1=on\n",
+            QByteArray::fromHex("434D4477016F00000000").toHex(' '));
         command("a unit behind an unchecked one stays out",
                 "[station]\nunit1=on\nunit3=on\nunit3.control=4-20\nunit4=on\n", "434D4477 01 6F 00000000");
         command(
