@@ -72,6 +72,8 @@ private slots:
         QTest::newRow("z, RS485") << bytes("434D447A 02 00000000 0000") << "z счетчик с выходом RS485";
         QTest::newRow("z, type 3") << bytes("434D447A 03 00000000 0000") << "z неизвестный тип счетчика 3";
         QTest::newRow("y cut short") << bytes("434D4479 173B3B 1F0C") << "не команда контроллера, 9 байт";
+        QTest::newRow("y behind another prefix")
+            << bytes("584D4479 173B3B 1F0C63") << "не команда контроллера, 10 байт";
     }
 
     void describesCommands() {
