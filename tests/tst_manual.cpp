@@ -102,6 +102,8 @@ private slots:
         QTest::addColumn<QString>("details"); // how its tooltip goes on after the manual's path
         QTest::newRow("viewer opens it") << 0 << ""
                                          << "";
+        QTest::newRow("file not found") << 2 << "Руководство не открыто: файл не найден"
+                                        << "файл не найден (xdg-open: код 2)";
         QTest::newRow("no viewer") << 3 << "Руководство не открыто: нет программы для просмотра PDF"
                                    << "нет программы для просмотра PDF (xdg-open: код 3)";
         QTest::newRow("viewer failed") << 4 << "Руководство не открыто: программа просмотра сообщила об ошибке"
