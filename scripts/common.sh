@@ -21,6 +21,8 @@ ZEVR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # A test, or a planted fault, that writes without end would fill the disk long before the test's time runs out: the
 # test runs get a limit on the size of any one file (in KiB), far above what any test writes.
 ZEVR_TEST_FILE_LIMIT_KIB=$((1024 * 1024))
+# ctest in the build tree DIR, under that limit; the remaining arguments go to ctest.
+limited_ctest() { (cd "$1" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --parallel "$(nproc)" "${@:2}"); }
 
 # Installs the packages that are missing, as root or through sudo; stops with a clear word otherwise.
 ensure_packages() {

@@ -109,8 +109,8 @@ echo "== build: $tree"
 { configure_tree "$tree" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache && rebuild; } >/dev/null ||
     { echo "the unchanged sources do not build" >&2; exit 1; }
-(cd "$tree" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --parallel "$(nproc)" --timeout 300 "${ctest_extra[@]}" \
-    >/dev/null) ||
+limited_ctest "$tree" --timeout 300 "${ctest_extra[@]}" \
+    >/dev/null ||
     { echo "the suite fails without any fault" >&2; exit 1; }
 
 backup=$(mktemp)
@@ -157,8 +157,8 @@ killed_by() {
     set -- "${tests[@]}"
     for name in "$@"; do targets+=(--target "$name"); done
     cmake --build "$tree" --parallel "$(nproc)" "${targets[@]}" >/dev/null 2>&1 || return 1
-    ! (cd "$tree" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --parallel "$(nproc)" --timeout 120 -R "^($(printf '%s' "$*" | tr ' ' '|'))\$" \
-        >"$output" 2>&1)
+    ! limited_ctest "$tree" --timeout 120 -R "^($(printf '%s' "$*" | tr ' ' '|'))\$" \
+        >"$output" 2>&1
 }
 
 survivor_list=$tree/survivors-$(basename "$list" .txt | sed 's/^generated-//').txt
@@ -180,8 +180,8 @@ for i in "${!files[@]}"; do
     elif ! rebuild >/dev/null 2>&1; then
         verdict="does not build"
         broken=$((broken + 1))
-    elif (cd "$tree" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --parallel "$(nproc)" --timeout 120 --stop-on-failure -E "$not_behaviour" "${ctest_extra[@]}" \
-        >"$output" 2>&1); then
+    elif limited_ctest "$tree" --timeout 120 --stop-on-failure -E "$not_behaviour" "${ctest_extra[@]}" \
+        >"$output" 2>&1; then
         verdict=SURVIVED
         survived=$((survived + 1))
         survivors+=("$number")

@@ -22,7 +22,7 @@ run_suite() {
         return
     fi
     echo "== tests: $dir"
-    (cd "$dir" && ulimit -f "$ZEVR_TEST_FILE_LIMIT_KIB" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600) ||
+    limited_ctest "$dir" --output-on-failure --timeout 600 ||
         status=1
 }
 
