@@ -508,6 +508,11 @@ private slots:
         const QString refusal = table->model()->index(3, TransmissionJournal::OutcomeColumn).data().toString();
         QVERIFY(refusal.contains("1999 вне диапазона 2000–2255"));
         QCOMPARE(tipOf(3), refusal);
+        // "What's this?" over the same cell finds no text, as the history has none, and is left to the window.
+        const QPoint at = table->visualRect(table->model()->index(5, TransmissionJournal::OutcomeColumn)).center();
+        QHelpEvent whatsThis(QEvent::WhatsThis, at, table->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table->viewport(), &whatsThis);
+        QVERIFY(!whatsThis.isAccepted());
         // A refusal at the end of a list that already scrolls is measured and shown too, though it never changes.
         date->setText("01/01/1999");
         window.findChild<QPushButton *>("pB_Send_2")->click();

@@ -208,6 +208,10 @@ private slots:
         row("no such profile", QStringList{"--profile", "none.ini"} + all, 3, "профиль none.ini не открыт: файла нет");
         row("tab the profile lacks", QStringList{"--profile", "clockless.ini"} + all, 3,
             "в профиле нет раздела [station]");
+        row("no [time]", {"--profile", "clockless.ini", "--tab", "time", "--port", "%1"}, 3,
+            "в профиле нет раздела [time]");
+        row("no [meter]", {"--profile", "meterless.ini", "--tab", "meter", "--port", "%1"}, 3,
+            "в профиле нет раздела [meter]");
         // What the window would refuse goes nowhere from a profile either.
         row("time no clock holds", {"--profile", "impossible.ini", "--tab", "time", "--port", "%1"}, 3,
             "строка 3: time — час 25 не бывает, нужен 0–23");
@@ -239,6 +243,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QVERIFY(startSim());
         QVERIFY(writeFileBytes(m_dir->filePath("noport.ini"), "COM Port\r\n\r\nCOM Auto\r\nfalse\r\n"));
+        QVERIFY(writeFileBytes(m_dir->filePath("meterless.ini"), "version=1\n[station]\n"));
         arguments.replaceInStrings("%1", m_sim->path());
         if (arguments.first().startsWith('@'))
             m_wrapper = QStringList{"faketime", "-f", arguments.takeFirst()};
@@ -384,6 +389,12 @@ private slots:
             << QStringList{"--cycle", "ok,ok,ok,ok,silent"}
             << QStringList{"--wait", "--units", "2", "--gone", "500", "--poll", "20"} << 8 << false << 0
             << QStringList{"sent sent sent sent", "sent sent sent sent"};
+        // A unit that pauses right after its commands, for less than --gone, is still the same unit: it is not
+        // configured twice, however long ago the line was last quiet. A silent probe waits 1000 ms for its answer.
+        QTest::newRow("depot, a unit that pauses")
+            << QStringList{"--cycle", "ok,ok,ok,silent,silent,ok,ok,ok,silent,ok,silent,silent,ok,ok,ok"}
+            << QStringList{"--wait", "--units", "3", "--gone", "1500", "--poll", "20"} << 15 << false << 0
+            << QStringList{"sent sent sent sent", "sent sent sent sent", "sent sent sent sent"};
         // Stopped before any unit was served, the run did not do its work; waiting for the next unit loses nothing; a
         // unit cut short is recorded as such.
         const QStringList wait{"--wait"};
