@@ -33,6 +33,9 @@ StatusLine::StatusLine(QWidget *parent) : QWidget(parent) {
     m_report->setTextFormat(Qt::PlainText);
     m_report->setWordWrap(true);
     m_report->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A label that a style sheet gives a frame (padding, a margin, a border) would otherwise indent its text by an "x"
+    // more, which the room measured for one line does not count.
+    m_report->setIndent(0);
     m_notice = new NoticeLabel(this);
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

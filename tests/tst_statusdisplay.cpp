@@ -2,6 +2,7 @@
 #include "mainwindow/busyindicator.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/noticelabel.h"
+#include "mainwindow/statusline.h"
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
 #include "support/linkrecorder.h"
@@ -65,6 +66,42 @@ private slots:
             const QRect room = label.contentsRect().adjusted(label.margin(), 0, -label.margin(), 0);
             QCOMPARE(label.fontMetrics().elidedText(notice, Qt::ElideRight, room.width()), notice);
         }
+    }
+
+    void reportBesideTheNoticeIsOneLine_data() {
+        QTest::addColumn<QString>("sheet");
+        const QString program = readStyleSheet(QStringLiteral(":/style/app.qss"));
+        QTest::newRow("the program's style") << program;
+        QTest::newRow("labels padded, as some desktop themes do")
+            << program + QStringLiteral("QLabel { padding: 0px 9px; margin: 0px 3px; }");
+    }
+
+    // At every width the report shares its row with the notice only where it fits there on one line; elsewhere it has
+    // the first row to itself and the notice stands below it.
+    void reportBesideTheNoticeIsOneLine() {
+        QFETCH(QString, sheet);
+        qApp->setStyleSheet(sheet);
+        const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        StatusLine line;
+        line.setReport(QStringLiteral("Отправлено. ttyUSB0"));
+        line.setNotice(QStringLiteral("Профиль сохранён: станция-депо-7.ini"), QString());
+        line.show();
+        auto *report = line.findChild<QLabel *>(QStringLiteral("reportLabel"));
+        auto *notice = line.findChild<QLabel *>(QStringLiteral("noticeLabel"));
+        const int oneLine = report->heightForWidth(10000);
+        int shared = 0, apart = 0;
+        for (int width = 100; width <= 700; ++width) {
+            line.resize(width, line.height());
+            const QString at = QString::number(width);
+            if (notice->y() < report->geometry().bottom()) {
+                ++shared;
+                QVERIFY2(report->heightForWidth(report->width()) == oneLine, qPrintable(at));
+            } else {
+                ++apart;
+                QVERIFY2(notice->y() > report->geometry().bottom(), qPrintable(at));
+            }
+        }
+        QVERIFY(shared > 0 && apart > 0);
     }
 
     void texts_data() {
