@@ -133,6 +133,9 @@ private slots:
         clockRefused("y: month 0", "00:00:00", "01/00/2026", "месяц 0 не бывает, нужен 1–12");
         clockRefused("y: month 13", "00:00:00", "01/13/2026", "месяц 13 не бывает, нужен 1–12");
         clockRefused("y: day and month cleared", "00:00:00", "//2017", "месяц не указан, нужен 1–12");
+        // Beyond a byte, a part is refused as the command's limit, before any clock is asked.
+        clockRefused("y: hour 256", "256:00:00", "01/01/2017", tooLarge.arg("256").arg(255));
+        clockRefused("y: month 256", "00:00:00", "01/256/2017", tooLarge.arg("256").arg(255));
         // Two values wrong at once: the first in the tab's order is named.
         refused("w: two addresses", single("11", "", {"256", "abc"}), "адрес БУ1", tooLarge.arg("256").arg(255));
         refused("x: code of channel 1, serial of channel 2",

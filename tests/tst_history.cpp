@@ -43,6 +43,48 @@ int wantedHeight(const QTableView *table, int row) {
     return static_cast<const QAbstractItemView *>(table)->sizeHintForRow(row);
 }
 
+// What a view keeps of the journal's cells, their text and tooltip, updated only by what the journal tells.
+class JournalMirror : public QObject {
+public:
+    explicit JournalMirror(const QAbstractItemModel *model) : m_model(model), m_rows(held()) {
+        connect(model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
+            for (int row = from.row(); row <= to.row(); ++row)
+                for (int column = from.column(); column <= to.column(); ++column)
+                    m_rows[row][column] = cell(row, column);
+        });
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+            for (int row = first; row <= last; ++row)
+                m_rows.insert(row, rowNow(row));
+        });
+        connect(model, &QAbstractItemModel::rowsRemoved, this,
+                [this](const QModelIndex &, int first, int last) { m_rows.remove(first, last - first + 1); });
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { m_rows = held(); });
+    }
+
+    QVector<QStringList> shown() const { return m_rows; }
+    QVector<QStringList> held() const {
+        QVector<QStringList> rows;
+        for (int row = 0; row < m_model->rowCount(); ++row)
+            rows << rowNow(row);
+        return rows;
+    }
+
+private:
+    QString cell(int row, int column) const {
+        const QModelIndex index = m_model->index(row, column);
+        return index.data().toString() + '|' + index.data(Qt::ToolTipRole).toString();
+    }
+    QStringList rowNow(int row) const {
+        QStringList cells;
+        for (int column = 0; column < m_model->columnCount(); ++column)
+            cells << cell(row, column);
+        return cells;
+    }
+
+    const QAbstractItemModel *m_model;
+    QVector<QStringList> m_rows;
+};
+
 } // namespace
 
 // What the transmission history says about a command, decoded from the bytes of the controller's command
@@ -276,6 +318,45 @@ private slots:
         QCOMPARE(noticeOf(window)->text(), QString());
         QVERIFY(reportText(window).startsWith("Открыт "));
         worker.slot_cancel();
+    }
+
+    // A view learns each change of the history: a command's start and end at once, as they happen, and its attempts
+    // within the spell that gathers them.
+    void viewsLearnEveryChange() {
+        PtyPair device;
+        LinkedWindow linked(device.portName());
+        MainWindow &window = linked.window;
+        window.show();
+        openHistory(&window);
+        auto *journal = window.findChild<TransmissionJournal *>();
+        JournalMirror mirror(journal);
+        QStringList late;
+        const auto check = [&](quint64 id) {
+            if (mirror.shown() != mirror.held())
+                late << QString::number(id);
+        };
+        connect(&linked.worker, &SerialThread::signal_transmission_started, journal, check);
+        connect(&linked.worker, &SerialThread::signal_transmission_finished, journal, check);
+        auto *date = window.findChild<QLineEdit *>("lE_Date");
+        const QString goodDate = date->text();
+        // The first waits for its answer until the views have been looked at; the second is refused, so its row comes
+        // in whole between the others.
+        window.findChild<QPushButton *>("pB_Send_1")->click();
+        QVERIFY(device.waitForReceived(14, 2000));
+        QTRY_COMPARE(mirror.shown(), mirror.held());
+        QVERIFY(journal->index(0, TransmissionJournal::OutcomeColumn).data().toString().endsWith("ждёт ответа"));
+        device.answerEachProbe("ZEVR-3G");
+        QVERIFY(device.write("ZEVR-3G"));
+        for (const char *button : {"pB_Send_2", "pB_Send_3", "pB_Send_2"}) {
+            date->setText(journal->rowCount() == 1 ? "01/01/1999" : goodDate);
+            window.findChild<QPushButton *>(button)->click();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(journal->unfinishedCount(), 0, 10000);
+        QCOMPARE(late, QStringList());
+        QTRY_COMPARE(mirror.shown(), mirror.held());
+        QCOMPARE(journal->rowCount(), 4);
+        window.findChild<QPushButton *>("pB_Clear")->click();
+        QCOMPARE(mirror.shown(), mirror.held());
     }
 
     // However many commands wait, each keeps its row until it has ended, so the busy indicator's count and "Отмена"'s

@@ -295,6 +295,22 @@ private slots:
             unit.code = outcome[1].toInt();
             QCOMPARE(UnitRecord::toJson(unit)["outcome"].toString(), outcome[0]);
         }
+        // Each command's outcome by name, and the exit code it gives a unit that ends on it.
+        const struct {
+            SerialThread::Outcome outcome;
+            const char *name;
+            int code;
+        } commandOutcomes[] = {{SerialThread::Outcome::Sent, "sent", 0},
+                               {SerialThread::Outcome::SendFailed, "send_failed", 1},
+                               {SerialThread::Outcome::NotFound, "not_found", 4},
+                               {SerialThread::Outcome::NoPort, "no_port", 4},
+                               {SerialThread::Outcome::Cancelled, "interrupted", 5}};
+        for (const auto &command : commandOutcomes) {
+            unit.transmissions[1].outcome = command.outcome;
+            const QJsonObject json = UnitRecord::toJson(unit);
+            QCOMPARE(json["commands"][1]["outcome"].toString(), QString(command.name));
+            QCOMPARE(UnitRecord::exitCodeOf(command.outcome), command.code);
+        }
         const QPair<int, QString> tabs[] = {
             {SendOptions::Station, "station"}, {SendOptions::Clock, "time"}, {SendOptions::AllTabs, "all"}};
         for (const auto &tab : tabs) {
