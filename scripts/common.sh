@@ -15,6 +15,8 @@ ZEVR_BUILD_PACKAGES+=(qttranslations5-l10n)
 ZEVR_TEST_PACKAGES=(xvfb xauth xdotool x11-utils fontconfig desktop-file-utils strace python3 faketime)
 # The spelling test: hunspell with its Russian dictionary.
 ZEVR_TEST_PACKAGES+=(hunspell hunspell-ru)
+# The serial library's texts are read from its source archive.
+ZEVR_TEST_PACKAGES+=(xz-utils)
 # libFuzzer and the sanitizer runtimes for clang come with compiler-rt.
 ZEVR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

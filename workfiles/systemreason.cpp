@@ -63,6 +63,8 @@ const Known knownReasons[] = {
     {0, "Invalid baud rate value", "недопустимая скорость"},
     {0, "Custom baud rate is not supported", "нестандартная скорость не поддерживается"},
     {0, "Cannot set custom speed for one direction", "нестандартную скорость нельзя задать в одну сторону"},
+    {0, "Custom baud rate direction is unsupported", "нестандартная скорость не задаётся для одного направления"},
+    {0, "The device supports only the ignoring policy", "порт умеет только пропускать ошибки чётности"},
     {0, "No suitable custom baud rate divisor", "нет делителя для этой скорости"},
     {0, "Access is denied", "нет доступа: порт занят другой программой или нет прав"},
     {0, "The system cannot find the file specified", "порт не найден"},
