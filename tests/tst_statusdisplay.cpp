@@ -177,6 +177,24 @@ private slots:
         QVERIFY(label->heightForWidth(label->width()) <= label->height());
         QTest::qWait(100);
         QCOMPARE(label->text(), newest);
+
+        // A steady stream, a report every 2 ms: the label changes at most once in each spell of 50 ms.
+        int sent = 0, changes = 0;
+        QString shown = label->text();
+        QTimer stream;
+        connect(&stream, &QTimer::timeout, [&] {
+            window.slot_port_notopend(QStringLiteral("ttyS%1").arg(++sent));
+            changes += label->text() != shown ? 1 : 0;
+            shown = label->text();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        stream.start(2);
+        QTest::qWait(400);
+        stream.stop();
+        QVERIFY2(
+            sent > 20 && changes > 0 && changes <= clock.elapsed() / 50 + 2,
+            qPrintable(QStringLiteral("%1 reports, %2 shown in %3 ms").arg(sent).arg(changes).arg(clock.elapsed())));
     }
 
     // The process-wide log tells the window when its lines are lost and when they reach the file again; the report

@@ -60,7 +60,9 @@ QString workerValues() {
 
 // A file as Notepad saves "Unicode": UTF-16, little-endian, with a byte-order mark (the codec writes one unless told
 // not to).
-QByteArray utf16(const QString &text) { return QTextCodec::codecForName("UTF-16LE")->fromUnicode(text); }
+QByteArray utf16(const QString &text, const char *codec = "UTF-16LE") {
+    return QTextCodec::codecForName(codec)->fromUnicode(text);
+}
 
 const QString folder = QStringLiteral("LOGS_ZEVR_3G_Config");
 
@@ -191,8 +193,10 @@ private slots:
         QTest::newRow("UTF-8 with a byte-order mark") << utf8Mark + "Z\r\n\xFF\r\nCOM Port\r\nCOM1\r\n"
                                                       << com3 << utf8Mark + "COM Port\r\nCOM3\r\nZ\r\n\xFF\r\n"
                                                       << 0644;
-        QTest::newRow("UTF-16 with a byte-order mark") << utf16("Заметка\r\nтекст\r\nCOM Port\r\nCOM1\r\n") << com3
-                                                       << utf16("COM Port\r\nCOM3\r\nЗаметка\r\nтекст\r\n") << 0606;
+        for (const char *codec : {"UTF-16LE", "UTF-16BE"})
+            QTest::addRow("%s with a byte-order mark", codec)
+                << utf16("Заметка\r\nтекст\r\nCOM Port\r\nCOM1\r\n", codec) << com3
+                << utf16("COM Port\r\nCOM3\r\nЗаметка\r\nтекст\r\n", codec) << 0606;
         QTest::newRow("last line ends in CR alone") << QByteArray("COM Port\r\nCOM1\r\nZ\r\nlast\r") << com3
                                                     << QByteArray("COM Port\r\nCOM3\r\nZ\r\nlast\r\n") << 0644;
     }
