@@ -205,8 +205,10 @@ private slots:
 
     void clockGoesAsTheCommandGoes_data() {
         QTest::addColumn<bool>("busy");
-        QTest::newRow("idle link") << false;
-        QTest::newRow("busy link") << true;
+        QTest::addColumn<bool>("cancelled"); // "Отмена" while the clock waits for the link: it does not go at all
+        QTest::newRow("idle link") << false << false;
+        QTest::newRow("busy link") << true << false;
+        QTest::newRow("busy link, cancelled") << true << true;
     }
 
     // The workstation's clock goes as the command goes, one reading for time and date, and the fields stay as they are.
@@ -235,6 +237,14 @@ private slots:
             operatorClick(child<QWidget>("pB_Send_2"));
         operatorClick(child<QWidget>("pB_Send_Clock"));
         QCOMPARE(readings.size(), busy ? 0 : 1);
+        QFETCH(bool, cancelled);
+        if (cancelled) {
+            child<QPushButton>("pB_Cancel")->click();
+            QTest::qWait(200);
+            QCOMPARE(sent.count(), 1);
+            QCOMPARE(readings.size(), 0);
+            return;
+        }
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), busy ? 2 : 1, 5000);
         QCOMPARE(readings.size(), 1);
         QVERIFY2(!busy || (firstDone >= 0 && readings[0] >= firstDone), qPrintable(QString::number(firstDone)));

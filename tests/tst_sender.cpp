@@ -197,6 +197,39 @@ private slots:
         QCOMPARE(fields(options), expected);
     }
 
+    // --help names each option as the parser spells it, with a value where the parser wants one, and sets every
+    // description, its further lines too, in one column.
+    void helpNamesEachOption() {
+        const QRegularExpression optionLine(QStringLiteral("^  (--[a-z]+)( [A-ZА-ЯЁ]+)? +(?=\\S)"));
+        QStringList named, misplaced;
+        int column = 0;
+        for (const QString &line : SendOptions::helpText().split('\n')) {
+            const QRegularExpressionMatch option = optionLine.match(line);
+            if (option.hasMatch()) {
+                named << option.captured(1);
+                column = column ? column : option.capturedLength();
+                QStringList arguments{"zevr3g-send", "--tab",           "time", "--profile", "p.ini",
+                                      "--wait",      option.captured(1)};
+                if (option.capturedLength(2))
+                    arguments << "1";
+                SendOptions options;
+                QString error;
+                SendOptions::parse(arguments, &options, &error);
+                if (option.capturedLength() != column || error.startsWith("неизвестный") ||
+                    error.contains("не указано значение") || error.contains("нет значения"))
+                    misplaced << line + " — " + error;
+            } else if (!named.isEmpty() && !line.isEmpty() && column) {
+                if (!line.startsWith(QString(column, ' ')) || line.at(column).isSpace())
+                    misplaced << line;
+            }
+            if (!named.isEmpty() && line.isEmpty())
+                column = 0;
+        }
+        QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced.join('\n')));
+        QCOMPARE(named.join(' '), QStringLiteral("--profile --tab --port --auto --settings --now --json --wait --units "
+                                                 "--gone --poll --record --help --version"));
+    }
+
     void refusedBeforeTheLine_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("code");

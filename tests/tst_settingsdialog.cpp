@@ -292,6 +292,15 @@ private slots:
         const QString typed = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
         QStringList seen;
         runDialog(window, [&](settings_dlg *dialog) {
+            // The refused box is framed in red.
+            const auto framed = [dialog] {
+                const QImage image = dialog->cB_COM->grab().toImage();
+                for (int y = 0; y < image.height(); ++y)
+                    for (int x = 0; x < image.width(); ++x)
+                        if (image.pixel(x, y) == qRgb(200, 0, 0))
+                            return "port framed";
+                return "port plain";
+            };
             seen << (dialog->lb_PortHint->isVisible() ? "hint at start" : "no hint at start");
             dialog->chB_Auto->setChecked(false);
             dialog->cB_COM->setCurrentIndex(0);
@@ -301,9 +310,10 @@ private slots:
                  << (dialog->lb_PortHint->isVisible() ? dialog->lb_PortHint->text() : "no hint")
                  << (dialog->focusWidget() == dialog->cB_COM || dialog->focusWidget() == dialog->cB_COM->lineEdit()
                          ? "port has the focus"
-                         : "focus elsewhere");
+                         : "focus elsewhere")
+                 << framed();
             QTest::keyClicks(dialog->cB_COM, "C");
-            seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone");
+            seen << (dialog->lb_PortHint->isVisible() ? "hint stays" : "hint gone") << framed();
             dialog->cB_COM->setEditText(QString());
             QTest::mouseClick(dialog->pB_OK, Qt::LeftButton);
             dialog->chB_Auto->setChecked(true);
@@ -315,8 +325,8 @@ private slots:
                 dialog->reject();
         });
         QCOMPARE(seen, (QStringList{"no hint at start", "open", "no other window",
-                                    "Выберите или впишите порт либо включите «Авто»", "port has the focus", "hint gone",
-                                    "hint gone"}));
+                                    "Выберите или впишите порт либо включите «Авто»", "port has the focus",
+                                    "port framed", "hint gone", "port plain", "hint gone"}));
         QCOMPARE(m_worker->com_port, typed);
         QVERIFY(readFileBytes(fileName).contains("COM Port\r\n" + typed.toLatin1() + "\r\n"));
     }
