@@ -8,6 +8,7 @@
 #include "ui_mainwindow.h"
 #include "workfiles/applog.h"
 
+#include <QButtonGroup>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -36,6 +37,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     for (QLineEdit *edit : findChildren<QLineEdit *>())
         if (!edit->inputMask().isEmpty())
             edit->setValidator(asciiOnly);
+    // Qt pairs automatically exclusive radio buttons over every checked one below their parent, the station tab's
+    // unit modes included, and then lets a click clear the checked kind; the station would have none, and
+    // "Отправить" nothing to send. An explicit group keeps one kind checked.
+    auto *stationKind = new QButtonGroup(this);
+    stationKind->addButton(m_ui->rb_1Chanel);
+    stationKind->addButton(m_ui->rb_NChanel);
 
     connect(m_ui->action_exit, &QAction::triggered, this, &MainWindow::signal_quit);
     connect(m_ui->action_settings, &QAction::triggered, this, &MainWindow::slot_settings_con_dlg);

@@ -1,3 +1,4 @@
+#include "mainwindow/fieldmark.h"
 #include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
 #include "serial/transmissionjournal.h"
@@ -8,6 +9,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -308,6 +310,61 @@ private slots:
         QCOMPARE(frame(), plain);
         QCOMPARE(edit->toolTip(), QString());
         QCOMPARE(reportText(*m_window), report);
+    }
+
+    // A click on a radio button that is already checked leaves it checked, wherever other checked buttons sit below
+    // its parent: the station tab must always have one of its two kinds, or "Отправить" would send nothing.
+    void checkedRadioStaysChecked() {
+        perform({"chB_1", "chB_2", "rB_Imp_el_counter"});
+        QStringList unchecked;
+        for (QRadioButton *radio : m_window->findChildren<QRadioButton *>()) {
+            if (!radio->isEnabled())
+                continue;
+            for (int click = 0; click < 2; ++click) {
+                radio->click();
+                if (!radio->isChecked())
+                    unchecked << radio->objectName();
+            }
+        }
+        QVERIFY2(unchecked.isEmpty(), qPrintable(unchecked.join(' ')));
+    }
+
+    // Every field that can keep its command back is found by the name its refusal gives: marked and given the keyboard.
+    // Each field of every tab in turn, with all units on and a pulse meter, on both pages of the station tab.
+    void everyRefusedFieldIsFound() {
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        perform({"chB_1", "chB_2", "chB_3", "chB_4", "chB_5", "chB_6", "chB_7", "chB_8", "rB_Imp_el_counter"});
+        auto *tabs = child<QTabWidget>("tabWidget");
+        QStringList lost, neverRefused;
+        for (QLineEdit *edit : m_window->findChildren<QLineEdit *>(QRegularExpression("^lE_"))) {
+            int tab = 0;
+            while (tab < tabs->count() && !tabs->widget(tab)->isAncestorOf(edit))
+                ++tab;
+            bool refused = false;
+            for (const char *page : {"rb_1Chanel", "rb_NChanel"})
+                for (const char *wrong : {"Ж", "99:99:99", "99/99/9999"}) {
+                    child<QAbstractButton>(page)->click();
+                    const QString was = edit->text();
+                    edit->setText(wrong);
+                    // A value its field does not accept may disable the button instead.
+                    auto *button = child<QAbstractButton>(QStringLiteral("pB_Send_%1").arg(tab + 1));
+                    QSignalSpy sent(m_window.get(), &MainWindow::signal_data_send);
+                    button->click();
+                    if (button->isEnabled() && sent.isEmpty()) {
+                        refused = true;
+                        if (!FieldMark::isMarked(edit) || QApplication::focusWidget() != edit)
+                            lost << edit->objectName() + ": " + reportText(*m_window);
+                    }
+                    edit->setText(was);
+                }
+            if (!refused)
+                neverRefused << edit->objectName();
+        }
+        QVERIFY2(lost.isEmpty(), qPrintable(lost.join('\n')));
+        // Their masks keep out every value that the command cannot carry.
+        QCOMPARE(neverRefused.join(' '), QStringLiteral("lE_current_val_el_counter lE_Nom_Ch_1 lE_Nom_Ch_2 lE_Nom_Ch_3 "
+                                                        "lE_Nom_Ch_4"));
     }
 
     void currentDateTimeShowsTheClock() {
