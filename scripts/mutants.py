@@ -174,7 +174,8 @@ class Finder:
         if m:
             value = line[m.start(1):m.end(1)].strip()
             new = {"true": "false", "false": "true"}.get(value, "{}")
-            if value not in ("{}", "nullptr") and not re.fullmatch(r"\d+", value):
+            # A value already empty or default-made (0, {}, nullptr, QString()) is what the replacement returns.
+            if value not in ("{}", "nullptr") and not re.fullmatch(r"\d+|[A-Z]\w*\(\)", value):
                 self.replace(path, lines, i, m.start(1), m.end(1), new, "return", f"returns {new}")
 
     def scan_statement(self, path, lines, i, code, previous):

@@ -1,11 +1,13 @@
 #include "protocol/commanddescription.h"
 #include "sender/sendoptions.h"
 #include "sender/sendoutput.h"
+#include "sender/sendsession.h"
 #include "sender/unitrecord.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
 #include "support/xsession.h"
 #include "tools/zevr-sim/simprocess.h"
+#include "workfiles/settingsfile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -625,6 +627,30 @@ private slots:
             interrupt(process);
         });
         QCOMPARE(run.code, 5);
+    }
+
+    // Ctrl+C that the event loop delivers before the run has started ends the run there: nothing reaches the line.
+    void interruptedBeforeTheStart() {
+        QVERIFY(startSim());
+        SendOptions options;
+        options.tabs = SendOptions::Clock;
+        options.now = true;
+        ConnectionValues connection;
+        connection.com_port = m_sim->path();
+        connection.com_auto = false;
+        Profiles::Profile profile;
+        profile.clock.emplace();
+        std::FILE *null = std::fopen("/dev/null", "w");
+        const auto closeNull = qScopeGuard([null] { std::fclose(null); });
+        SendOutput output(false, null, null);
+        SendSession session(options, profile, connection, &output);
+        QSignalSpy finished(&session, &SendSession::finished);
+        session.interrupt();
+        session.start();
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished[0][0].toInt(), int(SendOptions::Interrupted));
+        QTest::qWait(100);
+        QCOMPARE(simEvents(*m_sim, "probe").size(), 0);
     }
 
     // Ctrl+C is caught before the sender opens its settings, its profile, its record or its port: nothing it opens can
