@@ -124,6 +124,21 @@ private slots:
         QCOMPARE(describeCommand(command), words);
     }
 
+    // Each way a command can end has words of its own, which the result's tooltip shows.
+    void everyOutcomeHasItsWords() {
+        QSet<QString> words;
+        for (SerialThread::Outcome outcome :
+             {SerialThread::Outcome::Sent, SerialThread::Outcome::SendFailed, SerialThread::Outcome::NotFound,
+              SerialThread::Outcome::NoPort, SerialThread::Outcome::Cancelled}) {
+            Transmission transmission;
+            transmission.state = Transmission::State::Done;
+            transmission.outcome = outcome;
+            words << transmission.outcomeText();
+        }
+        QCOMPARE(words.size(), 5);
+        QVERIFY(!words.contains(QString()));
+    }
+
     // What the status bar cannot say: why each port of a search failed.
     void reasonsOfFailedAttempts() {
         PtyPair held, silent, answering;
@@ -167,6 +182,19 @@ private slots:
         const OpenFailureFacts lockFolder =
             gatherOpenFailureFacts("null", QSerialPort::PermissionError, "Permission error while creating lock file");
         QCOMPARE(int(lockFolder.cause), int(OpenFailureFacts::Cause::LockFolder));
+        // A device refused although its modes allow it, with no lock file: the program that has it open is named.
+        QProcess opener;
+        opener.setStandardInputFile(silent.path());
+        opener.start("sleep", {"30"});
+        QVERIFY(opener.waitForStarted());
+        const qint64 openerPid = opener.processId();
+        const OpenFailureFacts busy =
+            gatherOpenFailureFacts(silent.portName(), QSerialPort::PermissionError, "Device or resource busy");
+        opener.kill();
+        opener.waitForFinished();
+        QCOMPARE(int(busy.cause), int(OpenFailureFacts::Cause::Busy));
+        QCOMPARE(busy.holderPid, openerPid);
+        QCOMPARE(busy.holderName, QStringLiteral("sleep"));
     }
 
     void missingPermission_data() {

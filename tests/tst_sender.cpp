@@ -153,6 +153,8 @@ private slots:
         QTest::newRow("port and search") << base + QStringList{"--auto", "--port", "x"}
                                          << "!--port и --auto исключают друг друга";
         QTest::newRow("unknown option") << base + QStringList{"--colour"} << "!неизвестный параметр «--colour»";
+        QTest::newRow("unknown option, JSON asked with one dash")
+            << base + QStringList{"-json", "--colour"} << "!неизвестный параметр «--colour»";
         QTest::newRow("value to a flag") << base + QStringList{"--auto=yes"}
                                          << "!--auto: у этого параметра нет значения";
         QTest::newRow("stray argument") << base + QStringList{"x.ini"} << "!лишний аргумент «x.ini»";
@@ -169,7 +171,7 @@ private slots:
         SendOptions options;
         QString error;
         const bool ok = SendOptions::parse(QStringList{"zevr3g-send"} + arguments, &options, &error);
-        QCOMPARE(options.json, arguments.contains("--json"));
+        QCOMPARE(options.json, arguments.contains("--json") || arguments.contains("-json"));
         if (parsed.startsWith('!')) {
             QCOMPARE(error, parsed.mid(1));
             QVERIFY(!ok);
