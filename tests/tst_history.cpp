@@ -143,8 +143,10 @@ private slots:
     void reasonsOfFailedAttempts() {
         PtyPair held, silent, answering;
         answering.answerEachProbe("ZEVR-3G");
-        // A lock file as QSerialPort writes one, naming a program that is alive: that port counts as taken.
+        // A lock file as QSerialPort writes one, naming a program that is alive: that port counts as taken. The same
+        // program has another port open, with no lock file.
         QProcess holder;
+        holder.setStandardInputFile(silent.path());
         holder.start("sleep", {"30"});
         QVERIFY(holder.waitForStarted());
         const qint64 pid = holder.processId();
@@ -164,6 +166,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(journal.unfinishedCount(), 0, 6000);
         setPortLister(nullptr);
         lock.remove();
+        // A device refused although its modes allow it, with no lock file: the program that has it open is named.
+        const OpenFailureFacts busy =
+            gatherOpenFailureFacts(silent.portName(), QSerialPort::PermissionError, "Device or resource busy");
+        QCOMPARE(int(busy.cause), int(OpenFailureFacts::Cause::Busy));
+        QCOMPARE(busy.holderPid, pid);
+        QCOMPARE(busy.holderName, QStringLiteral("sleep"));
         holder.kill();
         holder.waitForFinished();
         const QString row = "12:00:05\ty 00:00:00 01/01/2017\t%1\t%2\t43 4D 44 79 00 00 00 01 01 11";
@@ -182,19 +190,6 @@ private slots:
         const OpenFailureFacts lockFolder =
             gatherOpenFailureFacts("null", QSerialPort::PermissionError, "Permission error while creating lock file");
         QCOMPARE(int(lockFolder.cause), int(OpenFailureFacts::Cause::LockFolder));
-        // A device refused although its modes allow it, with no lock file: the program that has it open is named.
-        QProcess opener;
-        opener.setStandardInputFile(silent.path());
-        opener.start("sleep", {"30"});
-        QVERIFY(opener.waitForStarted());
-        const qint64 openerPid = opener.processId();
-        const OpenFailureFacts busy =
-            gatherOpenFailureFacts(silent.portName(), QSerialPort::PermissionError, "Device or resource busy");
-        opener.kill();
-        opener.waitForFinished();
-        QCOMPARE(int(busy.cause), int(OpenFailureFacts::Cause::Busy));
-        QCOMPARE(busy.holderPid, openerPid);
-        QCOMPARE(busy.holderName, QStringLiteral("sleep"));
     }
 
     void missingPermission_data() {

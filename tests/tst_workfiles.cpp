@@ -549,30 +549,6 @@ private slots:
         QCOMPARE(FileResult::failure(QStringLiteral("x"), system).reason, withOriginal);
     }
 
-    // What the serial library really says, provoked on a pseudo-terminal, reaches the operator in Russian.
-    void serialLibraryTextsInRussian() {
-        PtyPair line;
-        QSerialPort port(line.portName());
-        QStringList said;
-        const auto tell = [&] {
-            said << SystemReason::russian(port.errorString());
-            port.clearError();
-        };
-        QTest::ignoreMessage(QtWarningMsg, "bool QSerialPort::clear(Directions): device not open");
-        port.clear();
-        tell();
-        port.waitForReadyRead(1);
-        tell();
-        port.open(QIODevice::ReadWrite);
-        port.open(QIODevice::ReadWrite);
-        tell();
-        port.close();
-        port.open(QIODevice::Append);
-        tell();
-        QCOMPARE(said, QStringList({"порт не открыт", "время ожидания истекло", "порт уже открыт",
-                                    "неподдерживаемый режим открытия порта"}));
-    }
-
     // Every text of the serial library's sources, as built into the Windows program, has Russian words: a text that
     // the table misses reaches the operator in English.
     void everySerialLibraryTextInRussian() {
