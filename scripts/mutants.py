@@ -162,7 +162,10 @@ class Finder:
             for delta in (1, -1) if value > 0 else (1,):
                 text = {16: hex, 8: lambda v: "0" + format(v, "o"), 10: str}[base](value + delta)
                 self.replace(path, lines, i, m.start(1), m.end(1), text, "constant", f"{m.group(1)} -> {text}")
-        for start, end in strings:
+        # An errno's entry in the table of system texts is found by the C library's own text for that errno too, so
+        # its English text is never the only way to its Russian words.
+        errno_entry = re.match(r"\s*\{E[A-Z0-9]+, \"", line)
+        for start, end in strings[1:] if errno_entry else strings:
             places = [k for k in range(start, end) if line[k] != "\\" and line[k - 1] != "\\" and line[k] != "%"
                       and not (k > start and line[k - 1] == "%")]
             if places:
