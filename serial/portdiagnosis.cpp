@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
@@ -28,7 +29,6 @@ QString devicePath(const QString &name) {
 }
 
 #ifdef Q_OS_UNIX
-// The folders QSerialPort looks in for a port's lock file, in its order.
 const char *const lockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
                                    "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
 
@@ -41,8 +41,8 @@ QString processName(qint64 pid) {
 void findLockHolder(const QString &device, OpenFailureFacts *facts) {
     QString name = device.mid(device.lastIndexOf(QLatin1String("/dev/")) == 0 ? 5 : 0);
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *folder : lockFolders) {
-        QFile lock(QLatin1String(folder) + QStringLiteral("/LCK..") + name);
+    for (const QString &folder : serialLockFolders()) {
+        QFile lock(folder + QStringLiteral("/LCK..") + name);
         if (!lock.open(QIODevice::ReadOnly))
             continue;
         facts->lockFile = lock.fileName();
@@ -99,6 +99,16 @@ void diagnosePermission(OpenFailureFacts *facts) {
 #endif
 
 } // namespace
+
+#ifdef Q_OS_UNIX
+QStringList serialLockFolders() {
+    QStringList folders;
+    for (const char *folder : lockFolders)
+        folders << QLatin1String(folder);
+    // The library's last resort, $TMPDIR or /tmp.
+    return folders << QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+}
+#endif
 
 bool userListedInGroup(const QByteArray &user, unsigned userGroup, unsigned group, const QList<QByteArray> &members) {
     return userGroup == group || members.contains(user);

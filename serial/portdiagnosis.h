@@ -3,6 +3,7 @@
 
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 
 // Why a port did not open, in words an operator can act on. QSerialPort reports a port that another program holds
 // (its lock file, or an exclusive open) and a missing permission alike as PermissionError, and the two need
@@ -27,5 +28,9 @@ QString describeOpenFailure(const OpenFailureFacts &facts);
 // checked without the system's own users.
 bool userListedInGroup(const QByteArray &user, unsigned userGroup, unsigned group, const QList<QByteArray> &members);
 QString describeOpenFailure(const QString &name, QSerialPort::SerialPortError error, const QString &systemText);
+#ifdef Q_OS_UNIX
+// Where the serial library looks for a port's lock file, in its order.
+QStringList serialLockFolders();
+#endif
 
 #endif // PORTDIAGNOSIS_H

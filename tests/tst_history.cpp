@@ -192,6 +192,22 @@ private slots:
         QCOMPARE(int(lockFolder.cause), int(OpenFailureFacts::Cause::LockFolder));
     }
 
+    // A lock file is looked for wherever the serial library may have written it, in the library's order.
+    void lockFilesLookedForWhereTheLibraryPutsThem() {
+        const QString source = serialLibrarySource("*/src/serialport/qserialport_unix.cpp");
+        const int start = source.indexOf("lockDirectoryPaths = ");
+        QVERIFY(start > 0);
+        QString list = source.mid(start, source.indexOf(';', start) - start);
+        list.remove(QRegularExpression("#ifdef Q_OS_ANDROID.*?#endif", QRegularExpression::DotMatchesEverythingOption));
+        QStringList folders;
+        for (auto match = QRegularExpression("QStringLiteral\\(\"([^\"]+)\"\\)").globalMatch(list); match.hasNext();)
+            folders << match.next().captured(1);
+        if (list.contains("writableLocation(QStandardPaths::TempLocation)"))
+            folders << QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+        QVERIFY2(folders.size() >= 8, qPrintable(list));
+        QCOMPARE(serialLockFolders(), folders);
+    }
+
     void missingPermission_data() {
         QTest::addColumn<QString>("group");
         QTest::addColumn<unsigned>("userGroup"); // the device's group is 20

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -78,6 +79,21 @@ inline auto fileAccessAs(uid_t id) {
 
 // Where the serial library keeps its lock for a port the system lists as `name` ("pts/3").
 inline QString serialLockFile(QString name) { return "/var/lock/LCK.." + name.replace('/', '_'); }
+
+// The files of Qt SerialPort's sources that match `pattern`, one after another, read from the archive the Windows
+// program is built from; empty when the archive cannot be read.
+inline QString serialLibrarySource(const QString &pattern) {
+    const QFileInfoList archives = QDir(ZEVR_SOURCE_DIR "/third_party/qtserialport")
+                                       .entryInfoList({"qtserialport-everywhere-src-*.tar.xz"}, QDir::Files);
+    if (archives.size() != 1)
+        return QString();
+    QProcess tar;
+    tar.start("tar", {"-xJOf", archives[0].filePath(), "--wildcards", pattern});
+    const bool read = tar.waitForFinished(60000) && tar.exitStatus() == QProcess::NormalExit && tar.exitCode() == 0;
+    if (!read)
+        qWarning("%s", tar.readAllStandardError().constData());
+    return read ? QString::fromUtf8(tar.readAllStandardOutput()) : QString();
+}
 
 // Whether file modes stop this process now (false for root, and for a file system that ignores them).
 inline bool modesApply() {
