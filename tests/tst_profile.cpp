@@ -128,6 +128,7 @@ private slots:
         badValue("six-digit serial", "station", "channel2.serial", "123456",
                  "«123456»: поле принимает только до 5 цифр");
         badValue("reading with a comma", "meter", "reading", "1234,5", notDigits.arg("1234,5"));
+        badValue("reading with a letter after the point", "meter", "reading", "1234.x", notDigits.arg("x"));
         badValue("reading of eight digits", "meter", "reading", "12345678.0",
                  "«12345678.0»: поле принимает только ЦЦЦЦЦЦЦ.Ц");
         badValue("coefficient of six digits", "meter", "coefficient", "100000",
