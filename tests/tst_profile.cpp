@@ -124,6 +124,9 @@ private slots:
         // 255 still fits the command's byte, so it is the field's shape that refuses it.
         badValue("three-digit day", "time", "date", "255/01/2017", "«255/01/2017»: поле принимает только ДД/ММ/ГГГГ");
         badValue("three-digit hour", "time", "time", "255:00:00", "«255:00:00»: поле принимает только ЧЧ:ММ:СС");
+        // Beyond a byte, a part is refused as the command's limit, as the window words it.
+        badValue("day beyond its byte", "time", "date", "256/01/2017", "256 больше 255 и не помещается в команду");
+        badValue("hour beyond its byte", "time", "time", "256:00:00", "256 больше 255 и не помещается в команду");
         badValue("time without seconds", "time", "time", "12:30", "«12:30»: поле принимает только ЧЧ:ММ:СС");
         badValue("six-digit serial", "station", "channel2.serial", "123456",
                  "«123456»: поле принимает только до 5 цифр");
