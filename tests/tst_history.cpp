@@ -25,6 +25,8 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -238,21 +240,43 @@ private slots:
         QTEST(describeOpenFailure(facts), "reason");
     }
 
-    // Run as another user, the diagnosis finds the device's group and that the user is in it; as root it cannot.
+    void permissionAsAnotherUser_data() {
+        QTest::addColumn<bool>("byName"); // listed among the group's members; else the group is the user's own
+        QTest::newRow("its primary group") << false;
+        QTest::newRow("listed by name") << true;
+    }
+
+    // Run as another user, the diagnosis finds the device's group and that the user is in it; as root it cannot. A
+    // group that lists the user by name is written into the child's own view of /etc/group, in a mount namespace of
+    // its own, so the machine's groups stay as they are.
     void permissionAsAnotherUser() {
+        QFETCH(bool, byName);
         if (::geteuid() != 0)
             QSKIP("needs root to become the user nobody");
         const passwd *nobody = ::getpwnam("nobody");
         QVERIFY(nobody);
-        QTemporaryFile device(QDir::tempPath() + "/zevr-device-XXXXXX");
-        QVERIFY(device.open());
-        QVERIFY(::chown(QFile::encodeName(device.fileName()).constData(), 0, nobody->pw_gid) == 0);
+        gid_t spare = 4242; // a group of the machine's own would be found first
+        while (::getgrgid(spare))
+            ++spare;
+        const gid_t group = byName ? spare : nobody->pw_gid;
+        QTemporaryFile device(QDir::tempPath() + "/zevr-device-XXXXXX"), groups;
+        QVERIFY(device.open() && groups.open());
+        QVERIFY(groups.write(readFileBytes("/etc/group") + "zevr-line:x:" + QByteArray::number(spare) +
+                             ":operator,nobody\n"));
+        QVERIFY(groups.flush() && groups.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        const QByteArray groupsPath = QFile::encodeName(groups.fileName());
+        QVERIFY(::chown(QFile::encodeName(device.fileName()).constData(), 0, group) == 0);
         QVERIFY(device.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         int pipe[2];
         QVERIFY(::pipe(pipe) == 0);
         const pid_t child = ::fork();
         if (child == 0) {
-            if (::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0) {
+            const bool viewed =
+                !byName ||
+                (::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                 ::mount(groupsPath.constData(), "/etc/group", nullptr, MS_BIND, nullptr) == 0);
+            if (viewed && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 &&
+                ::setuid(nobody->pw_uid) == 0) {
                 const OpenFailureFacts facts =
                     gatherOpenFailureFacts(device.fileName(), QSerialPort::PermissionError, "Permission denied");
                 const QByteArray said = describeOpenFailure(facts).toUtf8();
@@ -265,10 +289,12 @@ private slots:
         QVERIFY(answer.open(pipe[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
         const QString said = QString::fromUtf8(answer.readAll());
         ::waitpid(child, nullptr, 0);
-        const QString group = QString::fromLocal8Bit(::getgrgid(nobody->pw_gid)->gr_name);
+        if (said.isEmpty() && byName)
+            QSKIP("no mount namespace of its own here to show the child another /etc/group");
+        const QString name = byName ? QStringLiteral("zevr-line") : QString::fromLocal8Bit(::getgrgid(group)->gr_name);
         QCOMPARE(said, QStringLiteral("нет прав на %1: пользователь уже в группе %2, но сеанс начат раньше; войдите в "
                                       "систему заново")
-                           .arg(device.fileName(), group));
+                           .arg(device.fileName(), name));
     }
 
     // Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
