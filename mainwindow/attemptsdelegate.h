@@ -34,11 +34,11 @@ public:
     };
     // What the port and result columns of a row show, one entry per attempt line; none for a row without attempts.
     QVector<Line> lines(int row) const;
+    // The lines a text without attempts shows when it wraps to more than fit, the last one cut; none when it fits.
+    QStringList cutLines(const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
 private:
     bool hasAttemptLines(const QModelIndex &index) const;
-    // The lines a text without attempts shows when it wraps to more than fit, the last one cut; none when it fits.
-    QStringList cutLines(const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
     const TransmissionJournal *m_journal;
     QTableView *m_view;

@@ -1,4 +1,5 @@
 #include "app/stylesheet.h"
+#include "mainwindow/attemptsdelegate.h"
 #include "mainwindow/historypanel.h"
 #include "mainwindow/mainwindow.h"
 #include "protocol/commanddescription.h"
@@ -654,6 +655,14 @@ private slots:
         const QString refusal = table->model()->index(3, TransmissionJournal::OutcomeColumn).data().toString();
         QVERIFY(refusal.contains("1999 вне диапазона 2000–2255"));
         QCOMPARE(tipOf(3), refusal);
+        // Its cell shows the reason's start, the last line cut with "…": no words twice, none left out before the cut.
+        QStyleOptionViewItem option;
+        option.font = table->font();
+        const auto *delegate = qobject_cast<AttemptsDelegate *>(table->itemDelegate());
+        QStringList cut = delegate->cutLines(option, table->model()->index(3, TransmissionJournal::OutcomeColumn));
+        QVERIFY(cut.size() == 3 && cut.last().endsWith(QChar(0x2026)));
+        cut.last().chop(1);
+        QVERIFY2(QString(refusal).remove(' ').startsWith(cut.join(QString()).remove(' ')), qPrintable(cut.join('|')));
         // "What's this?" over the same cell finds no text, as the history has none, and is left to the window.
         const QPoint at = table->visualRect(table->model()->index(5, TransmissionJournal::OutcomeColumn)).center();
         QHelpEvent whatsThis(QEvent::WhatsThis, at, table->viewport()->mapToGlobal(at));
