@@ -8,7 +8,8 @@ and fails on:
 - a Russian word that the Russian dictionary of hunspell does not know and tests/spelling-words.txt does not list
   (the project's own words: abbreviations, input masks, technical terms);
 - a word that mixes Cyrillic and Latin letters, which look alike on screen but are not found by a search;
-- an underscore against a Cyrillic letter, which stands where a blank belongs.
+- an underscore against a Cyrillic letter, which stands where a blank belongs;
+- two blanks between two words of a sentence in the program's texts, where a comma or a letter went missing.
 Each finding is printed with its file and line.
 """
 
@@ -28,6 +29,8 @@ MIXED = re.compile(f"(?=[{CYRILLIC}A-Za-z]*[{CYRILLIC}])(?=[{CYRILLIC}A-Za-z]*[A
 ESCAPE = re.compile(r"\\(f[BIRP]|x[0-9A-Fa-f]+|.)")
 CODE = re.compile(r"<code>.*?</code>")
 BLANK_AS_UNDERSCORE = re.compile(f"[{CYRILLIC}]_|_[{CYRILLIC}]")
+# Columns are aligned with blanks after a name or a capital placeholder, never between two words of a sentence.
+DOUBLE_BLANK = re.compile("[а-яё]  +[а-яё]")
 
 
 def literals(path):
@@ -77,6 +80,8 @@ def main():
     for path, numbered in texts():
         where = path.relative_to(SOURCE)
         for number, text in numbered:
+            if path.suffix in (".cpp", ".h") and DOUBLE_BLANK.search(text):
+                findings.append(f"{where}:{number}: two blanks between words: {text.strip()}")
             text = ESCAPE.sub(" ", text)
             for word in WORD.findall(text):
                 places.setdefault(word, f"{where}:{number}")
