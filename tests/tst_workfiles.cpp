@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -447,6 +448,35 @@ private slots:
         log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
         QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
         QCOMPARE(wholeLines(readFileBytes(log.fileName())), kept + QList<int>{messages});
+    }
+
+    void appendWaitsForABriefLock_data() {
+        QTest::addColumn<int>("heldMs");
+        QTest::addColumn<QByteArray>("kept"); // what the file holds afterwards
+        QTest::newRow("held for one write") << 1 << QByteArray("{}\n");
+        QTest::newRow("held on and on") << 400 << QByteArray();
+    }
+
+    // Another writer of the same file holds its lock for one write, so an append waits that long; one that holds it
+    // on costs the line, with the reason, and never keeps the caller waiting.
+    void appendWaitsForABriefLock() {
+        QFETCH(int, heldMs);
+        QFETCH(QByteArray, kept);
+        QVERIFY(writeFileBytes(QStringLiteral("units.jsonl"), QByteArray()));
+        const int other = ::open("units.jsonl", O_WRONLY | O_APPEND | O_CLOEXEC);
+        QVERIFY(other >= 0 && ::flock(other, LOCK_EX) == 0);
+        std::thread holder([other, heldMs] {
+            ::usleep(useconds_t(heldMs) * 1000);
+            ::close(other);
+        });
+        QElapsedTimer waited;
+        waited.start();
+        const FileResult written = SafeFile::appendLine(QStringLiteral("units.jsonl"), "{}\n");
+        const qint64 elapsed = waited.elapsed();
+        holder.join();
+        QCOMPARE(readFileBytes(QStringLiteral("units.jsonl")), kept);
+        QCOMPARE(written.reason, kept.isEmpty() ? QStringLiteral("файл занят другой программой") : QString());
+        QVERIFY2(elapsed < 300, qPrintable(QString::number(elapsed)));
     }
 
     // A depot's script may start the sender with its standard input closed: the record then opens as descriptor 0,
