@@ -76,8 +76,8 @@ private slots:
             << program + QStringLiteral("QLabel { padding: 0px 9px; margin: 0px 3px; }");
     }
 
-    // At every width the report shares its row with the notice only where it fits there on one line; elsewhere it has
-    // the first row to itself and the notice stands below it.
+    // At every width the report shares its row with the notice only where it fits there on one line, both spanning the
+    // row; elsewhere it has the first row to itself and the notice stands below it.
     void reportBesideTheNoticeIsOneLine() {
         QFETCH(QString, sheet);
         qApp->setStyleSheet(sheet);
@@ -96,6 +96,7 @@ private slots:
             if (notice->y() < report->geometry().bottom()) {
                 ++shared;
                 QVERIFY2(report->heightForWidth(report->width()) == oneLine, qPrintable(at));
+                QVERIFY2(notice->y() == report->y() && notice->height() == report->height(), qPrintable(at));
             } else {
                 ++apart;
                 QVERIFY2(notice->y() > report->geometry().bottom(), qPrintable(at));
