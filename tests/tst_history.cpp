@@ -168,6 +168,11 @@ private slots:
         worker.slot_data_send(command);
         QTRY_COMPARE_WITH_TIMEOUT(journal.unfinishedCount(), 0, 6000);
         setPortLister(nullptr);
+        // A lock file of this program's own: the port is open here already.
+        QVERIFY(writeFileBytes(lock.fileName(), QByteArray::number(QCoreApplication::applicationPid()) + "\nzevr\n"));
+        QCOMPARE(describeOpenFailure(held.portName(), QSerialPort::PermissionError,
+                                     "Permission error while locking the device"),
+                 "порт уже открыт этой программой, файл блокировки " + lock.fileName());
         lock.remove();
         // A device refused although its modes allow it, with no lock file: the program that has it open is named.
         const OpenFailureFacts busy =

@@ -453,6 +453,26 @@ private slots:
         QCOMPARE(silent.received(), probe);
         QVERIFY(!recorder.waitForCount(15, 100));
     }
+
+    // Holding that ends while a command waits for its answer leaves the command its port; the port closes with the
+    // command's end.
+    void holdEndsAfterTheCommand() {
+        PtyPair device;
+        SerialThread worker;
+        worker.applyConnectionValues({device.portName(), 115200, 0, 1, 8, false});
+        LinkRecorder recorder(&worker);
+        worker.setHoldPort(true);
+        worker.slot_data_send(dateCommand);
+        QVERIFY(device.waitForReceived(probe.size(), 2000));
+        worker.setHoldPort(false);
+        QVERIFY(worker.port->isOpen());
+        QVERIFY(device.write("ZEVR-3G"));
+        QVERIFY(recorder.waitForCount(4, 5000));
+        QCOMPARE(recorder.reports(), success(device.portName()));
+        QVERIFY(device.waitForReceived(probe.size() + dateCommand.size(), 2000));
+        QCOMPARE(device.received(), probe + dateCommand);
+        QVERIFY(!worker.port->isOpen());
+    }
 };
 
 QTEST_MAIN(tst_serialthread)
