@@ -322,7 +322,8 @@ private slots:
                         button->click();
                         if (QApplication::focusWidget() != edit || frame() != QColor(200, 0, 0) ||
                             edit->toolTip() != report || edit->visibleRegion().boundingRect() != edit->rect() ||
-                            journal->data(journal->index(journal->rowCount() - 1, 1)).toString() != command)
+                            journal->data(journal->index(journal->rowCount() - 1, TransmissionJournal::CommandColumn))
+                                    .toString() != command)
                             lost << edit->objectName() + ": " + report;
                     }
                     edit->setText(was);
