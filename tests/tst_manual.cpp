@@ -1,7 +1,6 @@
 #include "dialogs/manualfile.h"
 #include "dialogs/manualopener.h"
 #include "mainwindow/mainwindow.h"
-#include "serial/linktiming.h"
 #include "support/settingstestsupport.h"
 #include "support/statusreport.h"
 #include "support/xsession.h"
@@ -210,56 +209,6 @@ private slots:
         }
         QVERIFY(program.chooseExit(window));
         QCOMPARE(program.waitForExit(), 0);
-    }
-
-    void documentedAsTheProgramDoes_data() {
-        QTest::addColumn<QString>("file");       // in the source tree
-        QTest::addColumn<QString>("delayRange"); // captures the largest --delay the simulator takes
-        QTest::addColumn<QString>("tooLate");    // captures the delay from which the answer comes too late
-        QTest::addColumn<QString>("noticeGoes"); // each place that tells when the "no port" notice goes
-        QTest::addColumn<QString>("portOpens");  // what each of them must say
-        QTest::newRow("manual") << "docs/manual/manual.html"
-                                << "--delay MS</code></td><td>[^<]*от 0 до (\\d+)"
-                                << "(\\d+) мс и больше — «Устройство не обнаружено»"
-                                << "[Зз]амечание[^.]*исчезает[^.<]*"
-                                << "при следующей отправке откроется";
-        QTest::newRow("README") << "README.md"
-                                << "`--delay MS` \\|[^|]*\\(0 to (\\d+)\\)"
-                                << "from (\\d+) ms: \"Устройство не обнаружено\""
-                                << "Последовательный порт не найден[^.]*"
-                                << "until a port opens at a later send";
-    }
-
-    // The simulator's --delay range as the simulator takes it, the delay from which its answer comes too late as the
-    // link's answer time, and that the "no port" notice goes when a port opens at a later send (the program's side is
-    // tst_statusdisplay::noPortFound), not when the adapter is plugged in.
-    void documentedAsTheProgramDoes() {
-        QFETCH(QString, file);
-        QFETCH(QString, delayRange);
-        QFETCH(QString, tooLate);
-        QFETCH(QString, noticeGoes);
-        QFETCH(QString, portOpens);
-        const QString text = QString::fromUtf8(readFileBytes(QStringLiteral(ZEVR_SOURCE_DIR "/") + file));
-        const auto number = [&](const QString &pattern) {
-            return QRegularExpression(pattern).match(text).captured(1).toInt();
-        };
-        QCOMPARE(number(tooLate), LinkTiming::answerTimeoutMs);
-        const int limit = number(delayRange);
-        for (const int delay : {limit, limit + 1}) {
-            QProcess simulator;
-            simulator.start(QStringLiteral(ZEVR_SIM_PATH), {"--delay", QString::number(delay)});
-            // Taken, it prints its pseudo-terminal and serves it; refused, it ends with nothing on its standard output.
-            const bool served = simulator.waitForReadyRead(10000) && simulator.readLine().startsWith("/dev/");
-            simulator.kill();
-            simulator.waitForFinished();
-            QVERIFY2(served == (delay == limit), qPrintable(QString::number(delay)));
-        }
-        int told = 0;
-        for (auto said = QRegularExpression(noticeGoes).globalMatch(text); said.hasNext(); ++told) {
-            const QString sentence = said.next().captured();
-            QVERIFY2(sentence.contains(portOpens), qPrintable(sentence));
-        }
-        QVERIFY(told > 0);
     }
 
 private:

@@ -1,7 +1,5 @@
 #include "protocol/commanddescription.h"
 #include "sender/sendoptions.h"
-#include "sender/sendoutput.h"
-#include "sender/sendsession.h"
 #include "sender/unitrecord.h"
 #include "serial/serialthread.h"
 #include "support/settingstestsupport.h"
@@ -245,10 +243,6 @@ private slots:
         row("no such profile", QStringList{"--profile", "none.ini"} + all, 3, "профиль none.ini не открыт: файла нет");
         row("tab the profile lacks", QStringList{"--profile", "clockless.ini"} + all, 3,
             "в профиле нет раздела [station]");
-        row("no [time]", {"--profile", "clockless.ini", "--tab", "time", "--port", "%1"}, 3,
-            "в профиле нет раздела [time]");
-        row("no [meter]", {"--profile", "meterless.ini", "--tab", "meter", "--port", "%1"}, 3,
-            "в профиле нет раздела [meter]");
         // What the window would refuse goes nowhere from a profile either.
         row("time no clock holds", {"--profile", "impossible.ini", "--tab", "time", "--port", "%1"}, 3,
             "строка 3: time — час 25 не бывает, нужен 0–23");
@@ -280,7 +274,6 @@ private slots:
         QFETCH(QStringList, arguments);
         QVERIFY(startSim());
         QVERIFY(writeFileBytes(m_dir->filePath("noport.ini"), "COM Port\r\n\r\nCOM Auto\r\nfalse\r\n"));
-        QVERIFY(writeFileBytes(m_dir->filePath("meterless.ini"), "version=1\n[station]\n"));
         arguments.replaceInStrings("%1", m_sim->path());
         if (arguments.first().startsWith('@'))
             m_wrapper = QStringList{"faketime", "-f", arguments.takeFirst()};
@@ -356,38 +349,6 @@ private slots:
         }
     }
 
-    // With --json every event goes to standard output, each with its own fields and the time it was said. The text
-    // form of each line is checked where a run says it.
-    void outputLines() {
-        QTemporaryFile out, err;
-        QVERIFY(out.open() && err.open());
-        {
-            std::FILE *outFile = ::fdopen(::dup(out.handle()), "w"), *errFile = ::fdopen(::dup(err.handle()), "w");
-            SendOutput output(true, outFile, errFile);
-            output.report("Отправлено. ttyS0");
-            output.attemptFailed("ttyS1", "не открыт");
-            output.notice("ожидание");
-            output.unit({{"code", 0}, {"outcome", "sent"}});
-            output.recordFailed("u.jsonl", "нет места");
-            output.usageError("лишний аргумент «x»");
-            output.exitCode(6);
-            std::fclose(outFile);
-            std::fclose(errFile);
-        }
-        QCOMPARE(readFileBytes(err.fileName()), QByteArray());
-        // Every JSON event carries the time it was said, to the millisecond and with the offset.
-        const QRegularExpression time(R"re(,"t":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)")re");
-        QString said = QString::fromLocal8Bit(readFileBytes(out.fileName())).trimmed();
-        QCOMPARE(said.count(time), 7);
-        QCOMPARE(said.remove(time), QString(R"({"event":"report","text":"Отправлено. ttyS0"}
-{"event":"attempt","port":"ttyS1","reason":"не открыт"}
-{"event":"notice","text":"ожидание"}
-{"code":0,"event":"unit","outcome":"sent"}
-{"event":"record_failed","file":"u.jsonl","reason":"нет места"}
-{"event":"usage","text":"лишний аргумент «x»"}
-{"code":6,"event":"exit"})"));
-    }
-
     // Without a port the settings file decides, as in the program (another one named by --settings is read the same
     // way), and the sender creates nothing of its own, in JSON mode too. With --now the workstation's clock goes as the
     // command leaves.
@@ -415,6 +376,9 @@ private slots:
         }
         QCOMPARE(texts, success(m_sim->path(), "9600"));
         QCOMPARE(last, (QJsonObject{{"event", "exit"}, {"code", 0}, {"t", last.value("t")}}));
+        // Every event carries the time it was said, to the millisecond and with the offset.
+        const QRegularExpression time(R"re(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)$)re");
+        QVERIFY2(time.match(last.value("t").toString()).hasMatch(), qPrintable(last.value("t").toString()));
         settle(*m_sim, 1);
         const QVector<QJsonObject> commands = simEvents(*m_sim, "command");
         QCOMPARE(commands.size(), 1);
@@ -617,66 +581,6 @@ private slots:
         });
         QCOMPARE(first.code, 0);
         QCOMPARE(simCommands(*m_sim), QStringList{y});
-    }
-
-    // Started with its standard input closed, the sender's own pipe for signals may get descriptor 0, which is a
-    // descriptor like any other: Ctrl+C still ends the run.
-    void interruptedWithStandardInputClosed() {
-        QVERIFY(startSim({"--silent"}));
-        m_wrapper = QStringList{"sh", "-c", "exec \"$0\" \"$@\" <&-"};
-        const Run run = send(toSim("time") + QStringList{"--wait"}, [&](QProcess &process) {
-            QVERIFY(waitUntil(5000, [&] { return !simEvents(*m_sim, "probe").isEmpty(); }));
-            interrupt(process);
-        });
-        QCOMPARE(run.code, 5);
-    }
-
-    // Ctrl+C that the event loop delivers before the run has started ends the run there: nothing reaches the line.
-    void interruptedBeforeTheStart() {
-        QVERIFY(startSim());
-        SendOptions options;
-        options.tabs = SendOptions::Clock;
-        options.now = true;
-        ConnectionValues connection;
-        connection.com_port = m_sim->path();
-        connection.com_auto = false;
-        Profiles::Profile profile;
-        profile.clock.emplace();
-        std::FILE *null = std::fopen("/dev/null", "w");
-        const auto closeNull = qScopeGuard([null] { std::fclose(null); });
-        SendOutput output(false, null, null);
-        SendSession session(options, profile, connection, &output);
-        QSignalSpy finished(&session, &SendSession::finished);
-        session.interrupt();
-        session.start();
-        QTRY_COMPARE(finished.count(), 1);
-        QCOMPARE(finished[0][0].toInt(), int(SendOptions::Interrupted));
-        QTest::qWait(100);
-        QCOMPARE(simEvents(*m_sim, "probe").size(), 0);
-    }
-
-    // Ctrl+C is caught before the sender opens its settings, its profile, its record or its port: nothing it opens can
-    // leave it to die of the signal with a port or a record half done. The system calls tell the order.
-    void signalsCaughtBeforeAnyFile() {
-        const QString strace = QStandardPaths::findExecutable("strace");
-        if (strace.isEmpty())
-            QSKIP("strace is not installed");
-        QVERIFY(startSim());
-        QVERIFY(writeFileBytes(m_dir->filePath("settings.ini"), "COM Auto\r\nfalse\r\n"));
-        // The leak checker of a sanitizer build refuses to run under a tracer; leaks are checked by the other cases.
-        m_wrapper = QStringList{"env", "ASAN_OPTIONS=detect_leaks=0",    strace, "-f",
-                                "-e",  "trace=rt_sigaction,open,openat", "-o",   "calls.txt"};
-        QCOMPARE(send(toSim("time") + QStringList{"--record", "units.jsonl"}).code, 0);
-        const QStringList calls = QString::fromLocal8Bit(readFileBytes(m_dir->filePath("calls.txt"))).split('\n');
-        const int caught = calls.indexOf(QRegularExpression(R"(.*rt_sigaction\(SIGINT, \{sa_handler=0x.*)"));
-        QVERIFY2(caught >= 0, qPrintable(calls.join('\n')));
-        for (const QString &name : {QStringLiteral("settings.ini"), QStringLiteral("station.ini"),
-                                    QStringLiteral("units.jsonl"), m_sim->path()}) {
-            const int opened =
-                calls.indexOf(QRegularExpression(".*open.*\"" + QRegularExpression::escape(name) + "\".*"));
-            QVERIFY2(opened > caught,
-                     qPrintable(name + " opened before SIGINT was caught:\n" + calls.mid(0, caught + 1).join('\n')));
-        }
     }
 
 private:

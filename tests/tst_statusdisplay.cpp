@@ -68,43 +68,6 @@ private slots:
         }
     }
 
-    void reportBesideTheNoticeIsOneLine_data() {
-        QTest::addColumn<QString>("sheet");
-        const QString program = readStyleSheet(QStringLiteral(":/style/app.qss"));
-        QTest::newRow("the program's style") << program;
-        QTest::newRow("labels padded, as some desktop themes do")
-            << program + QStringLiteral("QLabel { padding: 0px 9px; margin: 0px 3px; }");
-    }
-
-    // At every width the report shares its row with the notice only where it fits there on one line, both spanning the
-    // row; elsewhere it has the first row to itself and the notice stands below it.
-    void reportBesideTheNoticeIsOneLine() {
-        QFETCH(QString, sheet);
-        qApp->setStyleSheet(sheet);
-        const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-        StatusLine line;
-        line.setReport(QStringLiteral("Отправлено. ttyUSB0"));
-        line.setNotice(QStringLiteral("Профиль сохранён: станция-депо-7.ini"), QString());
-        line.show();
-        auto *report = line.findChild<QLabel *>(QStringLiteral("reportLabel"));
-        auto *notice = line.findChild<QLabel *>(QStringLiteral("noticeLabel"));
-        const int oneLine = report->heightForWidth(10000);
-        int shared = 0, apart = 0;
-        for (int width = 100; width <= 700; ++width) {
-            line.resize(width, line.height());
-            const QString at = QString::number(width);
-            if (notice->y() < report->geometry().bottom()) {
-                ++shared;
-                QVERIFY2(report->heightForWidth(report->width()) == oneLine, qPrintable(at));
-                QVERIFY2(notice->y() == report->y() && notice->height() == report->height(), qPrintable(at));
-            } else {
-                ++apart;
-                QVERIFY2(notice->y() > report->geometry().bottom(), qPrintable(at));
-            }
-        }
-        QVERIFY(shared > 0 && apart > 0);
-    }
-
     void texts_data() {
         QTest::addColumn<Report>("report");
         QTest::addColumn<QString>("text");
@@ -155,9 +118,8 @@ private slots:
             QVERIFY(!timer->isActive());
     }
 
-    // A search over dead ports reports faster than anyone reads. The first report after a quiet spell shows at
-    // once; the rest of the burst waits for the spell's end, when the newest is shown and laid out whole, without
-    // another report to bring it.
+    // A search over dead ports reports faster than anyone reads: the first report after a quiet spell shows at once,
+    // the rest of the burst waits for the spell's end, when the newest is shown and laid out whole.
     void aBurstEndsOnTheNewestReport() {
         MainWindow window;
         window.show();
@@ -178,24 +140,6 @@ private slots:
         QVERIFY(label->heightForWidth(label->width()) <= label->height());
         QTest::qWait(100);
         QCOMPARE(label->text(), newest);
-
-        // A steady stream, a report every 2 ms: the label changes at most once in each spell of 50 ms.
-        int sent = 0, changes = 0;
-        QString shown = label->text();
-        QTimer stream;
-        connect(&stream, &QTimer::timeout, [&] {
-            window.slot_port_notopend(QStringLiteral("ttyS%1").arg(++sent));
-            changes += label->text() != shown ? 1 : 0;
-            shown = label->text();
-        });
-        QElapsedTimer clock;
-        clock.start();
-        stream.start(2);
-        QTest::qWait(400);
-        stream.stop();
-        QVERIFY2(
-            sent > 20 && changes > 0 && changes <= clock.elapsed() / 50 + 2,
-            qPrintable(QStringLiteral("%1 reports, %2 shown in %3 ms").arg(sent).arg(changes).arg(clock.elapsed())));
     }
 
     // The process-wide log tells the window when its lines are lost and when they reach the file again; the report
