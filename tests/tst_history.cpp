@@ -246,6 +246,33 @@ private slots:
                            .arg(device.fileName(), name));
     }
 
+    // Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
+    // The oldest rows go while a new one waits to be measured: the new row moves up and is measured where it now is.
+    void rowsToMeasureFollowDroppedRows() {
+        SerialThread worker;
+        TransmissionJournal journal(&worker);
+        HistoryPanel panel;
+        panel.setJournal(&journal);
+        panel.resize(600, 400);
+        panel.show();
+        emit worker.signal_command_queued(1, bytes("434D4479 000000 010111"));
+        emit worker.signal_transmission_started(1);
+        QCOMPARE(journal.transmissions().first().outcomeText(), QStringLiteral("идёт поиск"));
+        for (int i = 0; i < 999; ++i)
+            journal.refuse("y", "отказ");
+        QTest::qWait(50);
+        journal.refuse("y", QStringLiteral("длинная причина отказа, ").repeated(20));
+        QCOMPARE(journal.rowCount(), 901);
+        QCOMPARE(journal.transmissions().first().id, quint64(1));
+        QCOMPARE(journal.unfinishedCount(), 1);
+        // The command under way still gets its attempts.
+        emit worker.signal_attempt_failed("ttyS0", QStringLiteral("нет ответа"));
+        QCOMPARE(journal.transmissions().first().attempts.size(), 1);
+        auto *table = panel.findChild<QTableView *>("tV_History");
+        QVERIFY(wantedHeight(table, 900) > 2 * table->fontMetrics().lineSpacing());
+        QTRY_VERIFY(table->rowHeight(900) >= wantedHeight(table, 900));
+    }
+
     // "Отмена" stops the search at once, closes the port and drops what waits, each dropped command keeping its row;
     // the window counts what is not through yet, and the cancel leaves the link's reports alone. "Очистить" takes the
     // rows that have ended; a command still on its way keeps its row and the counts stay true.
@@ -353,6 +380,10 @@ private slots:
         window.findChild<QPushButton *>("pB_Send_2")->click();
         QCOMPARE(table->model()->rowCount(), 5);
         QTRY_COMPARE(table->rowHeight(4), wantedHeight(table, 4));
+        // Wider columns wrap into fewer lines, and the rows follow them.
+        const int before = table->rowHeight(0);
+        window.resize(window.width() * 2, window.height());
+        QTRY_VERIFY(table->rowHeight(0) < before && table->rowHeight(0) >= wantedHeight(table, 0));
         // The dock's close button and the menu entry agree, and the panel is built once.
         dock->toggleViewAction()->trigger();
         QVERIFY(!window.findChild<QAction *>("action_history")->isChecked());
