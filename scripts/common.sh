@@ -4,6 +4,8 @@
 ZEVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 ZEVR_BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+# A compiler cache, so that a second tree or a fresh clone compiles again only what changed.
+ZEVR_BUILD_PACKAGES+=(ccache)
 # The user manual: fonts with Cyrillic letters to lay it out, poppler to check the PDF.
 ZEVR_BUILD_PACKAGES+=(fonts-dejavu-core poppler-utils)
 # The style sheet's Times New Roman: Liberation Serif has its metrics, so the window has the size it is laid
@@ -49,6 +51,14 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" || exit 1
 }
 
+# The compiler cache's options for cmake, when ccache is there. Paths below the project are hashed relative to it and
+# the working folder is left out, so that clones in other folders share what was compiled.
+compiler_cache_options() {
+    command -v ccache >/dev/null || return 0
+    export CCACHE_BASEDIR=$ZEVR_ROOT CCACHE_NOHASHDIR=true
+    echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+}
+
 # configure_tree DIR [cmake options...]: configures once; later runs only build.
 # Makefiles rather than Ninja: with Ninja, Qt's moc step misses headers that appear in a later
 # configure run, and an incremental build then fails to link.
@@ -59,7 +69,7 @@ configure_tree() {
         rm -rf "$dir"
     fi
     if [ ! -f "$dir/Makefile" ]; then
-        cmake -S "$ZEVR_ROOT" -B "$dir" -G "Unix Makefiles" "$@" || return 1
+        cmake -S "$ZEVR_ROOT" -B "$dir" -G "Unix Makefiles" $(compiler_cache_options) "$@" || return 1
     fi
 }
 

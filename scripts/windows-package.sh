@@ -20,7 +20,7 @@ manual="$ZEVR_ROOT/build/Руководство пользователя.pdf"
 [ -f "$manual" ] || fail "no manual at $manual: build the Linux tree first"
 mkdir -p "$tree" || exit 1
 if [ ! -f "$tree/Makefile" ]; then
-    cmake -S "$ZEVR_ROOT" -B "$tree" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
+    cmake -S "$ZEVR_ROOT" -B "$tree" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release $(compiler_cache_options) \
         -DCMAKE_TOOLCHAIN_FILE="$ZEVR_ROOT/scripts/windows/mingw-toolchain.cmake" -DZEVR_QT_WINDOWS_PREFIX="$prefix" \
         -DZEVR_MANUAL_PDF_FROM="$manual" >"$tree/configure.log" 2>&1 ||
         { cat "$tree/configure.log"; fail "the project does not configure against Qt for Windows"; }
