@@ -14,7 +14,7 @@ ZEVR_BUILD_PACKAGES+=(fonts-liberation2)
 # Qt's own texts (context menus, file dialogs, standard buttons) in Russian: qtbase_ru.qm.
 ZEVR_BUILD_PACKAGES+=(qttranslations5-l10n)
 # The tests that drive the real program on a private X server, measure its window and check its installation.
-ZEVR_TEST_PACKAGES=(xvfb xauth xdotool x11-utils fontconfig desktop-file-utils strace python3 faketime)
+ZEVR_TEST_PACKAGES=(xvfb xauth xdotool x11-utils fontconfig desktop-file-utils python3 faketime)
 # The spelling test: hunspell with its Russian dictionary.
 ZEVR_TEST_PACKAGES+=(hunspell hunspell-ru)
 # The serial library's texts are read from its source archive.

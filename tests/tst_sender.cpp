@@ -71,7 +71,7 @@ void interrupt(QProcess &process) {
         ::kill(pid_t(process.processId()), SIGINT);
 }
 
-// A group of its own, so that a run that hangs is ended with whatever its wrapper (strace) started.
+// A group of its own, so that a run that hangs is ended with whatever its wrapper (faketime, prlimit) started.
 class GroupProcess : public QProcess {
 protected:
     void setupChildProcess() override { ::setpgid(0, 0); }
