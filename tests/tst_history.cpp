@@ -444,6 +444,8 @@ private slots:
         QCOMPARE(tip(TransmissionJournal::TimeColumn).toString(), QStringLiteral("07.12.2026 09:08:07.006"));
         QCOMPARE(tip(TransmissionJournal::OutcomeColumn).toString(), refusal);
         QVERIFY(!tip(TransmissionJournal::CommandColumn).isValid());
+        // The hidden row header, which a screen reader may still read, numbers the rows; only columns have titles.
+        QCOMPARE(journal->headerData(1, Qt::Vertical).toString(), QStringLiteral("2"));
         // Named in the dialog without an extension, the file gets ".csv".
         QTimer::singleShot(0, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());

@@ -497,10 +497,14 @@ private slots:
         QVERIFY(!leftOpen);
     }
 
-    // A file that tells no size, as under /proc, is read to its end.
+    // A file that tells no size, as under /proc, is read to its end; the descriptor is closed again, since the window
+    // opens profile after profile over a day.
     void readsAFileThatTellsNoSize() {
+        const auto descriptors = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System).size(); };
+        const int before = descriptors();
         QByteArray content;
         QVERIFY(SafeFile::readRegular(QStringLiteral("/proc/self/status"), 1 << 20, &content).ok());
+        QCOMPARE(descriptors(), before);
         QVERIFY2(content.startsWith("Name:") && content.contains("\nnonvoluntary_ctxt_switches:"), content.constData());
     }
 
@@ -560,6 +564,7 @@ private slots:
             "устройство не принимает настройки линии: линия оборвана или это не порт", true);
         row("Qt's own, as Qt writes it", "Permission denied", "нет прав доступа", true);
         row("the first errno", "Operation not permitted", "операция не разрешена", true);
+        row("a device's text when it has none of its own", "Unknown error", "неизвестная ошибка", true);
         row("serial library", "Permission error while locking the device", "порт заблокирован другой программой", true);
         row("English Windows, full stop and blanks", " Access is denied.\r\n",
             "нет доступа: порт занят другой программой или нет прав", true);
