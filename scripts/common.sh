@@ -51,13 +51,10 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" || exit 1
 }
 
-# The compiler cache's options for cmake, when ccache is there. Paths below the project are hashed relative to it and
-# the working folder is left out, so that clones in other folders share what was compiled.
-compiler_cache_options() {
-    command -v ccache >/dev/null || return 0
-    export CCACHE_BASEDIR=$ZEVR_ROOT CCACHE_NOHASHDIR=true
-    echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
-}
+# The compiler cache: paths below the project are hashed relative to it and the working folder is left out, so that
+# clones in other folders share what was compiled. Set here, not in the function, which runs in a subshell.
+export CCACHE_BASEDIR=$ZEVR_ROOT CCACHE_NOHASHDIR=true
+compiler_cache_options() { command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache; }
 
 # configure_tree DIR [cmake options...]: configures once; later runs only build.
 # Makefiles rather than Ninja: with Ninja, Qt's moc step misses headers that appear in a later
