@@ -27,7 +27,6 @@ int main(int argc, char **argv) {
 #endif
 
     const FileResult settings = settings_at_start();
-    com_log = 0;
     load_com_log();
 
     MainWindow window;

@@ -76,8 +76,7 @@ void SendOutput::releaseHeld() {
 }
 
 void SendOutput::printJson(QJsonObject object) {
-    if (!object.contains("t"))
-        object.insert("t", isoTime(QDateTime::currentDateTime()));
+    object.insert("t", isoTime(QDateTime::currentDateTime()));
     // JSON is UTF-8 whatever the terminal's encoding.
     writeLine(m_out, QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
