@@ -9,7 +9,6 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -107,16 +106,6 @@ private slots:
         // The walk stops at the first unchecked box, so a checked unit behind it stays as it was.
         unitRow("БУ1..БУ4, БУ3 off, БУ1 off", "1 2 3 4 3 1", "o-++ #--- .--- #--- .--- .--- .--- .---");
         unitRow("all eight, БУ1 off", "1 2 3 4 5 6 7 8 1", "o-++ #--- #--- #--- #--- #--- #--- #---");
-        // Each box switches its own unit: checked up to the one after it, then unchecked again.
-        for (int unit = 3; unit <= 8; ++unit) {
-            QStringList clicks, units;
-            for (int k = 1; k <= qMin(unit + 1, 8); ++k)
-                clicks << QString::number(k);
-            for (int k = 1; k <= 8; ++k)
-                units << (k < unit ? "X+++" : k == unit ? "o---" : k == unit + 1 ? "#---" : ".---");
-            unitRow(qPrintable(QStringLiteral("БУ%1 off behind checked ones").arg(unit)),
-                    clicks.join(' ') + ' ' + QString::number(unit), units.join(' '));
-        }
         // Switching pages hides one page and keeps everything on both.
         unitRow("pages switched to and fro", "1 2 3 2 rb_NChanel chB_Chanel2_CM_3 rb_1Chanel rb_NChanel",
                 "X+++ o--- #--- .--- .--- .--- .--- .---", "oo.o[] ooXo[3] oo.o[] oo.o[]");
@@ -127,17 +116,6 @@ private slots:
         cmRow("channel 2 СМ2, СМ3", "22 23", "o..o[] oXXo[2] o..o[] o..o[]");
         cmRow("then СМ2 off", "22 23 22", "oo.o[] ooXo[3] oo.o[] oo.o[]");
         cmRow("lower one checked later", "44 41", ".oo.[] .oo.[] .oo.[] XooX[1]");
-        // Each of the sixteen boxes writes its own channel's label and locks its own column elsewhere.
-        for (int channel = 1; channel <= 4; ++channel) {
-            for (int cm = 1; cm <= 4; ++cm) {
-                QString picture = StartChannels; // seven characters per channel
-                for (int k = 1; k <= 4; ++k)
-                    picture[7 * (k - 1) + cm - 1] = k == channel ? 'X' : '.';
-                picture.insert(7 * (channel - 1) + 5, QChar('0' + cm));
-                cmRow(QStringLiteral("chB_Chanel%1_CM_%2").arg(channel).arg(cm),
-                      QStringLiteral("%1%2").arg(channel).arg(cm), picture);
-            }
-        }
     }
 
     void stationTab() {
@@ -253,23 +231,6 @@ private slots:
         QTEST(press(button), "expected");
         // The widgets keep their values, so a second press sends the same command.
         QTEST(press(button), "expected");
-    }
-
-    // A click on a radio button that is already checked leaves it checked, wherever other checked buttons sit below
-    // its parent: the station tab must always have one of its two kinds, or "Отправить" would send nothing.
-    void checkedRadioStaysChecked() {
-        perform({"chB_1", "chB_2", "rB_Imp_el_counter"});
-        QStringList unchecked;
-        for (QRadioButton *radio : m_window->findChildren<QRadioButton *>()) {
-            if (!radio->isEnabled())
-                continue;
-            for (int click = 0; click < 2; ++click) {
-                radio->click();
-                if (!radio->isChecked())
-                    unchecked << radio->objectName();
-            }
-        }
-        QVERIFY2(unchecked.isEmpty(), qPrintable(unchecked.join(' ')));
     }
 
     // Every field that can keep its command back is found by the name its refusal gives: it takes the keyboard, comes

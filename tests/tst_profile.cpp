@@ -1,5 +1,4 @@
 #include "protocol/profile.h"
-#include "protocol/profiletext.h"
 #include "support/everyfieldprofile.h"
 #include "workfiles/profilefile.h"
 #include "workfiles/systemreason.h"
@@ -9,9 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <cwchar>
-
-#include <locale.h>
 
 // FIFOs and file access as another user are POSIX; the Windows build runs the rest of this test under Wine.
 #ifndef Q_OS_WIN
@@ -180,53 +176,6 @@ private slots:
         QCOMPARE(read.message(), message);
         QVERIFY(read.profile == Profile());
     }
-
-#ifndef Q_OS_WIN
-    // What the reader takes for a character, compared with the C library's UTF-8 decoder capped at U+10FFFF, as
-    // RFC 3629 caps UTF-8: every lead byte, followed by three bytes from the edges of the ranges that tell lead,
-    // continuation and invalid bytes apart. The first byte that starts no character is named, or the first control
-    // character, or nothing.
-    void utf8AsTheCLibraryReadsIt() {
-        const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-        QVERIFY(utf8);
-        const locale_t before = ::uselocale(utf8);
-        const auto restore = qScopeGuard([&] {
-            ::uselocale(before);
-            ::freelocale(utf8);
-        });
-        const uchar edges[] = {0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF,
-                               0xC0, 0xC2, 0xDF, 0xE0, 0xED, 0xF4, 0xF5};
-        for (int lead = 1; lead < 256; ++lead) {
-            if (lead == '\n' || lead == '\r')
-                continue;
-            for (uchar second : edges)
-                for (uchar third : edges)
-                    for (uchar fourth : edges) {
-                        const char bytes[] = {char(lead), char(second), char(third), char(fourth), '\n'};
-                        const QByteArray text(bytes, 5);
-                        QString expected;
-                        for (int at = 0; at < 4 && expected.isEmpty();) {
-                            std::mbstate_t state{};
-                            wchar_t character = 0;
-                            const size_t length = std::mbrtowc(&character, text.constData() + at, 5 - at, &state);
-                            const uint code = uint(character);
-                            if (length > 4 || code > 0x10FFFF)
-                                expected = QStringLiteral("байт 0x%1 — не текст UTF-8")
-                                               .arg(uchar(text[at]), 2, 16, QLatin1Char('0'));
-                            else if ((code < 0x20 && code != '\t') || (code >= 0x7F && code <= 0x9F))
-                                expected =
-                                    QStringLiteral("управляющий символ U+%1:").arg(code, 4, 16, QLatin1Char('0'));
-                            at += int(length);
-                        }
-                        const TextProblem problem = textProblem(text);
-                        if (!problem.problem.startsWith(expected, Qt::CaseInsensitive) ||
-                            problem.problem.isEmpty() != expected.isEmpty() ||
-                            problem.line != (expected.isEmpty() ? 0 : 1))
-                            QFAIL(qPrintable(text.toHex(' ') + ": " + problem.problem));
-                    }
-        }
-    }
-#endif
 
     // Every field goes to disk and comes back: a key the writer or the reader forgets comes back as the start value.
     void filesOnDisk() {

@@ -101,7 +101,6 @@ private slots:
             QTest::newRow(name) << clicks << QByteArray() << QStringList() << opened;
         };
         saved("start", QString());
-        saved("units 1-4, 3 off, 1 off", "chB_1 chB_2 chB_3 chB_4 chB_3 chB_1");
         saved("unit 3 on 4-20 мА, typed address", "chB_1 chB_2 chB_3 rB_anl_3 lE_3=42 lE_2=");
         saved("every channel, lower CM later",
               "rb_NChanel chB_Chanel4_CM_4 chB_Chanel4_CM_2 chB_Chanel1_CM_3 "

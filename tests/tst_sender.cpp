@@ -12,6 +12,9 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -200,39 +203,6 @@ private slots:
         QCOMPARE(fields(options), expected);
     }
 
-    // --help names each option as the parser spells it, with a value where the parser wants one, and sets every
-    // description, its further lines too, in one column.
-    void helpNamesEachOption() {
-        const QRegularExpression optionLine(QStringLiteral("^  (--[a-z]+)( [A-ZА-ЯЁ]+)? +(?=\\S)"));
-        QStringList named, misplaced;
-        int column = 0;
-        for (const QString &line : SendOptions::helpText().split('\n')) {
-            const QRegularExpressionMatch option = optionLine.match(line);
-            if (option.hasMatch()) {
-                named << option.captured(1);
-                column = column ? column : option.capturedLength();
-                QStringList arguments{"zevr3g-send", "--tab",           "time", "--profile", "p.ini",
-                                      "--wait",      option.captured(1)};
-                if (option.capturedLength(2))
-                    arguments << "1";
-                SendOptions options;
-                QString error;
-                SendOptions::parse(arguments, &options, &error);
-                if (option.capturedLength() != column || error.startsWith("неизвестный") ||
-                    error.contains("не указано значение") || error.contains("нет значения"))
-                    misplaced << line + " — " + error;
-            } else if (!named.isEmpty() && !line.isEmpty() && column) {
-                if (!line.startsWith(QString(column, ' ')) || line.at(column).isSpace())
-                    misplaced << line;
-            }
-            if (!named.isEmpty() && line.isEmpty())
-                column = 0;
-        }
-        QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced.join('\n')));
-        QCOMPARE(named.join(' '), QStringLiteral("--profile --tab --port --auto --settings --now --json --wait --units "
-                                                 "--gone --poll --record --help --version"));
-    }
-
     void refusedBeforeTheLine_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("code");
@@ -249,13 +219,9 @@ private slots:
             "строка 3: time — час 25 не бывает, нужен 0–23");
         row("unknown tab", station + QStringList{"--tab", "clock"}, 2,
             "--tab: station, time, meter или all, а не «clock»\nСправка: zevr3g-send --help");
-        row("settings file a device", station + QStringList{"--tab", "all", "--settings", "/dev/zero"}, 2,
-            "файл настроек /dev/zero не читается: это не обычный файл, а устройство");
         // A FIFO without a reader would block the open; one with a reader, or a device, would take the lines away.
         row("record a FIFO", station + all + QStringList{"--record", "fifo"}, 2,
             "--record: fifo не годится для записи: это не обычный файл, а канал (FIFO)");
-        row("record a device", station + all + QStringList{"--record", "/dev/null"}, 2,
-            "--record: /dev/null не годится для записи: это не обычный файл, а устройство");
         // The version is the one the build was configured with, as the window's "О программе" shows it.
         row("version", {"--version"}, 0, "zevr3g-send " ZEVR_PROJECT_VERSION);
         // The search off and no port: the line says what to give instead of "  не открыт".
@@ -499,46 +465,35 @@ private slots:
         }
     }
 
-    void recordOnAFullDisk_data() {
-        QTest::addColumn<bool>("json"); // and a depot's run
-        QTest::newRow("text") << false;
-        QTest::newRow("JSON, depot") << true;
-    }
-
     // A line that does not fit (past a file size limit, as ulimit -f sets) is cut back whole, so the next one does not
     // start inside it; the sender says so on standard error or in JSON and exits 6, and a depot's run stops at the
     // first unit it could not record. A full disk takes the same path, tested on the log.
     void recordOnAFullDisk() {
-        QFETCH(bool, json);
         QVERIFY(startSim());
         const QString record = m_dir->filePath("units.jsonl");
         const QByteArray earlier = QByteArray(900, 'x') + '\n'; // an earlier line, whatever its content
         QVERIFY(writeFileBytes(record, earlier));
-        QStringList arguments = toSim("time") + QStringList{"--record", "units.jsonl"};
-        if (json)
-            arguments += QStringList{"--json", "--wait", "--units", "3", "--gone", "0", "--poll", "20"};
+        const QStringList arguments =
+            toSim("time") +
+            QStringList{"--record", "units.jsonl", "--json", "--wait", "--units", "3", "--gone", "0", "--poll", "20"};
         m_wrapper = QStringList{"prlimit", QStringLiteral("--fsize=%1").arg(earlier.size() + 100)};
         Run run = send(arguments);
         QCOMPARE(run.code, 6);
         QCOMPARE(readFileBytes(record), earlier);
         settle(*m_sim, 1);
         QCOMPARE(simCommands(*m_sim), QStringList{y}); // one unit served, then the run stopped
-        if (json) {
-            QStringList events; // after the last report: the failure, the unit not recorded, the exit code
-            for (const QString &line : run.out) {
-                const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
-                events << QStringList{event["event"].toString(), event["file"].toString(),
-                                      event["recorded"].toVariant().toString(), event["code"].toVariant().toString()}
-                              .join(' ')
-                              .simplified();
-            }
-            QCOMPARE(events.mid(events.size() - 3), QStringList({"record_failed units.jsonl", "unit false", "exit 6"}));
-        } else {
-            // The limit's own reason, not a full disk's.
-            QVERIFY2(
-                run.err.contains("zevr3g-send: запись о контроллере не добавлена в units.jsonl: файл слишком велик"),
-                qPrintable(run.err));
+        QStringList events; // after the last report: the failure and its reason, the unit not recorded, the exit code
+        for (const QString &line : run.out) {
+            const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
+            events << QStringList{event["event"].toString(), event["file"].toString(), event["reason"].toString(),
+                                  event["recorded"].toVariant().toString(), event["code"].toVariant().toString()}
+                          .join(' ')
+                          .simplified();
         }
+        // The limit's own reason, not a full disk's.
+        QCOMPARE(events.mid(events.size() - 3), QStringList({"record_failed units.jsonl файл слишком велик (" +
+                                                                 QString::fromLocal8Bit(strerror(EFBIG)) + ")",
+                                                             "unit false", "exit 6"}));
 
         // Once there is room again, the next unit's line follows the earlier one whole.
         m_wrapper.clear();
@@ -550,67 +505,6 @@ private slots:
         QJsonDocument::fromJson(after.mid(earlier.size()), &parse);
         QCOMPARE(parse.error, QJsonParseError::NoError);
         QVERIFY(after.endsWith('\n') && after.count('\n') == earlier.count('\n') + 1);
-    }
-
-    // A depot's sender waiting on a port that is not there says so once, keeps waiting, and says again when that
-    // changes: here the adapter comes (a link to the simulator's line appears) and nobody answers yet.
-    void waitingTellsWhatTheLineDoes() {
-        const QString port = m_dir->filePath("ttyDEPOT");
-        QByteArray early; // what the sender said before the line came
-        const Run run = send({"--profile", "station.ini", "--tab", "time", "--port", port, "--wait", "--poll", "30"},
-                             [&](QProcess &process) {
-                                 waitUntil(5000, [&] {
-                                     early += process.readAllStandardError();
-                                     return early.contains("нет такого устройства");
-                                 });
-                                 QTest::qWait(300); // polls that find the same must not say it again
-                                 QVERIFY(startSim({"--silent", "--link", port}));
-                                 waitUntil(3000, [&] { return simEvents(*m_sim, "probe").size() >= 3; });
-                                 interrupt(process);
-                             });
-        QCOMPARE(run.code, 5); // stopped before any unit was served
-        const QStringList lines = (QString::fromLocal8Bit(early) + run.err).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(
-            lines,
-            QStringList({"zevr3g-send: ожидание контроллера 1 (обслужено: 0)",
-                         "zevr3g-send: ожидание контроллера 1 (обслужено: 0): " + port +
-                             ": не открыт: нет такого устройства " + port,
-                         "zevr3g-send: ожидание контроллера 1 (обслужено: 0): порт открыт, контроллер не отвечает"}));
-    }
-
-    // In a depot's run the port stays the sender's from unit to unit: a second sender gets nothing through to the unit
-    // being served and is told who holds the port (the window's link is told the same way, tested on a lock file).
-    void portHeldForTheRun() {
-        QVERIFY(startSim());
-        const QStringList depot = toSim("time") + QStringList{"--wait", "--gone", "600000", "--poll", "20"};
-        const Run first = send(depot, [&](QProcess &process) {
-            QVERIFY(waitUntil(5000, [&] { return simEvents(*m_sim, "command").size() == 1; }));
-            // Held, not opened anew at each probe: the serial library's lock stays the same file, never gone for a
-            // moment.
-            const QByteArray lock = QFile::encodeName(serialLockFile(m_sim->path().mid(5)));
-            const auto lockFile = [&lock] {
-                struct stat status {};
-                return ::stat(lock.constData(), &status) == 0 ? QString("%1 %2.%3")
-                                                                    .arg(status.st_ino)
-                                                                    .arg(status.st_ctim.tv_sec)
-                                                                    .arg(status.st_ctim.tv_nsec)
-                                                              : QString();
-            };
-            const QString held = lockFile();
-            QVERIFY(!held.isEmpty());
-
-            const Run second = send(toSim("time"));
-            QCOMPARE(second.code, 4);
-            QVERIFY2(second.err.contains(
-                         QStringLiteral("порт занят другой программой (zevr3g-send, PID %1)").arg(process.processId())),
-                     qPrintable(second.err));
-
-            QTest::qWait(300); // the first sender's probes go on meanwhile
-            QCOMPARE(lockFile(), held);
-            interrupt(process);
-        });
-        QCOMPARE(first.code, 0);
-        QCOMPARE(simCommands(*m_sim), QStringList{y});
     }
 
 private:

@@ -11,9 +11,6 @@
 #include <ctime>
 #include <thread>
 
-#include <sys/inotify.h>
-#include <unistd.h>
-
 namespace {
 
 const QByteArray probe = QByteArrayLiteral("ZEVR-3G-Config");
@@ -220,107 +217,6 @@ private slots:
             return;
         }
         QSKIP("the machine was too busy to keep to the timing");
-    }
-
-    void controlCharactersInPortName_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("reason"); // the history's
-        const QString marker = QStringLiteral("zevr-ctl-%1").arg(::getpid());
-        QTest::newRow("empty") << QString() << "не открыт: порт не задан";
-        QTest::newRow("NUL") << marker + QChar(0) + "x"
-                             << "не открыт: в имени порта управляющий символ";
-    }
-
-    // A damaged settings file may name no port, or one with control characters in it; such a name is not opened, and no
-    // lock file is made for it (one for a name with a NUL stayed behind).
-    void controlCharactersInPortName() {
-        QFETCH(QString, name);
-        SerialThread worker;
-        useManualPort(worker, name);
-        LinkRecorder recorder(&worker);
-        TransmissionJournal journal(&worker);
-        // Entries that come or go meanwhile in the folders where the serial library keeps its lock files.
-        const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        for (const char *dir : {"/var/lock", "/run/lock", "/tmp"})
-            inotify_add_watch(fd, dir, IN_CREATE | IN_DELETE | IN_MOVED_TO);
-        worker.slot_data_send(dateCommand);
-        alignas(inotify_event) char buffer[16 * 1024];
-        bool touched = fd < 0;
-        const QByteArray marker = "zevr-ctl-" + QByteArray::number(::getpid());
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-            for (ssize_t at = 0; at < n;) {
-                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-                touched = touched || (event->len > 0 && QByteArray(event->name).contains(marker));
-                at += ssize_t(sizeof(inotify_event) + event->len);
-            }
-        }
-        ::close(fd);
-        QVERIFY(!touched);
-        QVERIFY(!recorder.waitForCount(2, 100));
-        QCOMPARE(recorder.reports(), QStringList({LinkRecorder::notOpened(name)}));
-        QTEST(journal.transmissions().value(0).attempts.value(0).result, "reason");
-        QVERIFY(!worker.port->isOpen());
-    }
-
-    // Every listed port that fails to open is reported, in list order, without one attempt nesting in the other (that
-    // overflowed the stack) and with the window's events served between stretches of the walk; the history shows the
-    // search as it goes, not only when it ends.
-    void thousandsOfPortsThatFailToOpen() {
-        // Names too long for a lock file fail at once; a missing device would cost the lock file's disk sync each.
-        const int count = 30000;
-        QStringList names;
-        for (int i = 0; i < count; ++i)
-            names << QStringLiteral("zevr-missing-%1-").arg(i, 5, 10, QLatin1Char('0')) +
-                         QString(240, QLatin1Char('x'));
-        setPortLister([names] { return names; });
-        SerialThread worker;
-        TransmissionJournal journal(&worker);
-        // The columns from and to of each change told midway: a range makes a view repaint every row it shows.
-        QSet<QPair<int, int>> toldMidway;
-        connect(&journal, &QAbstractItemModel::dataChanged, [&](const QModelIndex &first, const QModelIndex &last) {
-            const int tried = journal.transmissions().at(first.row()).attempts.size();
-            if (tried > 1 && tried < count)
-                toldMidway.insert({first.column(), last.column()});
-        });
-        QStringList reported;
-        quintptr deepest = ~quintptr(0), shallowest = 0;
-        connect(&worker, &SerialThread::signal_port_notopend, &worker, [&](const QString &name) {
-            reported << name;
-            const auto frame = reinterpret_cast<quintptr>(__builtin_frame_address(0));
-            deepest = std::min(deepest, frame);
-            shallowest = std::max(shallowest, frame);
-        });
-        int ticks = 0;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, &worker, [&] { ++ticks; });
-        ticker.start(0);
-
-        worker.slot_data_send(dateCommand);
-        const int reportedAtReturn = reported.size();
-        QSignalSpy more(&worker, &SerialThread::signal_port_notopend);
-        while (reported.size() < count && more.wait(5000)) {
-        }
-        QCOMPARE(reported.size(), count);
-        QCOMPARE(reported, names);
-        QVERIFY2(shallowest - deepest < 64 * 1024, qPrintable(QString::number(shallowest - deepest)));
-        QVERIFY2(reportedAtReturn < count && ticks > 0, "the walk held the event loop from start to end");
-        const int port = TransmissionJournal::PortColumn, outcome = TransmissionJournal::OutcomeColumn;
-        QCOMPARE(toldMidway, (QSet<QPair<int, int>>{{port, port}, {outcome, outcome}}));
-    }
-
-    // Now and then a ReadError comes on a sound line (a read notification that found nothing); only a flood of them
-    // is a dead line, so ones far apart never add up to it.
-    void readErrorsFarApart() {
-        LineFailureWatch watch;
-        for (int error = 0; error < 4; ++error) {
-            QVERIFY(!watch.isDead(QSerialPort::ReadError));
-            QTest::qWait(150);
-        }
-        QVERIFY(!watch.isDead(QSerialPort::ReadError) && !watch.isDead(QSerialPort::ReadError));
-        QVERIFY(watch.isDead(QSerialPort::ReadError));
-        // A write that failed or a device that is gone is a dead line at once; a wait that timed out is not.
-        QVERIFY(watch.isDead(QSerialPort::WriteError) && watch.isDead(QSerialPort::ResourceError));
-        QVERIFY(!watch.isDead(QSerialPort::TimeoutError));
     }
 
     void faultyLine_data() {

@@ -52,22 +52,6 @@ class tst_statusdisplay : public QObject {
     Q_OBJECT
 
 private slots:
-    // Given the width it asks for, a notice paints whole, whatever fraction of a pixel its letters add up to.
-    void noticeWholeAtItsFullWidth() {
-        qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")));
-        const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-        NoticeLabel label;
-        label.show();
-        for (int length = 1; length <= 60; ++length) {
-            const QString notice =
-                QStringLiteral("Профиль сохранён: станция-депо-7-основной.ini").repeated(2).left(length);
-            label.setNotice(notice, QString());
-            label.resize(label.fullWidth(), label.height());
-            const QRect room = label.contentsRect().adjusted(label.margin(), 0, -label.margin(), 0);
-            QCOMPARE(label.fontMetrics().elidedText(notice, Qt::ElideRight, room.width()), notice);
-        }
-    }
-
     void texts_data() {
         QTest::addColumn<Report>("report");
         QTest::addColumn<QString>("text");
@@ -84,8 +68,6 @@ private slots:
                                        << QByteArray("1");
         QTest::newRow("COM Log 2 does not log")
             << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("2");
-        QTest::newRow("COM Log 257 is 1 in eight bits")
-            << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("257");
     }
 
     // From the settings file through the window to the process-wide log's file.

@@ -4,7 +4,6 @@
 #include "support/settingstestsupport.h"
 #include "workfiles/applog.h"
 #include "workfiles/fileresult.h"
-#include "workfiles/posixfile.h"
 #include "workfiles/safefile.h"
 #include "workfiles/settingsfile.h"
 #include "workfiles/systemreason.h"
@@ -479,24 +478,6 @@ private slots:
         QVERIFY2(elapsed < 300, qPrintable(QString::number(elapsed)));
     }
 
-    // A depot's script may start the sender with its standard input closed: the record then opens as descriptor 0,
-    // a file like any other.
-    void appendsOnTheLowestDescriptor() {
-        const int input = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
-        QVERIFY(input >= 0);
-        ::close(0);
-        const FileResult checked = SafeFile::checkAppendable(QStringLiteral("units.jsonl"));
-        bool leftOpen = ::fcntl(0, F_GETFD) != -1;
-        const FileResult written = SafeFile::appendLine(QStringLiteral("units.jsonl"), "{}\n");
-        leftOpen = leftOpen || ::fcntl(0, F_GETFD) != -1;
-        ::dup2(input, 0);
-        ::close(input);
-        QVERIFY2(checked.ok() && written.ok(), qPrintable(checked.details() + written.details()));
-        QCOMPARE(written.path, QDir(m_dir->path()).filePath(QStringLiteral("units.jsonl")));
-        QCOMPARE(readFileBytes(QStringLiteral("units.jsonl")), QByteArray("{}\n"));
-        QVERIFY(!leftOpen);
-    }
-
     // A file that tells no size, as under /proc, is read to its end; the descriptor is closed again, since the window
     // opens profile after profile over a day.
     void readsAFileThatTellsNoSize() {
@@ -519,38 +500,6 @@ private slots:
         ::close(watch);
         QCOMPARE(refused.reason, QStringLiteral("это не обычный файл, а устройство"));
         QCOMPARE(opened, ssize_t(-1));
-    }
-
-    // An earlier call may have left EINTR in errno; a write that then goes through is not taken for an interrupted
-    // one and written again (a pipe that fills up shows the repeats).
-    void writeAllAfterAStaleInterrupt() {
-        int ends[2];
-        QCOMPARE(::pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
-        errno = EINTR;
-        const bool written = PosixFile::writeAll(ends[1], "abc");
-        char buffer[8];
-        const ssize_t n = ::read(ends[0], buffer, sizeof buffer);
-        ::close(ends[0]);
-        ::close(ends[1]);
-        QVERIFY(written);
-        QCOMPARE(QByteArray(buffer, int(qMax<ssize_t>(n, 0))), QByteArray("abc"));
-    }
-
-    // Temporary files left by crashed rewrites of a process with the same number are stepped over, up to 99 of them;
-    // at 100 the rewrite gives up, and the file stays as it was.
-    void rewriteStepsOverLeftovers() {
-        const auto leftover = [](int attempt) {
-            return writeFileBytes(QStringLiteral("%1.tmp%2-%3").arg(fileName).arg(::getpid()).arg(attempt), "old");
-        };
-        for (int attempt = 0; attempt < 99; ++attempt)
-            QVERIFY(leftover(attempt));
-        const FileResult replaced = PosixFile::replaceWhole(fileName, "new");
-        QVERIFY(replaced.ok());
-        QCOMPARE(replaced.path, QDir(m_dir->path()).filePath(fileName));
-        QCOMPARE(readFileBytes(fileName), QByteArray("new"));
-        QVERIFY(leftover(99));
-        QVERIFY(!PosixFile::replaceWhole(fileName, "newer").ok());
-        QCOMPARE(readFileBytes(fileName), QByteArray("new"));
     }
 
     void systemReasonsInRussian_data() {
