@@ -68,6 +68,8 @@ private slots:
                                        << QByteArray("1");
         QTest::newRow("COM Log 2 does not log")
             << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("2");
+        QTest::newRow("COM Log 257 is 1 in eight bits")
+            << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("257");
     }
 
     // From the settings file through the window to the process-wide log's file.
