@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr qint64 maxSettingsSize = 64 << 20;
+
 // The connection values as the program would use them: the settings file when there is one, else the
 // defaults of a first start. Nothing is created, and only a regular file is read.
 bool readConnection(const SendOptions &options, ConnectionValues *values, QString *problem) {
@@ -25,9 +27,12 @@ bool readConnection(const SendOptions &options, ConnectionValues *values, QStrin
         *values = connectionValuesFromMap(parseSettings(defaultSettingsContent()));
     } else {
         QByteArray content;
-        const FileResult read = SafeFile::readRegular(path, 64 << 20, &content);
-        if (!read.ok()) {
-            *problem = QStringLiteral("файл настроек %1 не читается: %2").arg(path, read.reason);
+        const FileResult read = SafeFile::readRegular(path, maxSettingsSize, &content);
+        // Cut at the limit, the last pair could name a port or a speed that the file does not hold.
+        if (!read.ok() || content.size() > maxSettingsSize) {
+            const QString reason =
+                read.ok() ? QStringLiteral("файл больше %1 МиБ").arg(maxSettingsSize >> 20) : read.reason;
+            *problem = QStringLiteral("файл настроек %1 не читается: %2").arg(path, reason);
             return false;
         }
         *values = connectionValuesFromMap(parseSettings(content));

@@ -102,6 +102,8 @@ private slots:
         QVERIFY(
             writeFileBytes(m_dir->filePath("impossible.ini"), "version=1\n[time]\ntime=25:61:00\ndate=31/02/2026\n"));
         QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("fifo")).constData(), 0644), 0);
+        QFile large(m_dir->filePath("large.ini")); // sparse: it takes no room on the disk
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize((64 << 20) + 1));
     }
 
     void options_data() {
@@ -219,6 +221,9 @@ private slots:
             "строка 3: time — час 25 не бывает, нужен 0–23");
         row("unknown tab", station + QStringList{"--tab", "clock"}, 2,
             "--tab: station, time, meter или all, а не «clock»\nСправка: zevr3g-send --help");
+        // Read only up to a limit, its last pair would be cut.
+        row("settings file too large", station + QStringList{"--tab", "all", "--settings", "large.ini"}, 2,
+            "файл настроек large.ini не читается: файл больше 64 МиБ");
         // A FIFO without a reader would block the open; one with a reader, or a device, would take the lines away.
         row("record a FIFO", station + all + QStringList{"--record", "fifo"}, 2,
             "--record: fifo не годится для записи: это не обычный файл, а канал (FIFO)");
@@ -362,7 +367,7 @@ private slots:
         const QDateTime after = QDateTime::currentDateTime();
         QCOMPARE(run.code, 0);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList({"clockless.ini", "impossible.ini", "settings.ini", "station.ini"}));
+                 QStringList({"clockless.ini", "impossible.ini", "large.ini", "settings.ini", "station.ini"}));
         QCOMPARE(readFileBytes(m_dir->filePath("settings.ini")), settings);
         QStringList texts;
         QJsonObject last;

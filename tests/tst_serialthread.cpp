@@ -1,6 +1,5 @@
 #include "serial/portlist.h"
 #include "serial/serialthread.h"
-#include "serial/transmissionjournal.h"
 #include "support/linkrecorder.h"
 #include "support/ptypair.h"
 #include "workfiles/settingsfile.h"
@@ -217,6 +216,21 @@ private slots:
             return;
         }
         QSKIP("the machine was too busy to keep to the timing");
+    }
+
+    // "Отмена" between two ports of a search, when none is being tried, adds no attempt of its own, and no port after
+    // it is tried.
+    void cancelBetweenPorts() {
+        setPortLister([] { return QStringList{"zevr-missing-1", "zevr-missing-2"}; });
+        SerialThread worker;
+        QSignalSpy attempts(&worker, &SerialThread::signal_attempt_failed);
+        connect(&worker, &SerialThread::signal_attempt_failed, &worker, [&] {
+            if (attempts.size() == 1)
+                worker.slot_cancel();
+        });
+        worker.slot_data_send(dateCommand);
+        QTest::qWait(50);
+        QCOMPARE(attempts.size(), 1);
     }
 
     void faultyLine_data() {
