@@ -78,6 +78,9 @@ private slots:
     void startsOnFirstTabAndPageAndClosesWithZero() {
         QCOMPARE(child<QTabWidget>("tabWidget")->currentIndex(), 0);
         QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget(), child<QWidget>("page"));
+        QVERIFY(child<QScrollArea>("scrollArea")->sizeHint().height() >= // room for the taller page
+                qMax(child<QWidget>("page")->minimumSizeHint().height(),
+                     child<QWidget>("page_2")->minimumSizeHint().height()));
         QTimer::singleShot(0, m_window.get(), &QWidget::close);
         QCOMPARE(QApplication::exec(), 0);
     }

@@ -213,8 +213,7 @@ private slots:
         window.show();
         auto *journal = window.findChild<TransmissionJournal *>();
         QVERIFY(journal && !window.findChild<QDockWidget *>("dW_History"));
-        auto *dock = openHistory(&window);
-        QVERIFY(dock && dock->isVisible());
+        QVERIFY(openHistory(&window)->isVisible());
         QVector<int> counts;
         connect(journal, &TransmissionJournal::unfinishedCountChanged, [&counts](int count) { counts << count; });
         auto *date = window.findChild<QLineEdit *>("lE_Date");
