@@ -344,6 +344,7 @@ private slots:
         QVERIFY(!tip(TransmissionJournal::CommandColumn).isValid());
         // The hidden row header, which a screen reader may still read, numbers the rows; only columns have titles.
         QCOMPARE(journal->headerData(1, Qt::Vertical).toString(), QStringLiteral("2"));
+        QCOMPARE(journal->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Команда"));
         // Written as the settings are, never through a link; the refusal is told in the notice.
         QVERIFY(makeLink(path, dir.filePath("link.csv")));
         QVERIFY(!panel->saveTo(dir.filePath("link.csv")));
@@ -361,7 +362,7 @@ private slots:
     }
 
     // Docked in a window 720 pixels high, the history shows five rows whole and every byte without scrolling sideways;
-    // a cut result is whole in the cell's tooltip.
+    // the attempts of a result are whole in the cell's tooltip, and a cut refusal keeps its start.
     void dockedInA720PixelWindow() {
         QFETCH(QStringList, missing);
         PtyPair device;
@@ -416,10 +417,11 @@ private slots:
         const QModelIndex refused = table->model()->index(3, TransmissionJournal::OutcomeColumn);
         const QString refusal = refused.data().toString();
         QVERIFY(refusal.contains("1999 вне диапазона 2000–2255"));
-        const QPoint at = table->visualRect(refused).center();
+        const QPoint at = table->visualRect(refused.siblingAtRow(5)).center();
         QHelpEvent hover(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
         QApplication::sendEvent(table->viewport(), &hover);
-        QCOMPARE(QToolTip::text(), refusal);
+        for (const LinkAttempt &attempt : journal->transmissions().at(5).attempts)
+            QVERIFY2(QToolTip::text().contains(attempt.port + ": " + attempt.result), qPrintable(QToolTip::text()));
         // Its cell shows the reason's start, the last line cut with "…": no words twice, none left out before the cut.
         QStyleOptionViewItem option;
         option.font = table->font();

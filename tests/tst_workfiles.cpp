@@ -137,7 +137,6 @@ private slots:
         QTest::newRow("every key") << allKeys << keysValues << true;
         QTest::newRow("LF-only lines") << QByteArray(allKeys).replace("\r\n", "\n") << keysValues << true;
         QTest::newRow("no final line end") << allKeys.chopped(2) << keysValues << true;
-        QTest::newRow("Even with a capital E") << QByteArray("Parity\r\nEven\r\n") << otherText << true;
         QTest::newRow("COM Port key with a trailing space")
             << QByteArray("COM Port \r\nCOM3\r\n") << otherText << false;
         QTest::newRow("last duplicate wins")
