@@ -80,11 +80,10 @@ private slots:
         QTest::addColumn<int>("exitCode");    // of the stand-in xdg-open; -1: there is none
         QTest::addColumn<QString>("text");    // of the notice; empty: none
         QTest::addColumn<QString>("details"); // how its tooltip goes on after the manual's path
-        QTest::newRow("viewer opens it") << 0 << ""
-                                         << "";
-        QTest::newRow("no viewer") << 3 << "Руководство не открыто: нет программы для просмотра PDF"
+        QTest::newRow("viewer opens it") << 0 << QString() << "";
+        QTest::newRow("no viewer") << 3 << QStringLiteral("Руководство не открыто: нет программы для просмотра PDF")
                                    << "нет программы для просмотра PDF (xdg-open: код 3)";
-        QTest::newRow("no xdg-open") << -1 << "Руководство не открыто: нет программы xdg-open"
+        QTest::newRow("no xdg-open") << -1 << QStringLiteral("Руководство не открыто: нет программы xdg-open")
                                      << "xdg-open не запускается: ";
     }
 

@@ -2,29 +2,15 @@
 
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
-#include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
 
 QString systemFile() {
     return QDir(QLibraryInfo::location(QLibraryInfo::TranslationsPath)).filePath(QStringLiteral("qtbase_ru.qm"));
-}
-
-QStringList contextMenuTexts() {
-    QLineEdit edit(QStringLiteral("text"));
-    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-    QStringList texts;
-    for (const QAction *action : menu->actions())
-        if (!action->isSeparator())
-            texts << action->text().section(QLatin1Char('\t'), 0, 0);
-    return texts;
 }
 
 QString cancelText() {
@@ -60,19 +46,11 @@ private slots:
         QCOMPARE(cancelText(), QStringLiteral("Отмена"));
     }
 
-    // Without the file Qt speaks English; with it the standard buttons and a field's context menu speak Russian.
+    // Without the file Qt speaks English; with nothing beside the test program, Qt's folder gives it Russian.
     void qtTextsInRussian() {
-        const QStringList english = contextMenuTexts();
-        QVERIFY2(english.contains(QStringLiteral("&Copy")), qPrintable(english.join(QLatin1Char('|'))));
         QVERIFY2(!cancelText().contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(cancelText()));
-
-        // Nothing beside the test program: Qt's folder.
         QCOMPARE(installQtTranslation(QCoreApplication::applicationDirPath()), systemFile());
         QCOMPARE(cancelText(), QStringLiteral("Отмена"));
-        const QStringList russian = contextMenuTexts();
-        QCOMPARE(russian.size(), english.size());
-        for (const QString &text : russian)
-            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(text));
     }
 };
 

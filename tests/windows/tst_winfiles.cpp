@@ -76,10 +76,8 @@ private slots:
     void refusedSettings_data() {
         QTest::addColumn<QString>("obstacle");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("read-only") << "read-only"
-                                   << "файл только для чтения";
-        QTest::newRow("folder") << "folder"
-                                << "это папка, а не файл";
+        QTest::newRow("read-only") << QStringLiteral("read-only") << "файл только для чтения";
+        QTest::newRow("folder") << QStringLiteral("folder") << "это папка, а не файл";
     }
 
     // What stands at the name stays as it was, and the reason is the program's own, in Russian.
@@ -119,12 +117,9 @@ private slots:
     void logRefusals_data() {
         QTest::addColumn<QString>("obstacle");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("folder is a file") << "folder-file"
-                                          << "это не папка";
-        QTest::newRow("log is a folder") << "log-folder"
-                                         << "это папка, а не файл";
-        QTest::newRow("read-only log") << "read-only"
-                                       << "файл только для чтения";
+        QTest::newRow("folder is a file") << QStringLiteral("folder-file") << "это не папка";
+        QTest::newRow("log is a folder") << QStringLiteral("log-folder") << "это папка, а не файл";
+        QTest::newRow("read-only log") << QStringLiteral("read-only") << "файл только для чтения";
     }
 
     // A log that cannot be written is told once, as the notice, with the reason; nothing else is harmed.

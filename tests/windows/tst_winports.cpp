@@ -12,12 +12,9 @@ private slots:
     void missingPortNamedAsWindowsDoes_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("COM9") << "COM9"
-                              << "не открыт: нет такого устройства COM9";
-        QTest::newRow("COM10") << "COM10"
-                               << "не открыт: нет такого устройства COM10";
-        QTest::newRow("empty") << ""
-                               << "не открыт: порт не задан";
+        QTest::newRow("COM9") << QStringLiteral("COM9") << "не открыт: нет такого устройства COM9";
+        QTest::newRow("COM10") << QStringLiteral("COM10") << "не открыт: нет такого устройства COM10";
+        QTest::newRow("empty") << QStringLiteral("") << "не открыт: порт не задан";
     }
 
     // Through the real worker and Windows' own refusal, not a made-up error code.
