@@ -23,6 +23,8 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <sys/wait.h>
+
 namespace {
 
 QByteArray bytes(const char *hex) { return QByteArray::fromHex(hex); }
@@ -175,6 +177,24 @@ private slots:
         QTEST(describeOpenFailure(facts), "reason");
     }
 
+    // For real, as a user with no rights on the device: a refused open is told as missing permission.
+    void permissionRefusedToAnotherUser() {
+        QTemporaryFile device;
+        QVERIFY(device.open() && device.setPermissions(QFileDevice::ReadOwner));
+        const QString path = device.fileName();
+        const pid_t child = fork();
+        if (child == 0) {
+            if (getuid() == 0 && setuid(65534) != 0)
+                _exit(2);
+            const OpenFailureFacts facts =
+                gatherOpenFailureFacts(path, QSerialPort::PermissionError, "Permission denied");
+            _exit(describeOpenFailure(facts).startsWith("нет прав на " + path) ? 0 : 1);
+        }
+        int status = -1;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QCOMPARE(status, 0);
+    }
+
     // Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
     // The oldest rows go while a new one waits to be measured: the new row moves up and is measured where it now is.
     void rowsToMeasureFollowDroppedRows() {
@@ -300,6 +320,8 @@ private slots:
         const QStringList all = copied({});
         QCOMPARE(all.size(), 5);
         QCOMPARE(copied({4, 0}), QStringList({all[0], all[4]}));
+        dock->close(); // by its own button: the menu entry follows
+        QVERIFY(!window.findChild<QAction *>("action_history")->isChecked());
     }
 
     // The file holds every row, the refused one included, in UTF-8 with the bytes in hex; a field with the separator
@@ -427,6 +449,9 @@ private slots:
         option.font = table->font();
         const auto *delegate = qobject_cast<AttemptsDelegate *>(table->itemDelegate());
         QStringList cut = delegate->cutLines(option, refused);
+        table->horizontalHeader()->setSectionResizeMode(bytes, QHeaderView::Interactive); // the bytes: never cut
+        table->setColumnWidth(bytes, table->fontMetrics().horizontalAdvance("43 4D"));
+        QVERIFY(delegate->cutLines(option, table->model()->index(5, bytes)).isEmpty());
         QVERIFY(cut.size() == 3 && cut.last().endsWith(QChar(0x2026)));
         cut.last().chop(1);
         QVERIFY2(QString(refusal).remove(' ').startsWith(cut.join(QString()).remove(' ')), qPrintable(cut.join('|')));

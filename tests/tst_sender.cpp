@@ -452,6 +452,7 @@ private slots:
             }
         }
         QCOMPARE(run.out, out);
+        QCOMPARE(run.err.count(m_sim->path() + ": нет ответа"), out.count(notFound("").last()));
         QCOMPARE(simCommands(*m_sim), commands);
         const QVector<QJsonObject> lines = records(m_dir->filePath("units.jsonl"));
         QCOMPARE(lines.size(), recorded.size());

@@ -218,9 +218,9 @@ private slots:
         QSKIP("the machine was too busy to keep to the timing");
     }
 
-    // "Отмена" between two ports of a search, when none is being tried, adds no attempt of its own, and no port after
-    // it is tried.
-    void cancelBetweenPorts() {
+    // "Отмена" from inside the link's reports: between two ports of a search, when none is being tried, it adds no
+    // attempt of its own and no port after it is tried; from the opened report, no probe follows, no answer is awaited.
+    void cancelInsideAReport() {
         setPortLister([] { return QStringList{"zevr-missing-1", "zevr-missing-2"}; });
         SerialThread worker;
         QSignalSpy attempts(&worker, &SerialThread::signal_attempt_failed);
@@ -231,6 +231,11 @@ private slots:
         worker.slot_data_send(dateCommand);
         QTest::qWait(50);
         QCOMPARE(attempts.size(), 1);
+        PtyPair device;
+        useManualPort(worker, device.portName());
+        connect(&worker, &SerialThread::signal_port_opend, &worker, &SerialThread::slot_cancel);
+        worker.slot_data_send(dateCommand);
+        QVERIFY(!worker.port->isOpen() && !worker.tWaitAnswer->isActive());
     }
 
     void faultyLine_data() {
