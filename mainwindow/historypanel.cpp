@@ -1,6 +1,7 @@
 #include "mainwindow/historypanel.h"
 
 #include "mainwindow/attemptsdelegate.h"
+#include "mainwindow/savepathdialog.h"
 #include "serial/historycsv.h"
 #include "serial/transmissionjournal.h"
 #include "ui_historypanel.h"
@@ -8,7 +9,6 @@
 
 #include <QClipboard>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -175,13 +175,10 @@ void HistoryPanel::copyRows() {
 }
 
 void HistoryPanel::chooseFileAndSave() {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить историю передач"), m_folder,
-                                                QStringLiteral("Таблицы CSV (*.csv);;Все файлы (*)"));
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".csv");
-    saveTo(path);
+    const QString path = chooseSavePath(this, QStringLiteral("Сохранить историю передач"), m_folder,
+                                        QStringLiteral("Таблицы CSV (*.csv);;Все файлы (*)"), QStringLiteral("csv"));
+    if (!path.isEmpty())
+        saveTo(path);
 }
 
 bool HistoryPanel::saveTo(const QString &path) {

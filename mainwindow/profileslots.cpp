@@ -1,7 +1,8 @@
 #include "mainwindow/mainwindow.h"
 
-#include "workfiles/profilefile.h"
+#include "mainwindow/savepathdialog.h"
 #include "ui_mainwindow.h"
+#include "workfiles/profilefile.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -32,13 +33,10 @@ void MainWindow::slot_open_profile() {
 }
 
 void MainWindow::slot_save_profile() {
-    QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить профиль"), m_profileFolder, profileFilter);
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".ini");
-    saveProfile(path);
+    const QString path = chooseSavePath(this, QStringLiteral("Сохранить профиль"), m_profileFolder, profileFilter,
+                                        QStringLiteral("ini"));
+    if (!path.isEmpty())
+        saveProfile(path);
 }
 
 bool MainWindow::openProfile(const QString &path) {

@@ -1,13 +1,13 @@
 #include "mainwindow/mainwindow.h"
 #include "support/everyfieldprofile.h"
 #include "support/operatorclick.h"
+#include "support/savedialog.h"
 #include "support/settingstestsupport.h"
 #include "support/statusreport.h"
 #include "workfiles/profilefile.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -167,13 +167,10 @@ private slots:
     void savedFromTheMenuAsIni() {
         QCOMPARE(::mkfifo("pipe", 0644), 0);
         QVERIFY(QFile::link("pipe", "station.ini"));
-        QTimer::singleShot(0, [this] {
-            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                dialog->selectFile(QDir(m_dir->path()).filePath("station"));
-                QMetaObject::invokeMethod(dialog, "accept");
-            }
-        });
+        QString asked;
+        answerSaveDialog(QDir(m_dir->path()).filePath("station"), &asked);
         m_window->findChild<QAction *>("action_save_profile")->trigger();
+        QVERIFY2(asked.contains("station.ini"), qPrintable(asked)); // the dialog asks before the file is replaced
         QCOMPARE(noticeOf(*m_window)->text(),
                  QStringLiteral("Профиль не сохранён: это символическая ссылка, программа не пишет через ссылки"));
         QVERIFY(!m_window->saveProfile("station.ini"));
