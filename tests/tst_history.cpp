@@ -8,6 +8,7 @@
 #include "serial/transmissionjournal.h"
 #include "support/linkedwindow.h"
 #include "support/ptypair.h"
+#include "support/savedialog.h"
 #include "support/settingstestsupport.h"
 #include "support/statusreport.h"
 
@@ -42,8 +43,7 @@ int wantedHeight(const QTableView *table, int row) {
 
 } // namespace
 
-// What the transmission history says about a command, decoded from the bytes of the controller's command
-// descriptions, not from the encoder that shares the module.
+// What the transmission history says about a command, decoded from the bytes, not from the encoder beside it.
 class tst_history : public QObject {
     Q_OBJECT
 
@@ -64,6 +64,7 @@ private slots:
                                                 .arg(form);
         QTest::newRow("y") << bytes("434D4479 173B3B 1F0C63") << "y 23:59:59 31/12/2099";
         QTest::newRow("z, none") << bytes("434D447A 00 00000000 0000") << "z счетчик не подключен";
+        QTest::newRow("z, type 7") << bytes("434D447A 07 00000000 0000") << "z неизвестный тип счетчика 7";
         QTest::newRow("z, 9999") << bytes("434D447A 01 05F5E100 270F")
                                  << "z импульсный счетчик, 10000000.0 кВт*ч, 99990 имп./кВт*ч";
         QTest::newRow("y cut short") << bytes("434D4479 173B3B 1F0C") << "не команда контроллера, 9 байт";
@@ -79,8 +80,7 @@ private slots:
     void reasonsOfFailedAttempts() {
         PtyPair held, silent, answering;
         answering.answerEachProbe("ZEVR-3G");
-        // A lock file as QSerialPort writes one, naming a program that is alive: that port counts as taken. The same
-        // program has another port open, with no lock file.
+        // A lock file as QSerialPort writes one names a live program: taken. It holds another port with no lock file.
         QProcess holder;
         holder.setStandardInputFile(silent.path());
         holder.start("sleep", {"30"});
@@ -90,7 +90,8 @@ private slots:
         QVERIFY(lock.open(QIODevice::WriteOnly));
         QVERIFY(lock.write(QStringLiteral("%1\nsleep\n%2\n").arg(pid).arg(QSysInfo::machineHostName()).toUtf8()));
         lock.close();
-        const QStringList ports = {"zevr-no-such-port", held.portName(), silent.portName(), answering.portName()};
+        const QStringList ports = {"zevr-no-such-port", held.portName(), silent.portName(), "zevr\x01",
+                                   answering.portName()};
         setPortLister([ports] { return ports; });
         SerialThread worker;
         TransmissionJournal journal(&worker);
@@ -103,6 +104,7 @@ private slots:
         setPortLister(nullptr);
         // A lock file of this program's own: the port is open here already.
         QVERIFY(writeFileBytes(lock.fileName(), QByteArray::number(QCoreApplication::applicationPid()) + "\nzevr\n"));
+        QCOMPARE(describeOpenFailure("", QSerialPort::DeviceNotFoundError, ""), "порт не задан");
         QCOMPARE(describeOpenFailure(held.portName(), QSerialPort::PermissionError,
                                      "Permission error while locking the device"),
                  "порт уже открыт этой программой, файл блокировки " + lock.fileName());
@@ -113,8 +115,7 @@ private slots:
         QCOMPARE(int(busy.cause), int(OpenFailureFacts::Cause::Busy));
         QCOMPARE(busy.holderPid, pid);
         QCOMPARE(busy.holderName, QStringLiteral("sleep"));
-        // Not root, the serial library fails on the lock file before it looks for the device, and calls that a
-        // permission error.
+        // Not root, the serial library fails on the lock file before it looks for the device: a permission error.
         QCOMPARE(int(gatherOpenFailureFacts("ttyZEVR9", QSerialPort::PermissionError,
                                             "Permission error while locking the device")
                          .cause),
@@ -125,8 +126,8 @@ private slots:
         const QString reasons =
             QStringLiteral("zevr-no-such-port: не открыт: нет такого устройства /dev/zevr-no-such-port; "
                            "%1: не открыт: порт занят другой программой (sleep, PID %2), файл блокировки %3; "
-                           "%4: нет ответа; %5: отправлено")
-                .arg(ports[1], QString::number(pid), lock.fileName(), ports[2], ports[3]);
+                           "%4: нет ответа; %5: не открыт: в имени порта управляющий символ; %6: отправлено")
+                .arg(ports[1], QString::number(pid), lock.fileName(), ports[2], ports[3], ports[4]);
         QCOMPARE(journal.rowsText({0, 1}).split('\n'),
                  QStringList({row.arg(ports.join(", "), reasons), row.arg("", "в системе нет портов")}));
     }
@@ -183,16 +184,12 @@ private slots:
         QVERIFY(device.open() && device.setPermissions(QFileDevice::ReadOwner));
         const QString path = device.fileName();
         const pid_t child = fork();
-        if (child == 0) {
-            if (getuid() == 0 && setuid(65534) != 0)
-                _exit(2);
-            const OpenFailureFacts facts =
-                gatherOpenFailureFacts(path, QSerialPort::PermissionError, "Permission denied");
-            _exit(describeOpenFailure(facts).startsWith("нет прав на " + path) ? 0 : 1);
-        }
+        if (child == 0) // the diagnosis runs once the child is no longer root
+            _exit(!((getuid() != 0 || setuid(65534) == 0) &&
+                    describeOpenFailure(gatherOpenFailureFacts(path, QSerialPort::PermissionError, "Permission denied"))
+                        .startsWith("нет прав на " + path)));
         int status = -1;
-        QCOMPARE(waitpid(child, &status, 0), child);
-        QCOMPARE(status, 0);
+        QVERIFY(waitpid(child, &status, 0) == child && status == 0);
     }
 
     // Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.
@@ -214,12 +211,17 @@ private slots:
         QCOMPARE(journal.rowCount(), 901);
         QCOMPARE(journal.transmissions().first().id, quint64(1));
         QCOMPARE(journal.unfinishedCount(), 1);
-        // The command under way still gets its attempts.
-        emit worker.signal_attempt_failed("ttyS0", QStringLiteral("нет ответа"));
-        QCOMPARE(journal.transmissions().first().attempts.size(), 1);
         auto *table = panel.findChild<QTableView *>("tV_History");
+        const QScrollBar *scroll = table->verticalScrollBar(); // the newest row in sight
+        QTRY_VERIFY(scroll->maximum() > 0 && scroll->value() == scroll->maximum());
         QVERIFY(wantedHeight(table, 900) > 2 * table->fontMetrics().lineSpacing());
         QTRY_VERIFY(table->rowHeight(900) >= wantedHeight(table, 900));
+        // The command under way still gets its attempts, also once "Очистить" has left it alone in the first row.
+        journal.clearFinished();
+        for (int i = 0; i < 9; ++i)
+            emit worker.signal_attempt_failed("ttyS0", QStringLiteral("нет ответа"));
+        QCOMPARE(journal.transmissions().first().attempts.size(), 9);
+        QCOMPARE(wantedHeight(table, 0) / table->fontMetrics().lineSpacing(), 8); // nine ports tried: eight lines
     }
 
     // "Отмена" stops the search at once, closes the port and drops what waits, each dropped command keeping its row;
@@ -343,10 +345,14 @@ private slots:
         window.findChild<QPushButton *>("pB_Send_2")->click();
         const QString refusal = reportText(window);
         auto *panel = window.findChild<HistoryPanel *>();
-        // Over an older history, which is replaced whole, with no temporary file left beside it.
+        // Named in the dialog without an extension, the file gets ".csv", and the dialog asks before it replaces an
+        // older history; that is replaced whole, with no temporary file left beside it.
         const QString path = dir.filePath("история.csv");
         QVERIFY(writeFileBytes(path, "old"));
-        QVERIFY(panel->saveTo(path));
+        QString asked;
+        answerSaveDialog(dir.filePath("история"), &asked);
+        panel->findChild<QPushButton *>("pB_Save")->click();
+        QVERIFY2(asked.contains("история.csv"), qPrintable(asked));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList("история.csv"));
         QCOMPARE(noticeOf(window)->text(), QStringLiteral("История сохранена: история.csv"));
         const QByteArray content = readFileBytes(path);
@@ -444,6 +450,12 @@ private slots:
         QApplication::sendEvent(table->viewport(), &hover);
         for (const LinkAttempt &attempt : journal->transmissions().at(5).attempts)
             QVERIFY2(QToolTip::text().contains(attempt.port + ": " + attempt.result), qPrintable(QToolTip::text()));
+        // The port cell paints its attempts: it is not blank.
+        const QRect ports = table->visualRect(refused.sibling(5, TransmissionJournal::PortColumn));
+        const QImage cell = table->viewport()->grab(ports).toImage();
+        QImage blank = cell;
+        blank.fill(cell.pixel(0, 0));
+        QVERIFY(cell != blank);
         // Its cell shows the reason's start, the last line cut with "…": no words twice, none left out before the cut.
         QStyleOptionViewItem option;
         option.font = table->font();

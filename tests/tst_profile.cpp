@@ -153,6 +153,8 @@ private slots:
         // An editor that did not see the first mark may add a second one.
         row("two byte-order marks", "\xEF\xBB\xBF\xEF\xBB\xBFversion=1\n[station]\nunit1=on\n",
             QByteArray::fromHex("434D4477016F00000000").toHex(' '));
+        command("a character of the last plane, CR at the very end", "; \xF4\x80\x80\x80\n[station]\nunit1=on\r",
+                "434D4477 01 6F 00000000");
         command("a unit behind an unchecked one stays out",
                 "[station]\nunit1=on\nunit3=on\nunit3.control=4-20\nunit4=on\n", "434D4477 01 6F 00000000");
         command(
@@ -163,8 +165,7 @@ private slots:
             " 000001011141000004D20000");
     }
 
-    // A profile with a problem gives nothing at all, and the message names the line; a sound one gives the command the
-    // tab's rules make of it.
+    // A profile with a problem gives nothing, and the message names the line; a sound one gives the tab's command.
     void refusesBadProfile() {
         QFETCH(QByteArray, content);
         QFETCH(QString, message); // for a sound profile, the station command's bytes

@@ -37,6 +37,7 @@ private slots:
     void fieldsAsNumbers() {
         QFETCH(QByteArray, command);
         QTEST(QJsonDocument(decodeCommand(command).json).toJson(QJsonDocument::Compact), "json");
+        QVERIFY(!decodeCommand(command).text.contains("stray")); // every mask bit belongs to a unit
     }
 };
 

@@ -126,8 +126,7 @@ private slots:
         QCOMPARE(label->text(), newest);
     }
 
-    // The process-wide log tells the window when its lines are lost and when they reach the file again; the report
-    // itself stands in the status bar all the same.
+    // The log tells the window when its lines are lost and when they reach the file again; the report stays.
     void logTroubleReachesTheNotice() {
         ScopedWorkDir dir;
         QVERIFY(dir.isValid());
@@ -253,6 +252,7 @@ private slots:
             QVERIFY(reportLabel->heightForWidth(reportLabel->width()) > reportLabel->fontMetrics().lineSpacing());
         QVERIFY(reportLabel->heightForWidth(reportLabel->width()) <= reportLabel->height());
         QVERIFY(!reportRect.intersects(noticeRect));
+        QVERIFY(noticeRect.top() > reportRect.bottom() || noticeRect.left() > reportRect.right() + 1); // a gap
         if (busy)
             QVERIFY(!reportRect.intersects(QRect(indicator->mapTo(bar, QPoint()), indicator->size())));
 
