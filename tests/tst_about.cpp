@@ -24,8 +24,7 @@ class tst_about : public QObject {
     Q_OBJECT
 
 private slots:
-    // "О программе" shows the dialog modally, with its logo, the build's version and maker, and a link that opens in
-    // the browser; "Закрыть" ends it.
+    // "О программе" shows the dialog modally: logo, the build's version and maker, a link for the browser.
     void fromTheMenu() {
         MainWindow window;
         QString link, texts;

@@ -91,8 +91,7 @@ private slots:
                 << row.action << row.tab << row.focus << row.keys << row.effect;
     }
 
-    // What the window did, in words: a modal dialog it showed (closed at once), a notice, a command sent, the history
-    // shown, rows copied, or the program told to quit.
+    // What the window did, in words: a dialog (closed at once), a notice, a command sent, history, copy or quit.
     void actions() {
         QFETCH(QString, action);
         QFETCH(int, tab);
@@ -168,8 +167,7 @@ private slots:
         QCOMPARE(inWindow, inTable);
     }
 
-    // The specified title until a profile is opened or saved; then the profile's name, with "*" while the tabs show
-    // something else than it holds.
+    // The specified title until a profile is opened or saved; then its name, with "*" while the tabs differ from it.
     void titleNamesTheProfile() {
         QCOMPARE(shownTitle(), programTitle);
         type("lE_Time", "111111");

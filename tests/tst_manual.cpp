@@ -37,8 +37,7 @@ private slots:
         const QString output = run(QStringLiteral(ZEVR_CMAKE_COMMAND),
                                    {"--install", ZEVR_BINARY_DIR, "--prefix", "/usr"}, {"DESTDIR=" + m_stage.path()});
         QVERIFY2(!output.startsWith(QLatin1String("failed: ")), qPrintable(output));
-        // Only programs in bin/; the manual, the desktop entry and the icons under share/. The program and its launcher
-        // are run below.
+        // Only programs in bin/; the manual, the desktop entry and the icons under share/; the programs run below.
         for (QDirIterator it(usr() + QStringLiteral("/bin"), QDir::Files | QDir::Hidden); it.hasNext();) {
             const QString file = it.next();
             const QByteArray start = readFileBytes(file).left(4);
@@ -64,8 +63,7 @@ private slots:
         QVERIFY(readFileBytes(entry).contains("\nExec=\"/usr/libexec/zevr-3g-config/zevr-3g-config-launcher\"\n"));
     }
 
-    // A folder of the manual's name is no manual; the installed one is found, also where the path holds blanks and
-    // Cyrillic letters.
+    // A folder of the manual's name is no manual; the installed one is found, also along blanks and Cyrillic.
     void findsTheManual() {
         QTemporaryDir base;
         const QString prefix = base.path() + QStringLiteral("/Мои программы/ЗЕВР 3G/");
@@ -145,8 +143,7 @@ private slots:
             const QImage picture = grabWindow(x.display(), window);
             return picture.isNull() ? picture : picture.copy(0, picture.height() - 20, picture.width(), 20);
         };
-        // A window may still be painting when it maps, slowly under a sanitizer: the reference is the strip once it
-        // has stayed the same for a while.
+        // A window may still paint after it maps, slowly under a sanitizer: the reference is the strip once steady.
         QImage plain;
         int steady = 0;
         QVERIFY(waitUntil(10000, [&] {

@@ -79,9 +79,7 @@ private slots:
             picture.save(QStringLiteral("%1 dpi, %2.png").arg(dpi).arg(QLatin1String(page.name)));
             const QSize minimum = minimumWindowSize(x.display(), window);
             const QString measured = QStringLiteral("%1 at %2 DPI: least size %3")
-                                         .arg(QLatin1String(page.name))
-                                         .arg(dpi)
-                                         .arg(sizeText(minimum));
+                                         .arg(QLatin1String(page.name), QString::number(dpi), sizeText(minimum));
             qInfo().noquote() << measured;
             QVERIFY2(minimum.isValid(), qPrintable(measured));
             QVERIFY2(minimum.width() <= qRound(goal.width() * factor) &&

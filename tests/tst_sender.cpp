@@ -67,8 +67,7 @@ QVector<QJsonObject> records(const QString &path) {
     return lines;
 }
 
-// Ctrl+C to the sender alone. One that has already ended is not signalled: its process id is then 0, which would
-// interrupt the test's own process group.
+// Ctrl+C to the sender alone; not to one that has ended, whose process id 0 would name the test's own group.
 void interrupt(QProcess &process) {
     if (process.state() == QProcess::Running)
         ::kill(pid_t(process.processId()), SIGINT);
@@ -297,20 +296,16 @@ private slots:
             QCOMPARE(UnitRecord::toJson(unit)["outcome"].toString(), outcome[0]);
         }
         // Each command's outcome by name, and the exit code it gives a unit that ends on it.
-        const struct {
-            SerialThread::Outcome outcome;
-            const char *name;
-            int code;
-        } commandOutcomes[] = {{SerialThread::Outcome::Sent, "sent", 0},
-                               {SerialThread::Outcome::SendFailed, "send_failed", 1},
-                               {SerialThread::Outcome::NotFound, "not_found", 4},
-                               {SerialThread::Outcome::NoPort, "no_port", 4},
-                               {SerialThread::Outcome::Cancelled, "interrupted", 5}};
-        for (const auto &command : commandOutcomes) {
-            unit.transmissions[1].outcome = command.outcome;
-            const QJsonObject json = UnitRecord::toJson(unit);
-            QCOMPARE(json["commands"][1]["outcome"].toString(), QString(command.name));
-            QCOMPARE(UnitRecord::exitCodeOf(command.outcome), command.code);
+        using Outcome = SerialThread::Outcome;
+        const std::tuple<Outcome, QString, int> commandOutcomes[] = {{Outcome::Sent, "sent", 0},
+                                                                     {Outcome::SendFailed, "send_failed", 1},
+                                                                     {Outcome::NotFound, "not_found", 4},
+                                                                     {Outcome::NoPort, "no_port", 4},
+                                                                     {Outcome::Cancelled, "interrupted", 5}};
+        for (const auto &[outcome, name, code] : commandOutcomes) {
+            unit.transmissions[1].outcome = outcome;
+            QCOMPARE(UnitRecord::toJson(unit).value("commands")[1]["outcome"].toString(), name);
+            QCOMPARE(UnitRecord::exitCodeOf(outcome), code);
         }
         const QPair<int, QString> tabs[] = {
             {SendOptions::Station, "station"}, {SendOptions::Clock, "time"}, {SendOptions::AllTabs, "all"}};
@@ -320,8 +315,7 @@ private slots:
         }
     }
 
-    // With --json every event goes to standard output, each with its own fields and the time it was said. The text
-    // form of each line is checked where a run says it.
+    // With --json every event goes to standard output, with its own fields and the time it was said.
     void outputLines() {
         QTemporaryFile out, err;
         QVERIFY(out.open() && err.open());
@@ -395,8 +389,7 @@ private slots:
         QTest::addColumn<bool>("ctrlC");
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("recorded"); // the unit's outcome and its commands', one record each
-        // The second command goes unanswered, which ends the unit. How the worker judges an answer's timing and shape
-        // is tested on the worker itself.
+        // The second command goes unanswered, which ends the unit; answers' timing and shape are the worker's tests.
         QTest::newRow("unit cut short") << QStringList{"--cycle", "ok,silent"} << QStringList() << 2 << false << 4
                                         << QStringList{"not_found sent not_found not_sent"};
         // A depot swaps units on one line: each is served once, and the next only after the line fell quiet. Three
@@ -412,8 +405,7 @@ private slots:
             << QStringList{"--cycle", "ok,ok,ok,silent,silent,ok,ok,ok,silent,ok,silent,silent,ok,ok,ok"}
             << QStringList{"--wait", "--units", "3", "--gone", "1500", "--poll", "20"} << 15 << false << 0
             << QStringList{"sent sent sent sent", "sent sent sent sent", "sent sent sent sent"};
-        // Stopped before any unit was served, the run did not do its work; waiting for the next unit loses nothing; a
-        // unit cut short is recorded as such.
+        // Stopped before any unit, the run failed; between units, nothing is lost; a unit cut short is recorded so.
         const QStringList wait{"--wait"};
         QTest::newRow("Ctrl+C while waiting for the first unit")
             << QStringList{"--silent"} << wait << 2 << true << 5 << QStringList();
@@ -423,8 +415,7 @@ private slots:
                                                         << 5 << QStringList{"interrupted sent interrupted not_sent"};
     }
 
-    // The exit status, the status bar's reports, records that say the same, and on the line exactly the commands that
-    // were reported sent.
+    // The exit status, the reports, records that say the same, and on the line exactly the commands reported sent.
     void units() {
         QFETCH(QStringList, simArguments);
         QFETCH(QStringList, depot);

@@ -369,8 +369,7 @@ private slots:
         QVERIFY(!recorder.waitForCount(15, 100));
     }
 
-    // Holding that ends while a command waits for its answer leaves the command its port; the port closes with the
-    // command's end.
+    // Holding that ends while a command waits for its answer leaves it its port, which closes when the command ends.
     void holdEndsAfterTheCommand() {
         PtyPair device;
         SerialThread worker;

@@ -61,8 +61,7 @@ private slots:
     void init() {
         m_dir = std::make_unique<ScopedWorkDir>();
         QVERIFY(m_dir->isValid());
-        // In the system's order, which the box keeps; the system tells all about one adapter, only the serial number of
-        // another, nothing about the third.
+        // In the system's order, which the box keeps: all about one adapter, a serial number of another, nothing else.
         setPortDetailsLister([] {
             return QList<PortDetails>{{"ttyUSB0", "USB-Serial Controller", "Prolific", "A5XK3RJT"},
                                       {"ttyACM0", "", "", "7D2F"},
@@ -141,8 +140,7 @@ private slots:
         // The file names an unplugged adapter that the port list lacks; "OK" must keep it.
         QTest::newRow("port not listed, manual")
             << QStringList({"ttyACM7", "false", "4800", "7 bit", "odd", "2 bit"}) << int(Ok) << "4800 7 3 2";
-        // The values apply for this run either way. One failure shows the notice's wiring; the settings file's own test
-        // has the other reasons a save fails for.
+        // The values apply for this run either way. One failure shows the notice's wiring; the file's tests, the rest.
         const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
         QTest::newRow("file that cannot be read") << odd << int(OkOnUnreadableFile) << "2400 7 3 2";
         QTest::newRow("Escape") << odd << int(Escape) << QString();
@@ -199,8 +197,7 @@ private slots:
                                          "Stop Bit", choice[5], "Zeta key", "z value"}));
     }
 
-    // The port box is as wide as the name it shows, in the style sheet's font at twice the density: text at 192 dpi
-    // that Qt does not scale is twice as wide.
+    // The port box is as wide as the name it shows in the style sheet's font at 192 dpi, where text is twice as wide.
     void portBoxShowsWholeNames() {
         const QString name = QStringLiteral("/dev/ttyUSB0");
         qApp->setStyleSheet(readStyleSheet(QStringLiteral(":/style/app.qss")) +

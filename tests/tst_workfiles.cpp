@@ -33,8 +33,7 @@ const QByteArray allKeys = "COM Port\r\nCOM7\r\nBaudRate\r\n9600\r\nLenght\r\n7 
                            "Stop Bit\r\n2 bit\r\nCOM Auto\r\nfalse\r\nCOM Log\r\n1\r\n";
 const QByteArray invalidUtf8("\xC3\x28\xFF\xFE\xED\xA0\x80\xF8\x88\x80\x80\x80", 12);
 
-// Every allocation costs far more under the sanitizers. A reader quadratic in the size would still run into the
-// test's time limit.
+// Allocations cost far more under the sanitizers; a reader quadratic in the size still runs into the time limit.
 #ifdef __SANITIZE_ADDRESS__
 const int largeFileSize = 8 << 20;
 #else
@@ -58,8 +57,7 @@ QString workerValues() {
                                                worker.stopbit, worker.com_auto);
 }
 
-// A file as Notepad saves "Unicode": UTF-16, little-endian, with a byte-order mark (the codec writes one unless told
-// not to).
+// A file as Notepad saves "Unicode": UTF-16, little-endian, with the byte-order mark the codec writes.
 QByteArray utf16(const QString &text, const char *codec = "UTF-16LE") {
     return QTextCodec::codecForName(codec)->fromUnicode(text);
 }

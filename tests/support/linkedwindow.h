@@ -4,8 +4,7 @@
 #include "mainwindow/mainwindow.h"
 #include "serial/serialthread.h"
 
-// The window wired to a link worker of its own, with the automatic search off, as the program wires them. With no
-// port named every command ends at once; with one, it goes there.
+// The window and a worker of its own, wired as the program wires them, search off; with no port, commands end at once.
 struct LinkedWindow {
     explicit LinkedWindow(const QString &port = QString()) {
         worker.com_auto = false;

@@ -26,8 +26,7 @@ private:
     bool m_valid = false;
 };
 
-// A small tmpfs mounted over a directory, for a disk that runs full; the working directory moves into it. Needs
-// root: isMounted() tells whether it is there.
+// A small tmpfs over a directory, for a disk that runs full; the working directory moves into it. Root only.
 class SmallTmpfs {
 public:
     SmallTmpfs(const QString &dir, const char *size) : m_path(QFile::encodeName(dir)) {

@@ -26,8 +26,7 @@ private slots:
         }).join();
         QVERIFY(handled);
         QTRY_COMPARE(interrupts, 3);
-        // Windows ends the process as soon as the handler of a closed console returns: it holds on until the run
-        // has written everything.
+        // Windows ends the process once the handler of a closed console returns: it holds on until all is written.
         std::atomic<bool> returned{false};
         std::thread closing([&returned] {
             QuitRequests::onConsoleEvent(CTRL_CLOSE_EVENT);
