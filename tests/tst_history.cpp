@@ -451,12 +451,13 @@ private slots:
         QApplication::sendEvent(table->viewport(), &hover);
         for (const LinkAttempt &attempt : journal->transmissions().at(5).attempts)
             QVERIFY2(QToolTip::text().contains(attempt.port + ": " + attempt.result), qPrintable(QToolTip::text()));
-        // The port cell paints its attempts: it is not blank.
-        const QRect ports = table->visualRect(refused.sibling(5, TransmissionJournal::PortColumn));
-        const QImage cell = table->viewport()->grab(ports).toImage();
-        QImage blank = cell;
-        blank.fill(cell.pixel(0, 0));
-        QVERIFY(cell != blank);
+        // The port cell paints its attempts, the bytes' cell its text: neither is blank.
+        for (const int column : {int(TransmissionJournal::PortColumn), bytes}) {
+            const QImage cell = table->viewport()->grab(table->visualRect(refused.sibling(5, column))).toImage();
+            QImage blank = cell;
+            blank.fill(cell.pixel(0, 0));
+            QVERIFY2(cell != blank, qPrintable(QString::number(column)));
+        }
         // Its cell shows the reason's start, the last line cut with "…": no words twice, none left out before the cut.
         QStyleOptionViewItem option;
         option.font = table->font();
