@@ -458,10 +458,12 @@ private slots:
             blank.fill(cell.pixel(0, 0));
             QVERIFY2(cell != blank, qPrintable(QString::number(column)));
         }
-        // Its cell shows the reason's start, the last line cut with "…": no words twice, none left out before the cut.
         QStyleOptionViewItem option;
         option.font = table->font();
-        const auto *delegate = qobject_cast<AttemptsDelegate *>(table->itemDelegate());
+        auto *delegate = qobject_cast<AttemptsDelegate *>(table->itemDelegate());
+        QHelpEvent whatsThis(QEvent::WhatsThis, at, hover.globalPos()); // no tooltip: the cell has no such text
+        QVERIFY(!delegate->helpEvent(&whatsThis, table, option, refused.siblingAtRow(5)));
+        // Its cell shows the reason's start, the last line cut with "…": no words twice, none left out before the cut.
         QStringList cut = delegate->cutLines(option, refused);
         table->horizontalHeader()->setSectionResizeMode(bytes, QHeaderView::Interactive); // the bytes: never cut
         table->setColumnWidth(bytes, table->fontMetrics().horizontalAdvance("43 4D"));

@@ -461,6 +461,16 @@ private slots:
         }
     }
 
+    // While the sender waits, a missing port is told once, not at every poll.
+    void missingPortToldOnce() {
+        const QStringList arguments{"--profile", "station.ini", "--tab", "time", "--port", "/dev/zevr-none", "--wait"};
+        const Run run = send(arguments + QStringList{"--poll", "20"}, [](QProcess &process) {
+            QTest::qWait(500);
+            interrupt(process);
+        });
+        QCOMPARE(run.err.count("ожидание контроллера 1 (обслужено: 0): "), 1);
+    }
+
     // A line that does not fit (past a file size limit, as ulimit -f sets) is cut back whole, so the next one does not
     // start inside it; the sender says so on standard error or in JSON and exits 6, and a depot's run stops at the
     // first unit it could not record. A full disk takes the same path, tested on the log.
