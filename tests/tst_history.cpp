@@ -202,6 +202,7 @@ private slots:
         panel.resize(600, 400);
         panel.show();
         emit worker.signal_command_queued(1, bytes("434D4479 000000 010111"));
+        QCOMPARE(journal.transmissions().first().outcomeText(), QStringLiteral("в очереди"));
         emit worker.signal_transmission_started(1);
         QCOMPARE(journal.transmissions().first().outcomeText(), QStringLiteral("идёт поиск"));
         for (int i = 0; i < 999; ++i)

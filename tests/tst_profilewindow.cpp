@@ -173,8 +173,7 @@ private slots:
         QVERIFY2(asked.contains("station.ini"), qPrintable(asked)); // the dialog asks before the file is replaced
         QCOMPARE(noticeOf(*m_window)->text(),
                  QStringLiteral("Профиль не сохранён: это символическая ссылка, программа не пишет через ссылки"));
-        QVERIFY(!m_window->saveProfile("station.ini"));
-        QVERIFY(QFileInfo("station.ini").isSymLink());
+        QVERIFY(!m_window->saveProfile("station.ini") && QFileInfo("station.ini").isSymLink());
         QVERIFY(!QFileInfo("pipe").isFile() && QFileInfo::exists("pipe"));
     }
 

@@ -225,6 +225,8 @@ private slots:
         // A FIFO without a reader would block the open; one with a reader, or a device, would take the lines away.
         row("record a FIFO", station + all + QStringList{"--record", "fifo"}, 2,
             "--record: fifo не годится для записи: это не обычный файл, а канал (FIFO)");
+        row("record in a missing folder", station + all + QStringList{"--record", "none/u"}, 2,
+            "--record: none/u не годится для записи: нет такого файла или устройства (No such file or directory)");
         // The version is the one the build was configured with, as the window's "О программе" shows it.
         row("version", {"--version"}, 0, "zevr3g-send " ZEVR_PROJECT_VERSION);
         // The search off and no port: the line says what to give instead of "  не открыт".

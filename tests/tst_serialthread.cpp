@@ -122,8 +122,7 @@ private slots:
         QCOMPARE(recorder.reports(), QStringList({LinkRecorder::notOpened(names[0]), LinkRecorder::opened(names[1]),
                                                   notFound, LinkRecorder::opened(names[2]), notFound,
                                                   LinkRecorder::opened(names[3]), found, sending, sent(names[3])}));
-        QVERIFY(!worker.port->isOpen());
-        QVERIFY(answering.waitForReceived(probe.size() + dateCommand.size(), 2000));
+        QVERIFY(!worker.port->isOpen() && answering.waitForReceived(probe.size() + dateCommand.size(), 2000));
         QCOMPARE(answering.received(), probe + dateCommand);
         QCOMPARE(chatty.received(), probe);
         QCOMPARE(partial.received(), probe);
@@ -331,8 +330,7 @@ private slots:
                      QStringLiteral("команда не ушла целиком: порт не передал её за 1000 мс"));
         const QByteArray line =
             fault == Fault::OneReadError || fault == Fault::AnswerUnreadAtEnd ? probe + dateCommand : probe;
-        QVERIFY(device.waitForReceived(line.size(), 1000));
-        QVERIFY(device.received().startsWith(line));
+        QVERIFY(device.waitForReceived(line.size(), 1000) && device.received().startsWith(line));
         // No report follows, and the process stays idle instead of spinning on a dead line.
         const std::clock_t cpuBefore = std::clock();
         QVERIFY(!recorder.waitForCount(expected.size() + 1, 300));
