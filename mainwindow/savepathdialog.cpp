@@ -8,9 +8,10 @@ QString chooseSavePath(QWidget *parent, const QString &title, const QString &fol
     QFileDialog dialog(parent, title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(suffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList chosen = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    if (chosen.isEmpty())
         return QString();
-    QString path = dialog.selectedFiles().constFirst();
+    QString path = chosen.constFirst();
     // A desktop's own dialog may hand the name back as it was typed.
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + suffix;
