@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QVector>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
@@ -80,6 +81,13 @@ bool listedInGroup(const group *entry) {
     return userListedInGroup(user->pw_name, user->pw_gid, entry->gr_gid, members);
 }
 
+// A session that carries the device's group is refused for the device's own mode: neither joining the group nor
+// logging in again would help, so no group is named.
+bool sessionHasGroup(gid_t group) {
+    QVector<gid_t> groups(qMax(0, getgroups(0, nullptr)));
+    return getegid() == group || (getgroups(groups.size(), groups.data()) >= 0 && groups.contains(group));
+}
+
 void diagnosePermission(OpenFailureFacts *facts) {
     const QByteArray path = QFile::encodeName(facts->device);
     if (::access(path.constData(), R_OK | W_OK) == 0) {
@@ -90,7 +98,7 @@ void diagnosePermission(OpenFailureFacts *facts) {
     }
     facts->cause = Cause::NoPermission;
     struct stat info {};
-    if (::stat(path.constData(), &info) == 0) {
+    if (::stat(path.constData(), &info) == 0 && !sessionHasGroup(info.st_gid)) {
         const group *entry = getgrgid(info.st_gid);
         facts->group = entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(info.st_gid);
         facts->groupListed = listedInGroup(entry);
