@@ -68,13 +68,11 @@ private slots:
     void commandBytes_data() {
         QTest::addColumn<Encoded>("built");
         QTest::addColumn<Encoded>("expected");
-
         row("w: no unit", single("", ""), bytes("434D4477 00 00000000"));
         row("w: all eight analog", single("11111111", "11111111"), bytes("434D4477 08 6F70717273747576 000000FF"));
         row("w: address empty", single("1", "", {""}), bytes("434D4477 01 00 00000000"));
         row("w: address 255 fits its byte", single("1", "", {"255"}), bytes("434D4477 01 FF 00000000"));
         row("w: a unit left out does not refuse", single("1", "", {"7", "300"}), bytes("434D4477 01 07 00000000"));
-
         const Channel form = channel("0000");
         // The serial number keeps its third byte on every channel.
         row("x: examples, serial 99999 everywhere",
@@ -187,6 +185,14 @@ private slots:
                 R"("time":"23:59:59","year":2099})");
         decoded("z", "434D447A 01 00003039 0140",
                 R"({"coef":3200,"letter":"z","reading":"1234.5","tenths":12345,"type":"pulse","type_code":1})");
+        // A code is shown as its letter only where it is printable: a space or a DEL would be lost on a line.
+        decoded("x",
+                "434D4478 01021F0CFF200001869F3200 000001011121000004D20000 00000101117E000004D20000 "
+                "00000101117F000004D200F0",
+                R"({"channels":[{"addr":1,"cm":2,"code":"0x20","date":"31/12/2255","more":[2,3],"serial":99999},)"
+                R"({"addr":0,"cm":0,"code":"!","date":"01/01/2017","more":[],"serial":1234},)"
+                R"({"addr":0,"cm":0,"code":"~","date":"01/01/2017","more":[],"serial":1234},)"
+                R"({"addr":0,"cm":0,"code":"0x7F","date":"01/01/2017","more":[15],"serial":1234}],"letter":"x"})");
     }
 
     // What the simulator and the sender's --json print of a command: each field under its name, numbers as numbers.

@@ -61,7 +61,6 @@ private slots:
         const auto encoding = [&row](const char *name, const QByteArray &content, const QString &problem) {
             row(name, content, problem + "; профиль читается только в UTF-8, сохраните его в этой кодировке");
         };
-
         row("empty file", QByteArray(), "нет строки «version=1» перед первым разделом: это не профиль");
         encoding("binary", QByteArray("\x89PNG\r\n\x1a\n", 8), "строка 1: байт 0x89 — не текст UTF-8");
         // Bytes that are not text refuse the file where they stand: read past, they would drop the keys behind them,

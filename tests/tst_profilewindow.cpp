@@ -160,6 +160,14 @@ private slots:
                      .arg(Profiles::stationCommand(*every.station).bytes.toHex(),
                           Profiles::clockCommand(*every.clock).bytes.toHex(),
                           Profiles::meterCommand(*every.meter).bytes.toHex()));
+        // The title marks a window that no longer shows the profile, and the mark goes when a change is taken back.
+        QString marks = m_window->isWindowModified() ? "*" : "-";
+        for (const char *step :
+             {"lE_Date_Ch_1=01/01/2001", "lE_Date_Ch_1=11/02/2030", "chB_Chanel1_CM_3", "chB_Chanel1_CM_3"}) {
+            perform(*m_window, step);
+            marks += m_window->isWindowModified() ? '*' : '-';
+        }
+        QCOMPARE(marks, QStringLiteral("-*-*-"));
     }
 
     // A name typed without an extension is saved as a profile, with ".ini" added. Saving onto a link replaces neither

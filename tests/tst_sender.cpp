@@ -292,6 +292,7 @@ private slots:
                 .arg(QDir::current().absoluteFilePath("station.ini"), describeCommand(sent.command),
                      describeCommand(lost.command), describeCommand(unit.notSent[0]));
         QCOMPARE(record, QJsonDocument::fromJson(expected.toUtf8()).object());
+        QCOMPARE(UnitRecord::pollSummary(sent), "/dev/ttyUSB0: не открыт: нет прав доступа; /dev/ttyUSB1: отправлено");
         const QString outcomes[][2] = {{"sent", "0"}, {"send_failed", "1"}, {"refused", "3"}, {"interrupted", "5"}};
         for (const auto &outcome : outcomes) {
             unit.code = outcome[1].toInt();
