@@ -77,9 +77,9 @@ private slots:
         // The serial number keeps its third byte on every channel.
         row("x: examples, serial 99999 everywhere",
             multiChannel({channel("1010", "15/06/2016", "B", "99999"), channel("0101", "15/06/2016", "B", "99999"),
-                          channel("0000", "01/01/2017", "A", "99999"), channel("0000", "01/01/2017", "A", "99999")}),
+                          channel("0000", "01/01/2017", "A", "99999"), channel("0000", "01/01/2017", "a", "99999")}),
             records("01 02 0F 06 10 42 00 01 86 9F 30 00", "02 02 0F 06 10 42 00 01 86 9F 40 00",
-                    "00 00 01 01 11 41 00 01 86 9F 00 00", "00 00 01 01 11 41 00 01 86 9F 00 00"));
+                    "00 00 01 01 11 41 00 01 86 9F 00 00", "00 00 01 01 11 61 00 01 86 9F 00 00"));
         // An emptied code field still takes its byte, so nothing behind it moves.
         row("x: code emptied, leap day of 2000",
             multiChannel({form, channel("0000", "01/01/2017", ""), channel("0000", "29/02/2000"), form}),

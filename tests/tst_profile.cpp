@@ -130,10 +130,10 @@ private slots:
                  "«123456»: поле принимает только до 5 цифр");
         badValue("reading with a comma", "meter", "reading", "1234,5", notDigits.arg("1234,5"));
         badValue("reading with a letter after the point", "meter", "reading", "1234.x", notDigits.arg("x"));
-        badValue("reading of eight digits", "meter", "reading", "12345678.0",
-                 "«12345678.0»: поле принимает только ЦЦЦЦЦЦЦ.Ц");
-        badValue("coefficient of six digits", "meter", "coefficient", "600000",
-                 "«600000»: поле принимает только до 5 цифр");
+        badValue("reading of nine digits", "meter", "reading", "400000000.0",
+                 "«400000000.0»: поле принимает только ЦЦЦЦЦЦЦ.Ц");
+        badValue("coefficient past two bytes of tens", "meter", "coefficient", "655360",
+                 "655360 больше 655359 и не помещается в команду");
         // What the window would refuse to send: a moment no clock holds, a constant not in whole tens. The constant is
         // checked whatever the type, since the field keeps it for when the meter becomes a pulse meter.
         badValue("hour 24", "time", "time", "24:00:00", "час 24 не бывает, нужен 0–23");
