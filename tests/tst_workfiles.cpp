@@ -147,6 +147,7 @@ private slots:
         const QByteArray manyPairs =
             QByteArray("COM Log\r\n0\r\nParity\r\neven\r\n").repeated(largeFileSize / 26) + "COM Log\r\n1\r\n";
         QTest::newRow("large file") << manyPairs << "/0/7/2/2/0/1" << true;
+        QCOMPARE(defaultSettingsContent(), defaultBytes); // what a first start writes, byte for byte
     }
 
     void values() {
@@ -257,7 +258,6 @@ private slots:
                                                                                                : 0666));
         QVERIFY(setMode(m_dir->path(), obstacle == ReadOnlyDir || obstacle == NoFileReadOnlyDir ? 0755 : 0777));
         const QByteArray before = QFileInfo(fileName).isFile() ? readFileBytes(fileName) : QByteArray();
-
         FileResult start, saved;
         QString values, worker;
         {
