@@ -159,6 +159,8 @@ private slots:
                                  << ": добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и " +
                                         logIn;
         QTest::newRow("root's device") << 0u << 1u << "";
+        QVERIFY(userListedInGroup("operator", 1000, 20, {"backup", "operator"}) &&
+                !userListedInGroup("operator", 1000, 20, {"backup", "operators"}));
     }
 
     // For real, as another user: a refused open is missing permission; logging in again is advised only to a session
@@ -178,8 +180,6 @@ private slots:
                         "нет прав на " + path + advice));
         int status = -1;
         QVERIFY(waitpid(child, &status, 0) == child && status == 0);
-        QVERIFY(userListedInGroup("operator", 1000, 20, {"backup", "operator"}) &&
-                !userListedInGroup("operator", 1000, 20, {"backup", "operators"}));
     }
 
     // Behind a command under way, the finished rows are dropped all the same: the journal keeps its bound.

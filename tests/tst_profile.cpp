@@ -73,6 +73,7 @@ private slots:
                  "строка 2: байт 0xD1 — не текст UTF-8");
         encoding("character cut at the end", profileText("[time]\n;\xD0"), "строка 3: байт 0xD0 — не текст UTF-8");
         encoding("U+D800, half of a UTF-16 pair", profileText(";\xED\xA0\x80"), "строка 2: байт 0xED — не текст UTF-8");
+        encoding("U+DFFF, half of a UTF-16 pair", profileText(";\xED\xBF\xBF"), "строка 2: байт 0xED — не текст UTF-8");
         encoding("UTF-16 with its mark", QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22),
                  "файл в кодировке UTF-16");
         encoding("UTF-16 big-endian with its mark", QByteArray("\xFE\xFF\0v\0e\0r\0s\0i\0o\0n", 16),
