@@ -172,7 +172,6 @@ private slots:
         QCOMPARE(shownTitle(), programTitle);
         type("lE_Time", "111111");
         QCOMPARE(shownTitle(), programTitle);
-
         QVERIFY(m_window->saveProfile("station.ini"));
         QCOMPARE(shownTitle(), "station.ini — " + programTitle);
         // A unit's address alone is a change too.
@@ -182,7 +181,6 @@ private slots:
         // Back to what the profile holds: nothing is unsaved.
         type("lE_1", address);
         QCOMPARE(shownTitle(), "station.ini — " + programTitle);
-
         QVERIFY(writeFileBytes("other.ini", "version=1\n[time]\ntime=01:02:03\n"));
         QVERIFY(m_window->openProfile("other.ini"));
         QCOMPARE(shownTitle(), "other.ini — " + programTitle);

@@ -69,11 +69,14 @@ private slots:
             "строка 3: нулевой байт (NUL): профиль — текстовый файл");
         row("control character in a comment", profileText("; \x01\n[time]\n"),
             "строка 2: управляющий символ U+0001: профиль — текстовый файл");
+        row("C1 control character, the least two-byte one", profileText(";\xC2\x80"),
+            "строка 2: управляющий символ U+0080: профиль — текстовый файл");
         encoding("Windows-1251 comment", profileText("; \xD1\xF2\xE0\xED\xF6\xE8\xFF\n[time]\n"),
                  "строка 2: байт 0xD1 — не текст UTF-8");
         encoding("character cut at the end", profileText("[time]\n;\xD0"), "строка 3: байт 0xD0 — не текст UTF-8");
         encoding("U+D800, half of a UTF-16 pair", profileText(";\xED\xA0\x80"), "строка 2: байт 0xED — не текст UTF-8");
         encoding("U+DFFF, half of a UTF-16 pair", profileText(";\xED\xBF\xBF"), "строка 2: байт 0xED — не текст UTF-8");
+        encoding("past U+10FFFF", profileText(";\xF4\x90\x80\x80"), "строка 2: байт 0xF4 — не текст UTF-8");
         encoding("UTF-16 with its mark", QByteArray("\xFF\xFEv\0e\0r\0s\0i\0o\0n\0=\0001\0\n\0", 22),
                  "файл в кодировке UTF-16");
         encoding("UTF-16 big-endian with its mark", QByteArray("\xFE\xFF\0v\0e\0r\0s\0i\0o\0n", 16),
@@ -154,8 +157,8 @@ private slots:
         // An editor that did not see the first mark may add a second one.
         row("two byte-order marks", "\xEF\xBB\xBF\xEF\xBB\xBFversion=1\n[station]\nunit1=on\n",
             QByteArray::fromHex("434D4477016F00000000").toHex(' '));
-        command("a character of the last plane, CR at the very end", "; \xF4\x80\x80\x80\n[station]\nunit1=on\r",
-                "434D4477 01 6F 00000000");
+        command("a character of the first plane past U+FFFF and the last one, CR at the very end",
+                "; \xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\n[station]\nunit1=on\r", "434D4477 01 6F 00000000");
         command("a unit behind an unchecked one stays out",
                 "[station]\nunit1=on\nunit3=on\nunit3.control=4-20\nunit4=on\n", "434D4477 01 6F 00000000");
         command(
@@ -187,13 +190,11 @@ private slots:
         const QString path = dir.filePath("station.ini");
         QCOMPARE(writeProfileFile(path, everyFieldSet()), QString());
         QVERIFY(readProfileFile(path).profile == everyFieldSet());
-
         // A value that could not be opened again is not saved, and the old file stays.
         Profile bad = everyFieldSet();
         bad.clock->date = QStringLiteral("01/01/1999");
         QCOMPARE(writeProfileFile(path, bad), QStringLiteral("date — год 1999 вне диапазона 2000–2255"));
         QVERIFY(readProfileFile(path).profile == everyFieldSet());
-
         QCOMPARE(readProfileFile(dir.filePath("none.ini")).message(), QStringLiteral("файла нет"));
         QCOMPARE(readProfileFile(dir.path()).message(), QStringLiteral("это папка, а не файл"));
         // 64 KiB is still a profile; one byte more is not.
