@@ -199,7 +199,9 @@ private slots:
     // What the simulator and the sender's --json print of a command: each field under its name, numbers as numbers.
     void decodedFields() {
         QFETCH(QByteArray, command);
-        QTEST(QJsonDocument(decodeCommand(command).json).toJson(QJsonDocument::Compact), "json");
+        const DecodedCommand decoded = decodeCommand(command);
+        QTEST(QJsonDocument(decoded.json).toJson(QJsonDocument::Compact), "json");
+        QVERIFY(decoded.text.startsWith(decoded.json.value("letter").toString() + ' ')); // the line's first word
     }
 };
 

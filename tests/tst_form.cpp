@@ -101,7 +101,6 @@ private slots:
         QTest::addColumn<QString>("units");
         QTest::addColumn<QString>("channels");
         QTest::addColumn<bool>("multi"); // the multi-channel page is shown
-
         unitRow("start", "", StartUnits);
         unitRow("БУ1 enables chB_2 only", "1", "X+++ o--- .--- .--- .--- .--- .--- .---");
         unitRow("БУ1..БУ5, БУ2 off", "1 2 3 4 5 2", "X+++ o--- #--- #--- #--- .--- .--- .---");
@@ -161,7 +160,6 @@ private slots:
     void typing_data() {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("text"); // of the field of the last step
-
         const QStringList meter{"#2", "rB_Imp_el_counter"};
         typeRow("code: Cyrillic А", {"lE_Kod_Ch_1=А"}, "");
         typeRow("code: Latin b", {"lE_Kod_Ch_1=b"}, "b");
@@ -193,7 +191,6 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("expected");
-
         // One row per page and button: which values go out is the encoders' business; refusals are marked below.
         sendRow("units 1-3, unit 2 analog", {"chB_1", "chB_2", "chB_3", "rB_anl_2"}, "pB_Send_1",
                 "434D4477 03 6F7071 00000002");
