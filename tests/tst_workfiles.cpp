@@ -332,7 +332,7 @@ private slots:
         const QString file = folder + QStringLiteral("/log_06022026_05.log");
         QCOMPARE(log.fileName(), file);
         log.slot_write_to_log_file(QStringLiteral("Устройство не обнаружено"));
-        QVERIFY(!(QFile::permissions(file) & 0x1111)); // a log is not a program
+        QVERIFY(!(QFile::permissions(file) & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther))); // not a program
         time = time.addSecs(3660);
         log.slot_write_to_log_file(QString());
         QCOMPARE(readFileBytes(file),
