@@ -188,8 +188,7 @@ private slots:
         operatorClick(child<QWidget>("rB_Imp_el_counter"));
         QCOMPARE(shownTitle(), "other.ini* — " + programTitle);
         // A profile that does not open changes nothing, the title included.
-        QVERIFY(writeFileBytes("bad.ini", "version=1\n[time]\ntime=25:00:00\n"));
-        QVERIFY(!m_window->openProfile("bad.ini"));
+        QVERIFY(writeFileBytes("bad.ini", "version=1\n[time]\ntime=25:00:00\n") && !m_window->openProfile("bad.ini"));
         QCOMPARE(shownTitle(), "other.ini* — " + programTitle);
     }
 

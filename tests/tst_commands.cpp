@@ -98,7 +98,6 @@ private slots:
         row("y: time partly filled", dateTime("7:5:", "01/01/2017"), bytes("434D4479 070500 010111"));
         row("y: leap day of 2028", dateTime("00:00:00", "29/02/2028"), bytes("434D4479 000000 1D021C"));
         row("y: last day of 2255", dateTime("00:00:00", "31/12/2255"), bytes("434D4479 000000 1F0CFF"));
-
         row("z: 1234.5", pulse("0001234.5"), bytes("434D447A 01 00003039 0140"));
         row("z: tenth left blank", pulse("1234567."), bytes("434D447A 01 00BC6146 0140"));
         row("z: bare point", pulse("."), bytes("434D447A 01 00000000 0140"));

@@ -113,11 +113,14 @@ private slots:
                 "X+++ o--- #--- .--- .--- .--- .--- .---", "oo.o[] ooXo[3] oo.o[] oo.o[]");
         unitRow("and back to the units", "1 2 3 2 rb_NChanel chB_Chanel2_CM_3 rb_1Chanel 2",
                 "X+++ X+++ X+++ o--- .--- .--- .--- .---", "oo.o[] ooXo[3] oo.o[] oo.o[]");
-
         cmRow("and off again", "11 11", "oooo[ ] oooo[] oooo[] oooo[]");
         cmRow("channel 2 СМ2, СМ3", "22 23", "o..o[] oXXo[2] o..o[] o..o[]");
         cmRow("then СМ2 off", "22 23 22", "oo.o[] ooXo[3] oo.o[] oo.o[]");
         cmRow("lower one checked later", "44 41", ".oo.[] .oo.[] .oo.[] XooX[1]");
+        cmRow("every box once, 1 of 4: a number a channel", "11 22 33 44", "X...[1] .X..[2] ..X.[3] ...X[4]");
+        cmRow("every box once, 2 of 4: a number a channel", "12 23 34 41", ".X..[2] ..X.[3] ...X[4] X...[1]");
+        cmRow("every box once, 3 of 4: a number a channel", "13 24 31 42", "..X.[3] ...X[4] X...[1] .X..[2]");
+        cmRow("every box once, 4 of 4: a number a channel", "14 21 32 43", "...X[4] X...[1] .X..[2] ..X.[3]");
     }
 
     void stationTab() {
@@ -183,8 +186,7 @@ private slots:
     void typing() {
         QFETCH(QStringList, steps);
         perform(steps);
-        const QString name = steps.last().section('=', 0, 0).remove('+');
-        QTEST(child<QLineEdit>(name)->text(), "text");
+        QTEST(child<QLineEdit>(steps.last().section('=', 0, 0).remove('+'))->text(), "text");
     }
 
     void sendsOneCommand_data() {

@@ -85,10 +85,8 @@ private slots:
         holder.start("sleep", {"30"});
         QVERIFY(holder.waitForStarted());
         const qint64 pid = holder.processId();
-        QFile lock(serialLockFile(held.portName()));
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        QVERIFY(lock.write(QStringLiteral("%1\nsleep\n%2\n").arg(pid).arg(QSysInfo::machineHostName()).toUtf8()));
-        lock.close();
+        const QString lock = serialLockFile(held.portName());
+        QVERIFY(writeFileBytes(lock, QString("%1\nsleep\n%2\n").arg(pid).arg(QSysInfo::machineHostName()).toUtf8()));
         const QStringList ports = {"zevr-no-such-port", held.portName(), silent.portName(), "zevr\x01",
                                    answering.portName()};
         setPortLister([ports] { return ports; });
@@ -102,12 +100,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(journal.unfinishedCount(), 0, 6000);
         setPortLister(nullptr);
         // A lock file of this program's own: the port is open here already.
-        QVERIFY(writeFileBytes(lock.fileName(), QByteArray::number(QCoreApplication::applicationPid()) + "\nzevr\n"));
+        QVERIFY(writeFileBytes(lock, QByteArray::number(QCoreApplication::applicationPid()) + "\nzevr\n"));
         QCOMPARE(describeOpenFailure("", QSerialPort::DeviceNotFoundError, ""), "порт не задан");
         QCOMPARE(describeOpenFailure(held.portName(), QSerialPort::PermissionError,
                                      "Permission error while locking the device"),
-                 "порт уже открыт этой программой, файл блокировки " + lock.fileName());
-        lock.remove();
+                 "порт уже открыт этой программой, файл блокировки " + lock);
+        QFile::remove(lock);
         // A device refused although its modes allow it, with no lock file: the program that has it open is named.
         const OpenFailureFacts busy =
             gatherOpenFailureFacts(silent.portName(), QSerialPort::PermissionError, "Device or resource busy");
@@ -126,7 +124,7 @@ private slots:
             QStringLiteral("zevr-no-such-port: не открыт: нет такого устройства /dev/zevr-no-such-port; "
                            "%1: не открыт: порт занят другой программой (sleep, PID %2), файл блокировки %3; "
                            "%4: нет ответа; %5: не открыт: в имени порта управляющий символ; %6: отправлено")
-                .arg(ports[1], QString::number(pid), lock.fileName(), ports[2], ports[3], ports[4]);
+                .arg(ports[1], QString::number(pid), lock, ports[2], ports[3], ports[4]);
         QCOMPARE(journal.rowsText({0, 1}).split('\n'),
                  QStringList({row.arg(ports.join(", "), reasons), row.arg("", "в системе нет портов")}));
     }
@@ -368,8 +366,7 @@ private slots:
         QCOMPARE(journal->headerData(1, Qt::Vertical).toString(), QStringLiteral("2"));
         QCOMPARE(journal->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Команда"));
         // Written as the settings are, never through a link; the refusal is told in the notice.
-        QVERIFY(makeLink(path, dir.filePath("link.csv")));
-        QVERIFY(!panel->saveTo(dir.filePath("link.csv")));
+        QVERIFY(makeLink(path, dir.filePath("link.csv")) && !panel->saveTo(dir.filePath("link.csv")));
         QCOMPARE(readFileBytes(path), content);
         auto *notice = noticeOf(window);
         QVERIFY2(notice->text().startsWith(QStringLiteral("История не сохранена: ")), qPrintable(notice->text()));

@@ -123,6 +123,7 @@ private slots:
                  "«0042»: поле принимает только до 3 цифр");
         badValue("channel date without year", "station", "channel4.date", "01/01/", "год не указан, нужен 2000–2255");
         badValue("date in another order", "time", "date", "2017-01-01", notDigits.arg("2017-01-01"));
+        badValue("year with a letter", "time", "date", "01/01/20x7", notDigits.arg("20x7"));
         // 255 still fits the command's byte, so it is the field's shape that refuses it.
         badValue("three-digit day", "time", "date", "255/01/2017", "«255/01/2017»: поле принимает только ДД/ММ/ГГГГ");
         badValue("three-digit hour", "time", "time", "255:00:00", "«255:00:00»: поле принимает только ЧЧ:ММ:СС");

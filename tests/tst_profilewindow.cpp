@@ -151,8 +151,7 @@ private slots:
     // commands the command-line sender would send for it.
     void everyFieldComesBack() {
         const Profiles::Profile every = everyFieldSet();
-        QVERIFY(writeFileBytes("every.ini", Profiles::writeProfile(every)));
-        QVERIFY(m_window->openProfile("every.ini"));
+        QVERIFY(writeFileBytes("every.ini", Profiles::writeProfile(every)) && m_window->openProfile("every.ini"));
         QVERIFY(noticeOf(*m_window)->toolTip().endsWith(QStringLiteral("\nВкладки: «СКЗ», «Время», «Эл. счетчик»")));
         QCOMPARE(QString(Profiles::writeProfile(m_window->currentProfile())), QString(Profiles::writeProfile(every)));
         QCOMPARE(picture(*m_window).section('\n', -3),

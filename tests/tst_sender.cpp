@@ -244,8 +244,7 @@ private slots:
     // Nothing reaches the line before the whole run is known to be sound.
     void refusedBeforeTheLine() {
         QFETCH(QStringList, arguments);
-        QVERIFY(startSim());
-        QVERIFY(writeFileBytes(m_dir->filePath("noport.ini"), "COM Port\r\n\r\nCOM Auto\r\nfalse\r\n"));
+        QVERIFY(startSim() && writeFileBytes(m_dir->filePath("noport.ini"), "COM Port\r\n\r\nCOM Auto\r\nfalse\r\n"));
         arguments.replaceInStrings("%1", m_sim->path());
         if (arguments.first().startsWith('@'))
             m_wrapper = QStringList{"faketime", "-f", arguments.takeFirst()};

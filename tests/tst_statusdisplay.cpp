@@ -78,8 +78,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QByteArray, comLog);
         ScopedWorkDir dir;
-        QVERIFY(dir.isValid());
-        QVERIFY(QDir().mkdir(QStringLiteral("LOGS_ZEVR_3G_Config")));
+        QVERIFY(dir.isValid() && QDir().mkdir(QStringLiteral("LOGS_ZEVR_3G_Config")));
         QVERIFY(writeFileBytes(QStringLiteral("settings.ini"), "COM Log\r\n" + comLog + "\r\n"));
         com_log = 0;
         load_com_log();

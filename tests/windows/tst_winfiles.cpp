@@ -41,8 +41,7 @@ private slots:
     void init() {
         m_previous = QDir::currentPath();
         m_dir = new QTemporaryDir;
-        QVERIFY(m_dir->isValid());
-        QVERIFY(QDir::setCurrent(m_dir->path()));
+        QVERIFY(m_dir->isValid() && QDir::setCurrent(m_dir->path()));
         // Qt on Windows keeps the absolute path a relative file name had when first used; the program's working
         // folder never changes, but each case here has a folder of its own.
         settings_file.setFileName(QStringLiteral("settings.ini"));
@@ -92,8 +91,7 @@ private slots:
             setReadOnly(name, true);
         }
         const FileResult result = store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), "COM5"}});
-        QVERIFY(!result.ok());
-        QVERIFY2(result.reason.startsWith(reason), qPrintable(result.reason));
+        QVERIFY2(!result.ok() && result.reason.startsWith(reason), qPrintable(result.reason));
         QCOMPARE(result.path, QFileInfo(name).absoluteFilePath());
         if (obstacle != QLatin1String("folder"))
             QCOMPARE(readAll(name), QByteArray("COM Port\r\nCOM3\r\n"));
