@@ -102,7 +102,6 @@ private slots:
         row("z: tenth left blank", pulse("1234567."), bytes("434D447A 01 00BC6146 0140"));
         row("z: bare point", pulse("."), bytes("434D447A 01 00000000 0140"));
         row("z: constant 10", pulse("0000000.0", "00010"), bytes("434D447A 01 00000000 0001"));
-
         // A value that its field cannot carry unchanged keeps the whole command from going out, and the text says which
         // field and why; a value that fits goes out as it stands, whether or not the controller would like it.
         const QString tooLarge = QStringLiteral("%1 больше %2 и не помещается в команду");

@@ -83,6 +83,8 @@ private slots:
                                    << "нет программы для просмотра PDF (xdg-open: код 3)";
         QTest::newRow("no xdg-open") << -1 << QStringLiteral("Руководство не открыто: нет программы xdg-open")
                                      << "xdg-open не запускается: ";
+        const QString failed = QStringLiteral("программа просмотра сообщила об ошибке"); // any other code, 4 among them
+        QTest::newRow("viewer fails") << 4 << "Руководство не открыто: " + failed << failed + " (xdg-open: код 4)";
     }
 
     void openerSaysWhy() {

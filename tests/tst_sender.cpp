@@ -463,8 +463,9 @@ private slots:
         }
     }
 
-    // While the sender waits, a missing port is told once, not at every poll.
+    // While the sender waits, a missing port is told once, not at every poll; with its input closed, Ctrl+C ends it.
     void missingPortToldOnce() {
+        m_wrapper = QStringList{"sh", "-c", "exec \"$0\" \"$@\" <&-"};
         const QStringList arguments{"--profile", "station.ini", "--tab", "time", "--port", "/dev/zevr-none", "--wait"};
         const Run run = send(arguments + QStringList{"--poll", "20"}, [](QProcess &process) {
             QTest::qWait(500);

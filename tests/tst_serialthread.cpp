@@ -78,7 +78,6 @@ private slots:
                 intervals << worker.tWaitAnswer->interval() << worker.tDataRecv->interval()
                           << worker.tDataRecv->isSingleShot();
         });
-
         worker.slot_data_send(command);
         QVERIFY(recorder.waitForCount(4, 5000));
         QCOMPARE(intervals, (QList<int>{1000, 20, 1}));
@@ -116,7 +115,6 @@ private slots:
         worker.com_port = partial.portName();
         LinkRecorder recorder(&worker);
         connect(&recorder, &LinkRecorder::recorded, &chatter, &QTimer::stop);
-
         worker.slot_data_send(dateCommand);
         QVERIFY(recorder.waitForCount(9, 8000));
         QCOMPARE(recorder.reports(), QStringList({LinkRecorder::notOpened(names[0]), LinkRecorder::opened(names[1]),
@@ -198,7 +196,6 @@ private slots:
                 if (!pieces.isEmpty())
                     step.start(pieces[0].first);
             });
-
             worker.slot_data_send(dateCommand);
             late = late || Clock::now() - opened > milliseconds(50);
             QVERIFY(recorder.waitForCount(taken ? 4 : 2, 5000));
@@ -371,8 +368,7 @@ private slots:
         QVERIFY(!recorder.waitForCount(15, 100));
     }
 
-    // Holding that ends while a command waits for its answer leaves it its port, which closes when the command ends.
-    // A held port whose line dies between commands is closed, so that the next command opens it anew.
+    // Holding ended mid-command keeps the port until the command ends; a held port whose line dies is closed.
     void holdEndsAfterTheCommand() {
         PtyPair device, dying;
         SerialThread worker;

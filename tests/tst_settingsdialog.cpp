@@ -84,7 +84,6 @@ private slots:
         QTest::addColumn<QString>("shown");
         const QStringList stored = {"COM Port", "ttyUSB0", "BaudRate", "9600",  "Parity",   "even",
                                     "Lenght",   "7 bit",   "Stop Bit", "2 bit", "COM Auto", "false"};
-
         const QString ports = QStringLiteral("/ttyUSB0/ttyACM0/ttyS0");
         const QString automatic = ports + ",,auto,115200,8 bit,none,1 bit,",
                       manual = ports + ",,manual,115200,8 bit,none,1 bit,";
@@ -141,7 +140,7 @@ private slots:
         QTest::newRow("port not listed, manual")
             << QStringList({"ttyACM7", "false", "4800", "7 bit", "odd", "2 bit"}) << int(Ok) << "4800 7 3 2";
         // The values apply for this run either way. One failure shows the notice's wiring; the file's tests, the rest.
-        const QStringList odd{"ttyUSB0", "false", "2400", "7 bit", "odd", "2 bit"};
+        const QStringList odd{"ttyUSB0", "true", "2400", "7 bit", "odd", "2 bit"};
         QTest::newRow("file that cannot be read") << odd << int(OkOnUnreadableFile) << "2400 7 3 2";
         QTest::newRow("Escape") << odd << int(Escape) << QString();
     }

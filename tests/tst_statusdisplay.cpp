@@ -66,10 +66,9 @@ private slots:
         QTest::newRow("no port named") << Report([](MainWindow &w) { w.slot_port_notopend(QString()); })
                                        << "Порт не выбран: выберите порт в «Настройки связи» или включите «Авто»"
                                        << QByteArray("1");
-        QTest::newRow("COM Log 2 does not log")
-            << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("2");
-        QTest::newRow("COM Log 257 is 1 in eight bits")
-            << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); }) << "COM5  не открыт" << QByteArray("257");
+        for (const char *comLog : {"2", "257"}) // 2 does not log; 257 is 1 in eight bits, which does
+            QTest::addRow("COM Log %s", comLog) << Report([](MainWindow &w) { w.slot_port_notopend("COM5"); })
+                                                << "COM5  не открыт" << QByteArray(comLog);
     }
 
     // From the settings file through the window to the process-wide log's file.
@@ -83,7 +82,6 @@ private slots:
         com_log = 0;
         load_com_log();
         const bool logs = comLog != "2";
-
         MainWindow window;
         QSignalSpy logged(&window, &MainWindow::signal_write_to_log_file);
         report(window);

@@ -146,6 +146,8 @@ private slots:
         const QByteArray manyPairs =
             QByteArray("COM Log\r\n0\r\nParity\r\neven\r\n").repeated(largeFileSize / 26) + "COM Log\r\n1\r\n";
         QTest::newRow("large file") << manyPairs << "/0/7/2/2/0/1" << true;
+        for (const char *key : {"COM Log", "COM Port", "BaudRate", "Parity", "Lenght", "Stop Bit", "COM Auto"})
+            QTest::addRow("%s alone, empty", key) << QByteArray(key) + "\r\n\r\n" << otherText << true;
         QCOMPARE(defaultSettingsContent(), defaultBytes); // what a first start writes, byte for byte
     }
 
@@ -172,7 +174,6 @@ private slots:
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<int>("mode"); // the file's, which the rewrite keeps
         const QString com3 = QStringLiteral("COM3");
-
         const QByteArray sorted = "BaudRate\r\n115200\r\nCOM Auto\r\ntrue\r\nCOM Log\r\n1\r\nCOM Port\r\nCOM3\r\n"
                                   "Colour\r\nblue\r\nLenght\r\n8 bit\r\nParity\r\nnone\r\nStop Bit\r\n1 bit\r\n";
         QTest::newRow("pairs in key order, CR LF") << defaultBytes + "Colour\nblue\n" << com3 << sorted << 0640;

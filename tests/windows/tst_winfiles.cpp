@@ -1,3 +1,4 @@
+#include "dialogs/manualfile.h"
 #include "workfiles/applog.h"
 #include "workfiles/settingsfile.h"
 
@@ -50,8 +51,7 @@ private slots:
     void cleanup() {
         setReadOnly(QStringLiteral("settings.ini"), false);
         QDir::setCurrent(m_previous);
-        delete m_dir;
-        m_dir = nullptr;
+        delete std::exchange(m_dir, nullptr);
     }
 
     // The rest of this test reads the log as 1251; a run under another code page would prove nothing about it.
@@ -97,6 +97,9 @@ private slots:
             QCOMPARE(readAll(name), QByteArray("COM Port\r\nCOM3\r\n"));
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{name});
     }
+
+    // The manual lies beside the program: one folder to look in, named once when the manual is missing.
+    void manualFolderNamedOnce() { QCOMPARE(manualFolders("C:/zevr"), QStringList{"C:/zevr"}); }
 
     void logLinesInCodePage1251() {
         AppLog log(nullptr, fixedTime);
