@@ -105,6 +105,7 @@ private slots:
         row("no equals sign", profileText("[time]\ntime 01:02:03\n"),
             "строка 3: ожидается «ключ=значение», а стоит «time 01:02:03»");
         row("unit 9", profileText("[station]\nunit9=on\n"), "строка 3: неизвестный ключ «unit9» в разделе [station]");
+        row("one-letter key", profileText("[time]\nt=1\n"), "строка 3: неизвестный ключ «t» в разделе [time]");
         // A key of any length is named by its first 64 characters.
         row("long key", profileText("[time]\n" + QByteArray(65, 'k') + "=1\n"),
             "строка 3: неизвестный ключ «" + QString(64, 'k') + "» в разделе [time]");

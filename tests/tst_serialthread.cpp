@@ -303,7 +303,6 @@ private slots:
         });
         const QStringList expected = QStringList(LinkRecorder::opened(name)) + after.replaceInStrings("%1", name);
         QSignalSpy attempts(&worker, &SerialThread::signal_attempt_failed);
-
         // The event loop stands still while a command leaves, so the far end reads none of it.
         worker.slot_data_send(fault == Fault::LongUnread ? "CMDz" + QByteArray(256 * 1024, 'Z') : dateCommand);
         const bool done = recorder.waitForCount(expected.size(), 5000);
@@ -351,7 +350,6 @@ private slots:
             if (report == sending && recorder.reports().size() == 5)
                 worker.slot_data_send("CMDw5");
         });
-
         worker.slot_data_send("CMDw1");
         QCOMPARE(recorder.reports(), QStringList());
         for (const char *command : {"CMDw2", "CMDw3", "CMDw4"})
@@ -368,9 +366,9 @@ private slots:
         QVERIFY(!recorder.waitForCount(15, 100));
     }
 
-    // Holding ended mid-command keeps the port until the command ends; a held port whose line dies is closed.
+    // Holding ended mid-command keeps the port till the command ends; a held port serves its name until its line dies.
     void holdEndsAfterTheCommand() {
-        PtyPair device, dying;
+        PtyPair device, held, next;
         SerialThread worker;
         worker.applyConnectionValues({device.portName(), 115200, 0, 1, 8, false});
         LinkRecorder recorder(&worker);
@@ -384,12 +382,15 @@ private slots:
         QVERIFY(device.waitForReceived(probe.size() + dateCommand.size(), 2000));
         QCOMPARE(device.received(), probe + dateCommand);
         QVERIFY(!worker.port->isOpen());
-        dying.answerEachProbe("ZEVR-3G");
-        useManualPort(worker, dying.portName());
+        held.answerEachProbe("ZEVR-3G");
+        next.answerEachProbe("ZEVR-3G");
+        useManualPort(worker, held.portName());
         worker.setHoldPort(true);
         worker.slot_data_send(dateCommand);
-        QVERIFY(recorder.waitForCount(8, 5000) && worker.port->isOpen());
-        dying.hangUp();
+        useManualPort(worker, next.portName());
+        worker.slot_data_send(dateCommand);
+        QVERIFY(next.waitForReceived(probe.size() + dateCommand.size(), 5000) && worker.port->isOpen());
+        next.hangUp();
         QTRY_VERIFY(!worker.port->isOpen());
     }
 };

@@ -136,7 +136,6 @@ private slots:
         QCOMPARE(reportText(window), QStringLiteral("Отправлено. COM3 закрыт"));
         QCOMPARE(notice->text(), QStringLiteral("Журнал не записывается"));
         QCOMPARE(notice->toolTip(), QDir(dir.path()).filePath(folder) + QStringLiteral(": это не папка"));
-
         QVERIFY(QFile::remove(folder) && QDir().mkdir(folder));
         window.slot_port_notopend(QStringLiteral("COM5"));
         QCOMPARE(notice->text(), QString());

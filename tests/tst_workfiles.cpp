@@ -204,11 +204,13 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, port);
         QFETCH(int, mode);
-        QVERIFY(writeFileBytes(fileName, content) && setMode(fileName, mode_t(mode)));
-        ::close(0); // a run whose standard input is closed gets descriptor 0 for its new file
+        const QString stale = fileName + ".tmp" + QString::number(::getpid()) + "-0"; // left by a crash
+        QVERIFY(writeFileBytes(fileName, content) && setMode(fileName, mode_t(mode)) && writeFileBytes(stale, ""));
+        ::close(0); // a run whose standard input is closed gets descriptor 0 for its new file, at the second name
         QVERIFY(store_settings(read_settings_snapshot(), {{QStringLiteral("COM Port"), port}}).ok());
         ::open("/dev/null", O_RDONLY);
         QTEST(readFileBytes(fileName), "stored");
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList({fileName, stale}));
         struct stat status {};
         QCOMPARE(::stat(QFile::encodeName(fileName).constData(), &status), 0);
         QCOMPARE(int(status.st_mode & 07777), mode);
@@ -338,7 +340,6 @@ private slots:
         QCOMPARE(readFileBytes(file),
                  QStringLiteral("06.02.2026 23:05:07:    Устройство не обнаружено\r\n07.02.2026 00:06:07:    \r\n")
                      .toLocal8Bit());
-
         QVERIFY(QDir(folder).removeRecursively());
         log.slot_write_to_log_file(QStringLiteral("dropped"));
         QVERIFY(!QFileInfo::exists(folder) && QDir().mkdir(folder));
@@ -402,7 +403,6 @@ private slots:
                 setMode(folder, obstacle == ClosedDir ? 0333 : 0755));
         if ((obstacle == ReadOnlyDir || obstacle == ClosedDir) && !modesApply())
             QSKIP("file modes do not stop this process from writing");
-
         AppLog log(nullptr, [] { return QDateTime(QDate(2026, 12, 6), QTime(1, 41)); });
         QSignalSpy notices(&log, &AppLog::signal_notice);
         {
@@ -442,7 +442,6 @@ private slots:
         QVERIFY(std::is_sorted(kept.begin(), kept.end()));
         const QString details = QDir(m_dir->path()).filePath(log.fileName()) + ": " + full;
         QCOMPARE(QList<QVariantList>(notices), (QList<QVariantList>{{stopped, details}}));
-
         QVERIFY(QFile::remove(QStringLiteral("filler")));
         log.slot_write_to_log_file(QStringLiteral("/dev/ttyS9  не открыт %1").arg(messages));
         QCOMPARE(QList<QVariantList>(withdrawn), QList<QVariantList>{{stopped}});
